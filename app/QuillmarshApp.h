@@ -1,0 +1,43 @@
+#pragma once
+// The application object: start-up, the state several windows and threads
+// share, and the language-pack lookup.
+#include <atomic>
+#include <cstddef>
+
+#include <wx/font.h>
+#include <wx/string.h>
+
+#include "platform/WinTypes.h"
+
+class CQuillmarshApp {
+public:
+    CQuillmarshApp();
+
+    // The whole start-up and the start page's modal run; returns FALSE so the
+    // program ends when the start page has closed.
+    virtual BOOL InitInstance();
+    virtual int ExitInstance();
+
+    // The text of a language key from section "Setting" of m_strLangIni;
+    // "Not found" when missing; backslash-n becomes a line break.
+    wxString GetLangString(wxString key);
+    // UTF-8 ("the system code page") into buf, always NUL-terminated, cut to
+    // fit without splitting a character.
+    void WideToAnsi(wxString text, char* buf, int bufSize);
+
+    // Flags read and written whole by the user-interface, capture, presence and
+    // stream-reader threads.
+    std::atomic<int> m_bCompareMode{0};
+    std::atomic<int> m_bNetCamera{0};
+    std::atomic<int> m_bUsbCamera{0};
+    std::atomic<int> m_nCameraIndex{-1};
+    wxString m_strImageRoot;
+    ULONG_PTR m_gdiplusToken = 0;
+    wxFont m_fontTitle;
+    wxFont m_fontLabel;
+    wxString m_strLangIni;
+
+    virtual ~CQuillmarshApp() = default;
+};
+
+extern CQuillmarshApp theApp;

@@ -1,0 +1,40 @@
+#pragma once
+// The image-library functions that OpenCV 4 no longer provides, with their old
+// names and meaning, built on OpenCV's C++ interface.
+#include <opencv2/core/core_c.h>
+#include <opencv2/imgproc/imgproc_c.h>
+
+// Desired colour of cvLoadImage: >0 three channels, 0 grey, <0 as stored.
+#ifndef CV_LOAD_IMAGE_UNCHANGED
+#define CV_LOAD_IMAGE_UNCHANGED -1
+#define CV_LOAD_IMAGE_GRAYSCALE 0
+#define CV_LOAD_IMAGE_COLOR 1
+#endif
+// cvConvertImage flags.
+#ifndef CV_CVTIMG_FLIP
+#define CV_CVTIMG_FLIP 1
+#define CV_CVTIMG_SWAP_RB 2
+#endif
+
+// Loads a picture file; nullptr when it cannot be read.  Release with cvReleaseImage.
+IplImage* cvLoadImage(const char* filename, int iscolor = CV_LOAD_IMAGE_COLOR);
+// Saves by the file's ending (a 3-channel image to ".bmp" as a 24-bit BMP);
+// non-zero on success, 0 on failure (never throws).
+int cvSaveImage(const char* filename, const CvArr* image, const int* params = nullptr);
+// Copies src into dst converting the channel count (1, 3 or 4 channels);
+// CV_CVTIMG_FLIP flips vertically, CV_CVTIMG_SWAP_RB swaps red and blue.
+void cvConvertImage(const CvArr* src, CvArr* dst, int flags = 0);
+
+// The network stream capture: an opaque handle over cv::VideoCapture with open
+// and read time-outs, so a stalled stream returns within seconds.
+struct CvCapture;
+CvCapture* cvCreateFileCapture(const char* filename);
+// The next frame (8-bit BGR), owned by the capture and valid until the next
+// query or the release; nullptr on failure or at the end.
+IplImage* cvQueryFrame(CvCapture* capture);
+void cvReleaseCapture(CvCapture** capture);
+
+namespace plat {
+// Time-outs used by cvCreateFileCapture (milliseconds); tests shorten them.
+void SetCaptureTimeouts(int openMs, int readMs);
+}  // namespace plat

@@ -1,0 +1,34 @@
+// Test entry for tests with a display: wx is started (GTK on the X display of
+// xvfb-run), the calling thread is the user-interface thread, and a failed wx
+// assertion fails the test instead of opening a modal dialog.
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/image.h>
+#include <wx/init.h>
+
+#include "platform/CrossThread.h"
+
+static void FailOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond,
+                         const wxString& msg) {
+    ADD_FAILURE_AT(file.utf8_str(), line) << "wx assertion " << cond.utf8_str() << " in "
+                                          << func.utf8_str() << ": " << msg.utf8_str();
+}
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    // Test discovery only lists the tests; it needs no display.
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]).rfind("--gtest_list_tests", 0) == 0) return RUN_ALL_TESTS();
+    wxSetAssertHandler(FailOnAssert);
+    if (!wxEntryStart(argc, argv)) {
+        fprintf(stderr, "cannot start wx: no display?\n");
+        return 1;
+    }
+    wxSetAssertHandler(FailOnAssert);
+    wxInitAllImageHandlers();
+    plat::SetUiThread();
+    wxTheApp->CallOnInit();
+    int rc = RUN_ALL_TESTS();
+    wxEntryCleanup();
+    return rc;
+}
