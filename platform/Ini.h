@@ -17,7 +17,8 @@ wxString GetPrivateProfileString(const wxString& section, const wxString& key,
                                  std::size_t bufferChars = 1000);
 
 // The leading decimal integer of the value (optional sign), 0 when the value
-// has no digits, the default when the key is missing.
+// has no digits, the default when the key is missing or its value is empty.
+// Values beyond the int range are clamped.
 int GetPrivateProfileInt(const wxString& section, const wxString& key, int defaultValue,
                          const wxString& file);
 

@@ -1,0 +1,34 @@
+#pragma once
+// A scratch folder removed with everything in it when the test ends.
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+
+class TempDir {
+public:
+    TempDir() {
+        std::string templ = (std::filesystem::temp_directory_path() / "plat-XXXXXX").string();
+        char* made = ::mkdtemp(templ.data());
+        if (made) m_path = made;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    // The folder with a trailing '/', as the station builds paths.
+    std::string Path() const { return m_path + "/"; }
+    std::string File(const std::string& name) const { return Path() + name; }
+    std::string Write(const std::string& name, const std::string& bytes) const {
+        std::ofstream out(File(name), std::ios::binary);
+        out << bytes;
+        return File(name);
+    }
+
+private:
+    std::string m_path;
+};
