@@ -58,3 +58,8 @@ constexpr int MulDiv(int a, int b, int c) {
     long long q = (ap + ac / 2) / ac;
     return static_cast<int>(neg ? -q : q);
 }
+
+// A rectangle in device pixels, right and bottom exclusive.
+struct RECT {
+    LONG left, top, right, bottom;
+};
