@@ -258,6 +258,11 @@ def button(w, h, label, icon=None, style="normal", indicator=None):
     im = Image.alpha_composite(im, gloss)
     d = ImageDraw.Draw(im)
     d.rounded_rectangle([SS, SS, W - SS - 1, H - SS - 1], radius=rad, outline=border + (255,), width=SS + SS // 2)
+    # everything else goes on a layer of its own and is blended in, so that
+    # half-transparent strokes never punch holes into the button's face
+    face = im
+    im = Image.new("RGBA", (W, H), (0, 0, 0, 0))
+    d = ImageDraw.Draw(im)
     inner = lerp(top, WHITE, 0.35)
     d.rounded_rectangle([3 * SS, 3 * SS, W - 3 * SS - 1, H - 3 * SS - 1], radius=max(1, rad - 2 * SS),
                         outline=inner + (90,), width=SS)
@@ -282,6 +287,7 @@ def button(w, h, label, icon=None, style="normal", indicator=None):
         r = 4 * SS
         cx, cy = W - pad - r, H / 2
         d.ellipse([cx - r, cy - r, cx + r, cy + r], fill=indicator + (255,), outline=(255, 255, 255, 200), width=SS // 2)
+    im = Image.alpha_composite(face, im)
     return im.resize((w, h), Image.LANCZOS)
 
 
@@ -508,8 +514,9 @@ def compare_background(hair):
     # 842 x 400 grid: panes at x 11-414 and 426-829, y 86-386; the radio row
     # stands above the right pane, so the title goes above the left pane.
     w, h = 842, 400
-    top = (56, 34, 120) if hair else (34, 46, 130)
-    im = vgradient(w, h, top, (10, 10, 40)).convert("RGBA")
+    # hair in violet, skin in blue, so the two modes tell apart at a glance
+    top, bottom = ((88, 36, 128), (28, 10, 48)) if hair else ((26, 60, 140), (8, 16, 44))
+    im = vgradient(w, h, top, bottom).convert("RGBA")
     im = grid_overlay(im, 20, (130, 140, 255), 12)
     d = ImageDraw.Draw(im)
     d.rounded_rectangle([1, 1, w - 2, h - 2], radius=12, outline=(150, 160, 255), width=2)
@@ -611,7 +618,9 @@ def face_button(pressed):
         d.line([(SS, SS), (SS, h * SS - SS)], fill=(8, 8, 30), width=2 * SS)
     else:
         d.rectangle([SS, SS, w * SS - 2 * SS, h * SS - 2 * SS], outline=(160, 180, 255), width=SS)
-        d.rectangle([2 * SS, 2 * SS, w * SS - 3 * SS, h * SS * 0.48], fill=(255, 255, 255, 34))
+        gloss = Image.new("RGBA", im.size, (0, 0, 0, 0))
+        ImageDraw.Draw(gloss).rectangle([2 * SS, 2 * SS, w * SS - 3 * SS, h * SS * 0.48], fill=(255, 255, 255, 34))
+        im = Image.alpha_composite(im, gloss)
     return im.resize((w, h), Image.LANCZOS).convert("RGB")
 
 
@@ -908,7 +917,7 @@ def ref_hair(kind, w=640, h=480):
             strand(d, rnd, w, h, col, rnd.uniform(7, 11), 10, 330)
     else:  # Irritated: coarse, kinked, dull
         for _ in range(12):
-            strand(d, rnd, w, h, (40, 32, 28), rnd.uniform(22, 28), 22, 60, cuticle=True)
+            strand(d, rnd, w, h, (40, 32, 28), rnd.uniform(20, 28), rnd.uniform(8, 22), rnd.uniform(45, 140), cuticle=True)
     im = Image.alpha_composite(bg, layer.filter(ImageFilter.GaussianBlur(0.8)))
     return vignette(im.convert("RGB"))
 
