@@ -1,0 +1,165 @@
+#include "platform/CvCompat.h"
+
+#include <atomic>
+#include <vector>
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+#include <opencv2/videoio.hpp>
+
+namespace {
+
+std::atomic<int> g_openTimeoutMs{5000};
+std::atomic<int> g_readTimeoutMs{5000};
+
+IplImage* CloneToIpl(const cv::Mat& mat) {
+    IplImage header = cvIplImage(mat);
+    return cvCloneImage(&header);
+}
+
+// The colour conversion between channel counts, with red and blue swapped on request.
+int ConversionCode(int from, int to, bool swapRb) {
+    switch (from * 10 + to) {
+        case 13: return cv::COLOR_GRAY2BGR;
+        case 14: return cv::COLOR_GRAY2BGRA;
+        case 31: return swapRb ? cv::COLOR_RGB2GRAY : cv::COLOR_BGR2GRAY;
+        case 33: return swapRb ? cv::COLOR_BGR2RGB : -1;
+        case 34: return swapRb ? cv::COLOR_BGR2RGBA : cv::COLOR_BGR2BGRA;
+        case 41: return swapRb ? cv::COLOR_RGBA2GRAY : cv::COLOR_BGRA2GRAY;
+        case 43: return swapRb ? cv::COLOR_BGRA2RGB : cv::COLOR_BGRA2BGR;
+        case 44: return swapRb ? cv::COLOR_BGRA2RGBA : -1;
+        default: return -1;  // 1 -> 1: a plain copy
+    }
+}
+
+bool ValidChannels(int c) { return c == 1 || c == 3 || c == 4; }
+
+}  // namespace
+
+IplImage* cvLoadImage(const char* filename, int iscolor) {
+    if (!filename || !*filename) return nullptr;
+    try {
+        const int flags = iscolor > 0 ? cv::IMREAD_COLOR
+                          : iscolor == 0 ? cv::IMREAD_GRAYSCALE
+                                         : cv::IMREAD_UNCHANGED;
+        cv::Mat mat = cv::imread(filename, flags);
+        if (mat.empty()) return nullptr;
+        return CloneToIpl(mat);
+    } catch (const cv::Exception&) {
+        return nullptr;
+    }
+}
+
+int cvSaveImage(const char* filename, const CvArr* image, const int* params) {
+    if (!filename || !*filename || !image) return 0;
+    try {
+        cv::Mat mat = cv::cvarrToMat(image);
+        if (mat.empty()) return 0;
+        // A bottom-up image is written the right way up.
+        if (CV_IS_IMAGE(image) && static_cast<const IplImage*>(image)->origin == IPL_ORIGIN_BL) {
+            cv::Mat flipped;
+            cv::flip(mat, flipped, 0);
+            mat = flipped;
+        }
+        std::vector<int> p;
+        for (const int* q = params; q && q[0] != 0; q += 2) {
+            p.push_back(q[0]);
+            p.push_back(q[1]);
+        }
+        return cv::imwrite(filename, mat, p) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+void cvConvertImage(const CvArr* src, CvArr* dst, int flags) {
+    if (!src || !dst) return;
+    try {
+        cv::Mat s = cv::cvarrToMat(src);
+        cv::Mat d = cv::cvarrToMat(dst);
+        if (s.empty() || s.size() != d.size() || s.depth() != CV_8U || d.depth() != CV_8U ||
+            !ValidChannels(s.channels()) || !ValidChannels(d.channels()))
+            return;
+        uchar* const target = d.data;
+        const bool sameBuffer = s.data == d.data;
+        // Work through a copy when source and destination share their pixels.
+        cv::Mat out = sameBuffer ? cv::Mat() : d;
+        const int code = ConversionCode(s.channels(), d.channels(), (flags & CV_CVTIMG_SWAP_RB) != 0);
+        if (code >= 0)
+            cv::cvtColor(s, out, code);
+        else
+            s.copyTo(out);
+        if (flags & CV_CVTIMG_FLIP) cv::flip(out, out, 0);
+        if (sameBuffer) out.copyTo(d);
+        CV_Assert(sameBuffer || out.data == target);
+    } catch (const cv::Exception&) {
+        // A mismatch leaves the destination as it was.
+    }
+}
+
+struct CvCapture {
+    cv::VideoCapture capture;
+    cv::Mat frame;
+    cv::Mat converted;
+    IplImage header;
+};
+
+CvCapture* cvCreateFileCapture(const char* filename) {
+    if (!filename || !*filename) return nullptr;
+    try {
+        auto* c = new CvCapture;
+        const std::vector<int> params = {cv::CAP_PROP_OPEN_TIMEOUT_MSEC, g_openTimeoutMs.load(),
+                                         cv::CAP_PROP_READ_TIMEOUT_MSEC, g_readTimeoutMs.load()};
+        if (!c->capture.open(filename, cv::CAP_FFMPEG, params) || !c->capture.isOpened()) {
+            delete c;
+            return nullptr;
+        }
+        return c;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+IplImage* cvQueryFrame(CvCapture* capture) {
+    if (!capture) return nullptr;
+    try {
+        if (!capture->capture.read(capture->frame) || capture->frame.empty()) return nullptr;
+        cv::Mat* frame = &capture->frame;
+        if (frame->depth() != CV_8U || frame->channels() != 3) {
+            cv::Mat eight;
+            if (frame->depth() != CV_8U)
+                frame->convertTo(eight, CV_8U);
+            else
+                eight = *frame;
+            if (eight.channels() == 1)
+                cv::cvtColor(eight, capture->converted, cv::COLOR_GRAY2BGR);
+            else if (eight.channels() == 4)
+                cv::cvtColor(eight, capture->converted, cv::COLOR_BGRA2BGR);
+            else
+                return nullptr;
+            frame = &capture->converted;
+        }
+        capture->header = cvIplImage(*frame);
+        return &capture->header;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void cvReleaseCapture(CvCapture** capture) {
+    if (!capture || !*capture) return;
+    try {
+        (*capture)->capture.release();
+    } catch (...) {
+    }
+    delete *capture;
+    *capture = nullptr;
+}
+
+namespace plat {
+void SetCaptureTimeouts(int openMs, int readMs) {
+    g_openTimeoutMs = openMs;
+    g_readTimeoutMs = readMs;
+}
+}  // namespace plat

@@ -1,0 +1,187 @@
+// Loading, saving and converting IplImages.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <cstring>
+#include <string>
+
+#include "platform/CvCompat.h"
+#include "TempDir.h"
+
+namespace {
+
+struct ImageDeleter {
+    void operator()(IplImage* p) const { cvReleaseImage(&p); }
+};
+using Image = std::unique_ptr<IplImage, ImageDeleter>;
+
+Image Make(int w, int h, int channels) {
+    return Image(cvCreateImage(cvSize(w, h), IPL_DEPTH_8U, channels));
+}
+
+unsigned char* Px(IplImage* img, int x, int y) {
+    return reinterpret_cast<unsigned char*>(img->imageData) + y * img->widthStep + x * img->nChannels;
+}
+
+// A picture whose every pixel differs: B = x, G = y, R = x + y.
+Image Gradient(int w, int h) {
+    Image img = Make(w, h, 3);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            unsigned char* p = Px(img.get(), x, y);
+            p[0] = static_cast<unsigned char>(x * 5);
+            p[1] = static_cast<unsigned char>(y * 7);
+            p[2] = static_cast<unsigned char>(x + y);
+        }
+    return img;
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+unsigned U16(const std::string& s, std::size_t at) {
+    return static_cast<unsigned char>(s[at]) | (static_cast<unsigned char>(s[at + 1]) << 8);
+}
+
+TEST(CvCompat, BmpRoundTripIs24BitAndLoadsInEveryColourMode) {
+    TempDir dir;
+    Image src = Gradient(33, 17);  // an odd width exercises the row padding
+    const std::string path = dir.File("20240102030405.bmp");
+    ASSERT_NE(cvSaveImage(path.c_str(), src.get()), 0);
+    const std::string bytes = ReadAll(path);
+    ASSERT_GE(bytes.size(), 54u);
+    EXPECT_EQ(bytes.substr(0, 2), "BM");
+    EXPECT_EQ(U16(bytes, 28), 24u) << "bits per pixel";
+    EXPECT_EQ(bytes.size(), 54u + 17u * 100u) << "rows padded to four bytes";
+
+    Image colour(cvLoadImage(path.c_str(), CV_LOAD_IMAGE_COLOR));
+    ASSERT_TRUE(colour);
+    ASSERT_EQ(colour->nChannels, 3);
+    ASSERT_EQ(colour->width, 33);
+    ASSERT_EQ(colour->height, 17);
+    for (int y = 0; y < 17; ++y)
+        for (int x = 0; x < 33; ++x)
+            ASSERT_EQ(0, std::memcmp(Px(colour.get(), x, y), Px(src.get(), x, y), 3)) << x << "," << y;
+
+    Image grey(cvLoadImage(path.c_str(), CV_LOAD_IMAGE_GRAYSCALE));
+    ASSERT_TRUE(grey);
+    EXPECT_EQ(grey->nChannels, 1);
+    Image stored(cvLoadImage(path.c_str(), CV_LOAD_IMAGE_UNCHANGED));
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->nChannels, 3);
+    Image byDefault(cvLoadImage(path.c_str()));
+    ASSERT_TRUE(byDefault);
+    EXPECT_EQ(byDefault->nChannels, 3);
+
+    // A four-channel PNG keeps its alpha only when asked for as stored.
+    Image rgba = Make(4, 4, 4);
+    cvSet(rgba.get(), cvScalar(10, 20, 30, 40));
+    const std::string png = dir.File("alpha.png");
+    ASSERT_NE(cvSaveImage(png.c_str(), rgba.get()), 0);
+    Image asStored(cvLoadImage(png.c_str(), -1));
+    ASSERT_TRUE(asStored);
+    EXPECT_EQ(asStored->nChannels, 4);
+    EXPECT_EQ(Px(asStored.get(), 3, 3)[3], 40);
+    Image asColour(cvLoadImage(png.c_str(), 1));
+    ASSERT_TRUE(asColour);
+    EXPECT_EQ(asColour->nChannels, 3);
+}
+
+TEST(CvCompat, LoadAndSaveFailuresReturnNothingWithoutThrowing) {
+    TempDir dir;
+    EXPECT_EQ(cvLoadImage(dir.File("missing.bmp").c_str()), nullptr);
+    EXPECT_EQ(cvLoadImage(dir.Write("garbage.bmp", "BMnot really a bitmap").c_str()), nullptr);
+    EXPECT_EQ(cvLoadImage(dir.Write("empty.bmp", "").c_str()), nullptr);
+    EXPECT_EQ(cvLoadImage(dir.Path().c_str()), nullptr);
+    EXPECT_EQ(cvLoadImage(nullptr), nullptr);
+
+    Image img = Gradient(8, 8);
+    EXPECT_EQ(cvSaveImage(dir.File("no/such/folder/x.bmp").c_str(), img.get()), 0);
+    EXPECT_EQ(cvSaveImage(dir.File("picture.xyz").c_str(), img.get()), 0);
+    EXPECT_EQ(cvSaveImage(dir.File("noending").c_str(), img.get()), 0);
+    EXPECT_EQ(cvSaveImage("/proc/not-writable.bmp", img.get()), 0);
+    EXPECT_EQ(cvSaveImage(dir.Path().c_str(), img.get()), 0);
+    EXPECT_EQ(cvSaveImage(dir.File("x.bmp").c_str(), nullptr), 0);
+    EXPECT_EQ(cvSaveImage(nullptr, img.get()), 0);
+}
+
+TEST(CvCompat, SaveWritesABottomUpImageTheRightWayUp) {
+    TempDir dir;
+    Image img = Gradient(6, 5);
+    img->origin = IPL_ORIGIN_BL;
+    const std::string path = dir.File("flip.bmp");
+    ASSERT_NE(cvSaveImage(path.c_str(), img.get()), 0);
+    Image back(cvLoadImage(path.c_str(), 1));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->origin, IPL_ORIGIN_TL);
+    for (int y = 0; y < 5; ++y)
+        EXPECT_EQ(0, std::memcmp(Px(back.get(), 0, y), Px(img.get(), 0, 4 - y), 18)) << y;
+}
+
+TEST(CvCompat, ConvertBetweenChannelCountsWithFlipAndSwap) {
+    Image src = Make(2, 2, 3);
+    cvSet(src.get(), cvScalar(255, 0, 0));  // pure blue
+    Px(src.get(), 1, 1)[0] = 0;              // one black pixel, bottom right
+
+    Image grey = Make(2, 2, 1);
+    cvConvertImage(src.get(), grey.get());
+    EXPECT_EQ(*Px(grey.get(), 0, 0), 29) << "blue weighs 0.114";
+    EXPECT_EQ(*Px(grey.get(), 1, 1), 0);
+    cvConvertImage(src.get(), grey.get(), CV_CVTIMG_SWAP_RB);
+    EXPECT_EQ(*Px(grey.get(), 0, 0), 76) << "read as red, which weighs 0.299";
+
+    Image swapped = Make(2, 2, 3);
+    cvConvertImage(src.get(), swapped.get(), CV_CVTIMG_SWAP_RB | CV_CVTIMG_FLIP);
+    const unsigned char* top = Px(swapped.get(), 1, 0);  // was the bottom-right pixel
+    EXPECT_EQ(top[0], 0);
+    EXPECT_EQ(top[2], 0);
+    EXPECT_EQ(Px(swapped.get(), 0, 0)[2], 255);
+    EXPECT_EQ(Px(swapped.get(), 0, 0)[0], 0);
+
+    Image bgra = Make(2, 2, 4);
+    cvConvertImage(src.get(), bgra.get());
+    EXPECT_EQ(Px(bgra.get(), 0, 0)[0], 255);
+    EXPECT_EQ(Px(bgra.get(), 0, 0)[3], 255);
+    Image back = Make(2, 2, 3);
+    cvConvertImage(bgra.get(), back.get(), CV_CVTIMG_SWAP_RB);
+    EXPECT_EQ(Px(back.get(), 0, 0)[2], 255);
+
+    Image fromGrey = Make(2, 2, 3);
+    cvSet(grey.get(), cvScalar(77));
+    cvConvertImage(grey.get(), fromGrey.get());
+    EXPECT_EQ(Px(fromGrey.get(), 1, 0)[0], 77);
+    EXPECT_EQ(Px(fromGrey.get(), 1, 0)[2], 77);
+}
+
+TEST(CvCompat, ConvertInPlaceFromARegionAndRefusesMismatches) {
+    Image img = Gradient(4, 3);
+    Image original(cvCloneImage(img.get()));
+    cvConvertImage(img.get(), img.get(), CV_CVTIMG_FLIP);
+    for (int y = 0; y < 3; ++y)
+        EXPECT_EQ(0, std::memcmp(Px(img.get(), 0, y), Px(original.get(), 0, 2 - y), 12)) << y;
+
+    // A region of the source converts into an image of the region's size.
+    cvSetImageROI(original.get(), cvRect(1, 1, 2, 2));
+    Image part = Make(2, 2, 3);
+    cvConvertImage(original.get(), part.get());
+    cvResetImageROI(original.get());
+    EXPECT_EQ(0, std::memcmp(Px(part.get(), 0, 0), Px(original.get(), 1, 1), 6));
+    EXPECT_EQ(0, std::memcmp(Px(part.get(), 0, 1), Px(original.get(), 1, 2), 6));
+
+    Image other = Make(5, 3, 3);
+    cvSet(other.get(), cvScalar(9, 9, 9));
+    cvConvertImage(img.get(), other.get());
+    EXPECT_EQ(Px(other.get(), 0, 0)[0], 9) << "a size mismatch leaves the destination alone";
+    Image two = Make(4, 3, 2);
+    cvSet(two.get(), cvScalar(9, 9));
+    cvConvertImage(img.get(), two.get());
+    EXPECT_EQ(Px(two.get(), 0, 0)[0], 9);
+    cvConvertImage(nullptr, img.get());
+    cvConvertImage(img.get(), nullptr);
+}
+
+}  // namespace

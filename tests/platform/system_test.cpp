@@ -1,0 +1,120 @@
+// The single-instance guard across processes, and the folder launcher.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "platform/Shell.h"
+#include "platform/SingleInstance.h"
+#include "TempDir.h"
+
+namespace {
+
+wxString UniqueName() {
+    return wxString::Format("PreventSecondInstance-test-%d", static_cast<int>(::getpid()));
+}
+
+// Runs `body` in a child process and returns its exit code (-1 on a crash).
+template <class F>
+int InChild(F body) {
+    pid_t pid = ::fork();
+    if (pid == 0) ::_exit(body());
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int SecondStartSeesAnother(const wxString& name) {
+    return InChild([&] {
+        plat::SingleInstanceGuard guard(name);
+        return guard.AnotherIsRunning() ? 1 : 0;
+    });
+}
+
+TEST(SingleInstance, ASecondProcessSeesTheFirstOnlyWhileItRuns) {
+    const wxString name = UniqueName();
+    EXPECT_EQ(SecondStartSeesAnother(name), 0) << "nobody holds the guard yet";
+    {
+        plat::SingleInstanceGuard first(name);
+        EXPECT_FALSE(first.AnotherIsRunning());
+        EXPECT_EQ(SecondStartSeesAnother(name), 1);
+        EXPECT_EQ(SecondStartSeesAnother(name), 1) << "the second start left the first untouched";
+        EXPECT_FALSE(first.AnotherIsRunning());
+        EXPECT_EQ(SecondStartSeesAnother(name + "-other"), 0) << "other names are independent";
+    }
+    EXPECT_EQ(SecondStartSeesAnother(name), 0) << "released when the first ends";
+}
+
+TEST(SingleInstance, AGuardLeftByACrashedProcessDoesNotBlock) {
+    const wxString name = UniqueName() + "-crash";
+    // The child takes the guard and dies without cleaning up.
+    EXPECT_EQ(InChild([&] {
+                  new plat::SingleInstanceGuard(name);
+                  return 0;
+              }),
+              0);
+    plat::SingleInstanceGuard next(name);
+    EXPECT_FALSE(next.AnotherIsRunning());
+}
+
+// A stand-in launcher on the PATH records what it was asked to open.
+class FakeLauncher {
+public:
+    FakeLauncher() {
+        m_log = m_dir.File("opened.txt");
+        const std::string script = m_dir.Write("xdg-open", "#!/bin/sh\nprintf '%s|%d' \"$1\" \"$#\" > '" + m_log + ".tmp'\nmv '" +
+                                                               m_log + ".tmp' '" + m_log + "'\n");
+        ::chmod(script.c_str(), 0755);
+        const char* old = std::getenv("PATH");
+        m_oldPath = old ? old : "";
+        ::setenv("PATH", (m_dir.Path() + ":" + m_oldPath).c_str(), 1);
+    }
+    ~FakeLauncher() { ::setenv("PATH", m_oldPath.c_str(), 1); }
+    // What the launcher received, waiting a little for it to run.
+    std::string Opened() const {
+        for (int i = 0; i < 200; ++i) {
+            std::ifstream in(m_log);
+            std::string s;
+            if (std::getline(in, s)) return s;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return "";
+    }
+
+private:
+    TempDir m_dir;
+    std::string m_log, m_oldPath;
+};
+
+TEST(Shell, OpensOnlyExistingFoldersWithTheNameUntouched) {
+    TempDir dir;
+    const std::string folder = dir.File("Guests-Image/李 '$(x)' \"n\"");
+    std::filesystem::create_directories(folder);
+    FakeLauncher launcher;
+    EXPECT_FALSE(plat::OpenFolder(wxString::FromUTF8(dir.File("missing").c_str())));
+    EXPECT_FALSE(plat::OpenFolder(wxString::FromUTF8(dir.Write("file.bmp", "x").c_str())));
+    EXPECT_FALSE(plat::OpenFolder(""));
+    ASSERT_TRUE(plat::OpenFolder(wxString::FromUTF8(folder.c_str())));
+    EXPECT_EQ(launcher.Opened(), folder + "|1");
+}
+
+TEST(Shell, NoLauncherOnThePathIsAFailure) {
+    TempDir dir;
+    TempDir emptyBin;
+    const char* old = std::getenv("PATH");
+    const std::string oldPath = old ? old : "";
+    ::setenv("PATH", emptyBin.Path().c_str(), 1);
+    const bool opened = plat::OpenFolder(wxString::FromUTF8(dir.Path().c_str()));
+    ::setenv("PATH", oldPath.c_str(), 1);
+    EXPECT_FALSE(opened);
+}
+
+}  // namespace
