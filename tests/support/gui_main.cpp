@@ -17,9 +17,12 @@ static void FailOnAssert(const wxString& file, int line, const wxString& func, c
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     // Test discovery only lists the tests; it needs no display.
-    for (int i = 1; i < argc; ++i)
-        if (std::string(argv[i]).rfind("--gtest_list_tests", 0) == 0) return RUN_ALL_TESTS();
+    // (InitGoogleTest has taken the flag out of argv, so ask gtest.)
+    if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
     wxSetAssertHandler(FailOnAssert);
+    // Without an application object wx would start a console application and
+    // never open GTK.
+    if (wxApp::GetInstance() == nullptr) wxApp::SetInstance(new wxApp);
     if (!wxEntryStart(argc, argv)) {
         fprintf(stderr, "cannot start wx: no display?\n");
         return 1;
