@@ -19,7 +19,9 @@ bool IsUiThread();
 
 // Runs `fn` on the user-interface thread and returns its result.  On the
 // user-interface thread it runs at once.  From a worker it queues the call,
-// wakes the user-interface thread and blocks until the call has run.
+// wakes the user-interface thread and blocks until the call has run (an
+// exception thrown by `fn` is rethrown in the worker).  When no thread was
+// marked as the user-interface thread, `fn` runs on the calling thread.
 LRESULT SendToUiThread(const std::function<LRESULT()>& fn);
 
 // Queues `fn` to run later on the user-interface thread; returns at once.
@@ -27,6 +29,10 @@ void PostToUiThread(std::function<void()> fn);
 
 // Runs every queued send now (user-interface thread only); returns how many ran.
 int RunQueuedSends();
+
+// Runs every posted call now (user-interface thread only; the event loop does
+// this by itself, tests without a running loop call it); returns how many ran.
+int RunPostedCalls();
 
 // Waits on the user-interface thread until `done` returns true or `bound`
 // passes, running queued sends meanwhile.  True when `done` became true.

@@ -3,13 +3,39 @@
 // into the surface's own buffer under its mutex and asks for a repaint (at
 // most one pending); the user-interface thread copies the buffer to the screen
 // when it paints.
+//
+// The buffer lives in state shared with the control.  A capture thread that
+// may outlive the control keeps a FrameSurfaceRef: rendering through it after
+// the control is gone draws into the orphaned buffer and repaints nothing.
 #include <functional>
+#include <memory>
 #include <mutex>
 
 #include <opencv2/core.hpp>
 #include <wx/window.h>
 
 namespace plat {
+
+struct FrameSurfaceState;
+
+// A handle on a surface's buffer; any thread; copyable.
+class FrameSurfaceRef {
+public:
+    FrameSurfaceRef() = default;
+    explicit FrameSurfaceRef(std::shared_ptr<FrameSurfaceState> state) : m_state(std::move(state)) {}
+
+    // See CFrameSurface::Render.  Nothing happens on an empty ref.
+    void Render(const std::function<void(cv::Mat& buffer)>& draw) const;
+    cv::Size GetBufferSize() const;
+    cv::Mat Snapshot() const;
+    bool HasPicture() const;
+    // Whether the control still exists (a hint: it may go right after).
+    bool IsAlive() const;
+    explicit operator bool() const { return static_cast<bool>(m_state); }
+
+private:
+    std::shared_ptr<FrameSurfaceState> m_state;
+};
 
 class CFrameSurface : public wxWindow {
 public:
@@ -23,7 +49,8 @@ public:
 
     // Any thread.  Calls `draw` with the buffer (8-bit, 3 channels, B, G, R,
     // rows top-down, the control's client size) under the surface mutex, then
-    // requests one coalesced repaint.
+    // requests one coalesced repaint.  Nothing is drawn while the control has
+    // no client area.
     void Render(const std::function<void(cv::Mat& buffer)>& draw);
 
     // Any thread: the buffer's size (the client size when last laid out).
@@ -35,16 +62,15 @@ public:
     // Forgets the picture; the control paints its background again.
     void Clear();
 
+    // A handle for threads that may outlive the control.
+    FrameSurfaceRef GetRef() const { return FrameSurfaceRef(m_state); }
+
 private:
     void OnPaint(wxPaintEvent& event);
     void OnSize(wxSizeEvent& event);
-    void RequestRepaint();
+    void ResizeBuffer();
 
-    mutable std::mutex m_mutex;
-    cv::Mat m_buffer;
-    bool m_hasPicture = false;
-    bool m_repaintPending = false;
-    std::shared_ptr<bool> m_alive;
+    std::shared_ptr<FrameSurfaceState> m_state;
 };
 
 }  // namespace plat

@@ -1,0 +1,151 @@
+#include "platform/FrameSurface.h"
+
+#include <atomic>
+
+#include <opencv2/imgproc.hpp>
+#include <wx/dcbuffer.h>
+#include <wx/dcclient.h>
+#include <wx/image.h>
+
+#include "platform/CrossThread.h"
+
+namespace plat {
+
+struct FrameSurfaceState {
+    mutable std::mutex mutex;
+    cv::Mat buffer;
+    bool hasPicture = false;
+    std::atomic<bool> repaintPending{false};
+    // User-interface thread only: the control, cleared by its destructor.
+    wxWindow* window = nullptr;
+    std::atomic<bool> alive{false};
+};
+
+namespace {
+
+void RenderInto(const std::shared_ptr<FrameSurfaceState>& state,
+                const std::function<void(cv::Mat&)>& draw) {
+    {
+        std::lock_guard<std::mutex> lock(state->mutex);
+        if (state->buffer.empty()) return;
+        draw(state->buffer);
+        state->hasPicture = true;
+    }
+    if (!state->alive || state->repaintPending.exchange(true)) return;
+    PostToUiThread([state] {
+        state->repaintPending = false;
+        if (state->window) state->window->Refresh(false);
+    });
+}
+
+}  // namespace
+
+void FrameSurfaceRef::Render(const std::function<void(cv::Mat&)>& draw) const {
+    if (m_state) RenderInto(m_state, draw);
+}
+
+cv::Size FrameSurfaceRef::GetBufferSize() const {
+    if (!m_state) return {};
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    return m_state->buffer.size();
+}
+
+cv::Mat FrameSurfaceRef::Snapshot() const {
+    if (!m_state) return {};
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    return m_state->buffer.clone();
+}
+
+bool FrameSurfaceRef::HasPicture() const {
+    if (!m_state) return false;
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    return m_state->hasPicture;
+}
+
+bool FrameSurfaceRef::IsAlive() const { return m_state && m_state->alive; }
+
+CFrameSurface::CFrameSurface() : m_state(std::make_shared<FrameSurfaceState>()) {}
+
+CFrameSurface::CFrameSurface(wxWindow* parent, int id, const wxRect& rect) : CFrameSurface() {
+    Create(parent, id, rect);
+}
+
+CFrameSurface::~CFrameSurface() {
+    m_state->alive = false;
+    m_state->window = nullptr;
+}
+
+bool CFrameSurface::Create(wxWindow* parent, int id, const wxRect& rect, const wxString&, long) {
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
+    if (!wxWindow::Create(parent, id, rect.GetPosition(), rect.GetSize(), wxBORDER_NONE))
+        return false;
+    SetBackgroundColour(*wxBLACK);
+    Bind(wxEVT_PAINT, &CFrameSurface::OnPaint, this);
+    Bind(wxEVT_SIZE, &CFrameSurface::OnSize, this);
+    m_state->window = this;
+    m_state->alive = true;
+    ResizeBuffer();
+    return true;
+}
+
+void CFrameSurface::ResizeBuffer() {
+    const wxSize size = GetClientSize();
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    if (size.x <= 0 || size.y <= 0) {
+        m_state->buffer.release();
+        m_state->hasPicture = false;
+        return;
+    }
+    if (m_state->buffer.cols == size.x && m_state->buffer.rows == size.y) return;
+    cv::Mat fresh(size.y, size.x, CV_8UC3, cv::Scalar(0, 0, 0));
+    // Until the next frame, the old picture stretched is closer to the truth
+    // than a black area.
+    if (m_state->hasPicture && !m_state->buffer.empty())
+        cv::resize(m_state->buffer, fresh, fresh.size(), 0, 0, cv::INTER_LINEAR);
+    m_state->buffer = fresh;
+}
+
+void CFrameSurface::OnSize(wxSizeEvent& event) {
+    ResizeBuffer();
+    Refresh(false);
+    event.Skip();
+}
+
+void CFrameSurface::OnPaint(wxPaintEvent&) {
+    wxPaintDC dc(this);
+    wxImage image;
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        if (m_state->hasPicture && !m_state->buffer.empty()) {
+            const cv::Mat& buf = m_state->buffer;
+            image.Create(buf.cols, buf.rows, false);
+            cv::Mat rgb(buf.rows, buf.cols, CV_8UC3, image.GetData());
+            cv::cvtColor(buf, rgb, cv::COLOR_BGR2RGB);
+        }
+    }
+    if (image.IsOk()) {
+        dc.DrawBitmap(wxBitmap(image), 0, 0, false);
+        return;
+    }
+    dc.SetBackground(wxBrush(GetBackgroundColour()));
+    dc.Clear();
+}
+
+void CFrameSurface::Render(const std::function<void(cv::Mat&)>& draw) { RenderInto(m_state, draw); }
+
+cv::Size CFrameSurface::GetBufferSize() const { return GetRef().GetBufferSize(); }
+
+cv::Mat CFrameSurface::Snapshot() const { return GetRef().Snapshot(); }
+
+bool CFrameSurface::HasPicture() const { return GetRef().HasPicture(); }
+
+void CFrameSurface::Clear() {
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        m_state->hasPicture = false;
+        if (!m_state->buffer.empty()) m_state->buffer.setTo(cv::Scalar(0, 0, 0));
+    }
+    Refresh(false);
+}
+
+}  // namespace plat
