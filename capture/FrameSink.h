@@ -1,0 +1,25 @@
+#pragma once
+// Where USB camera frames and hardware-button presses go.  The station window
+// registers its frame sink and its freeze/live toggle here; the capture
+// callbacks call them on the capture threads, synchronously.
+//
+// Frame contract: an 8-bit, 3-channel B, G, R image with rows top-down and a
+// row step of width x 3, owned by the producer, valid for the call only.  The
+// sink may draw into it; whatever it keeps it copies.
+#include <functional>
+
+#include <opencv2/core/types_c.h>
+
+using FrameSinkFn = std::function<void(IplImage*)>;
+using StillHandlerFn = std::function<void()>;
+
+// Registering (or clearing with nullptr) waits for a call in progress to
+// return, so once it returns the old sink is never called again.  Must not be
+// called from inside the sink or the handler.
+void SetFrameSink(FrameSinkFn sink);
+void SetStillHandler(StillHandlerFn handler);
+
+// Producers: hand one frame to the sink / one button press to the handler.
+// Nothing happens while none is registered.
+void DeliverFrameToSink(IplImage* frame);
+void DeliverStillToHandler();

@@ -1,0 +1,80 @@
+#include "capture/SampleGrabber.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "capture/CaptureDevice.h"
+#include "capture/FrameSink.h"
+#include "platform/CvCompat.h"
+
+HRESULT SampleGrabberCBImpl::QueryInterface(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_ISampleGrabberCB) {
+        *ppv = this;
+        return S_OK;
+    }
+    return E_NOINTERFACE;
+}
+
+HRESULT SampleGrabberCBImpl::SampleCB(double, IMediaSample*) {
+    DeliverStillToHandler();
+    return S_OK;
+}
+
+HRESULT SampleGrabberCBImpl::BufferCB(double, BYTE* buffer, long length) {
+    if (m_nHeight < 0) m_nHeight = -m_nHeight;
+    const int width = m_nWidth;
+    const int height = m_nHeight;
+    if (width <= 0 || height <= 0 || !buffer || length <= 0) return S_OK;
+    const std::size_t size = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3;
+
+    // The frame buffer is sized from the graph's frame size; a frame in any
+    // other size (the pin's format changed, a torn or foreign-sized frame) is
+    // dropped rather than written past the buffer's end or shown misread.
+    int curWidth = 0, curHeight = 0;
+    GUID subtype = GUID_NULL;
+    if (!m_pDevice || !m_pDevice->GetCurrentFormat(&curWidth, &curHeight, &subtype)) return S_OK;
+    if (curWidth != width || curHeight != height) return S_OK;
+
+    std::unique_ptr<BYTE[]> frame(new (std::nothrow) BYTE[size]);
+    if (!frame) return S_OK;
+    const std::size_t have = static_cast<std::size_t>(length);
+    bool bottomUp = true;
+
+    if (subtype == MEDIASUBTYPE_MJPG) {
+        MjpgCodec* codec = MakeMjpgCodec();
+        if (!codec) return S_OK;
+        m_pCodec = codec;
+        BOOL ok = codec->decode(codec, frame.get(), size, buffer, have);
+        codec->release(codec);
+        m_pCodec = nullptr;
+        if (!ok) return S_OK;
+        // Decoded rows are R, G, B top-down; bring them to the other formats' shape.
+        IplImage* img = cvCreateImageHeader(cvSize(width, height), IPL_DEPTH_8U, 3);
+        if (!img) return S_OK;
+        cvSetData(img, frame.get(), width * 3);
+        cvCvtColor(img, img, CV_RGB2BGR);
+        cvReleaseImageHeader(&img);
+        bottomUp = false;
+    } else if (subtype == MEDIASUBTYPE_YUY2) {
+        if (have < static_cast<std::size_t>(width) * height * 2) return S_OK;
+        // An odd last pixel of a row is not converted: keep it black.
+        if (width % 2) std::memset(frame.get(), 0, size);
+        ConvertYUY2ToBGR24(buffer, frame.get(), width, height);
+    } else if (subtype == MEDIASUBTYPE_RGB24) {
+        // A short sample would leave part of the frame unwritten.
+        if (have != size) return S_OK;
+        std::memcpy(frame.get(), buffer, size);
+    } else {
+        return S_OK;
+    }
+
+    IplImage* img = cvCreateImageHeader(cvSize(width, height), IPL_DEPTH_8U, 3);
+    if (!img) return S_OK;
+    cvSetData(img, frame.get(), width * 3);
+    if (bottomUp) cvFlip(img, nullptr, 0);
+    DeliverFrameToSink(img);
+    cvReleaseImageHeader(&img);
+    return S_OK;
+}
