@@ -1,0 +1,157 @@
+// Frame surfaces rendered from capture threads, repaint requests from
+// workers, and the real display's metrics.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include <opencv2/imgproc.hpp>
+#include <wx/evtloop.h>
+#include <wx/frame.h>
+
+#include "platform/CrossThread.h"
+#include "platform/FrameSurface.h"
+#include "platform/ScreenMetrics.h"
+#include "platform/WindowCapture.h"
+#include "platform/ui/Dialog.h"
+
+namespace {
+
+// Runs the event loop until `done` or `ms` pass.
+bool PumpUntil(const std::function<bool()>& done, int ms) {
+    wxGUIEventLoop loop;
+    wxEventLoopActivator activate(&loop);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        loop.YieldFor(wxEVT_CATEGORY_ALL);
+        if (done()) return true;
+        wxMilliSleep(5);
+    }
+    return done();
+}
+
+class CountingWindow : public wxWindow {
+public:
+    CountingWindow(wxWindow* parent) : wxWindow(parent, wxID_ANY) {}
+    void Refresh(bool erase = true, const wxRect* rect = nullptr) override {
+        ++refreshes;
+        wxWindow::Refresh(erase, rect);
+    }
+    static int refreshes;
+};
+int CountingWindow::refreshes = 0;
+
+struct Frame {
+    wxFrame* frame = new wxFrame(nullptr, wxID_ANY, "surface", wxDefaultPosition, wxSize(300, 200));
+    // A frame stretches a lone child over its client area: give it two.
+    wxWindow* other = new wxWindow(frame, wxID_ANY, wxPoint(290, 190), wxSize(4, 4));
+    ~Frame() { delete frame; }
+};
+
+}  // namespace
+
+TEST(RepaintRequest, RequestsCoalesceAndAreDroppedForADestroyedWindow) {
+    Frame f;
+    plat::RunPostedCalls();
+    auto* win = new CountingWindow(f.frame);
+    plat::RepaintRequest request(win);
+    CountingWindow::refreshes = 0;
+    for (int i = 0; i < 3; ++i) request.Post();
+    EXPECT_EQ(plat::RunPostedCalls(), 1);
+    EXPECT_EQ(CountingWindow::refreshes, 1);
+
+    std::thread([request] { request.Post(false); }).join();
+    EXPECT_EQ(plat::RunPostedCalls(), 1);
+    EXPECT_EQ(CountingWindow::refreshes, 2);
+
+    request.Post();
+    std::thread([request] { request.Post(); }).join();
+    win->Destroy();
+    plat::RunPostedCalls();  // must not touch the destroyed window
+    EXPECT_EQ(CountingWindow::refreshes, 2);
+    request.Post();
+    plat::RunPostedCalls();
+    EXPECT_EQ(CountingWindow::refreshes, 2);
+}
+
+TEST(FrameSurface, AThreadRendersAndThePaintShowsTheBuffer) {
+    Frame f;
+    auto* surface = new plat::CFrameSurface(f.frame, 1011, wxRect(10, 10, 160, 120));
+    f.frame->Show();
+    EXPECT_EQ(surface->GetBufferSize(), cv::Size(160, 120));
+    EXPECT_FALSE(surface->HasPicture());
+    plat::RunPostedCalls();
+
+    std::thread capture([surface] {
+        for (int i = 0; i < 50; ++i)
+            surface->Render([i](cv::Mat& buf) {
+                ASSERT_EQ(buf.type(), CV_8UC3);
+                buf.setTo(cv::Scalar(0, 0, 255));  // red in B, G, R
+                cv::rectangle(buf, cv::Rect(0, 0, 80, 120), cv::Scalar(255, 0, 0), cv::FILLED);
+            });
+    });
+    capture.join();
+    // Fifty renders leave one repaint pending.
+    EXPECT_EQ(plat::RunPostedCalls(), 1);
+    EXPECT_TRUE(surface->HasPicture());
+    cv::Mat snap = surface->Snapshot();
+    EXPECT_EQ(snap.at<cv::Vec3b>(60, 120), cv::Vec3b(0, 0, 255));
+
+    cv::Mat shown;
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            shown = plat::CaptureClientArea(surface);
+            return !shown.empty() && shown.at<cv::Vec4b>(60, 120)[2] == 255;
+        },
+        3000));
+    EXPECT_EQ(shown.at<cv::Vec4b>(60, 120)[0], 0);
+    EXPECT_EQ(shown.at<cv::Vec4b>(60, 20)[0], 255);  // left half blue
+    EXPECT_EQ(shown.at<cv::Vec4b>(60, 20)[2], 0);
+
+    surface->Clear();
+    EXPECT_FALSE(surface->HasPicture());
+}
+
+TEST(FrameSurface, TheBufferFollowsTheClientSize) {
+    Frame f;
+    auto* surface = new plat::CFrameSurface;
+    ASSERT_TRUE(surface->Create(f.frame, 1016, wxRect(0, 0, 64, 48)));
+    surface->Render([](cv::Mat& buf) { buf.setTo(cv::Scalar(0, 255, 0)); });
+    surface->SetSize(wxSize(100, 30));
+    PumpUntil([&] { return surface->GetBufferSize() == cv::Size(100, 30); }, 1000);
+    EXPECT_EQ(surface->GetBufferSize(), cv::Size(100, 30));
+    // The old picture stays, stretched, until the next frame.
+    EXPECT_EQ(surface->Snapshot().at<cv::Vec3b>(15, 50), cv::Vec3b(0, 255, 0));
+    plat::RunPostedCalls();
+}
+
+TEST(FrameSurface, RenderingThroughARefAfterTheControlIsGoneIsHarmless) {
+    Frame f;
+    auto* surface = new plat::CFrameSurface(f.frame, 1016, wxRect(0, 0, 32, 32));
+    plat::FrameSurfaceRef ref = surface->GetRef();
+    std::atomic<bool> stop{false};
+    std::atomic<int> rendered{0};
+    std::thread capture([ref, &stop, &rendered] {
+        while (!stop) {
+            ref.Render([](cv::Mat& buf) { buf.setTo(cv::Scalar(1, 2, 3)); });
+            ++rendered;
+        }
+    });
+    while (rendered < 10) std::this_thread::yield();
+    surface->Destroy();
+    plat::RunPostedCalls();
+    int after = rendered;
+    while (rendered < after + 10) std::this_thread::yield();
+    stop = true;
+    capture.join();
+    plat::RunPostedCalls();
+    EXPECT_FALSE(ref.IsAlive());
+    EXPECT_EQ(ref.Snapshot().at<cv::Vec3b>(0, 0), cv::Vec3b(1, 2, 3));
+}
+
+TEST(ScreenMetrics, TheVirtualDisplayHasNoPanel) {
+    auto m = plat::GetScreenMetrics();
+    EXPECT_EQ(m.cxScreen, 1920);
+    EXPECT_EQ(m.cyScreen, 1080);
+    EXPECT_EQ(m.cyFullScreen, 1057);
+    EXPECT_FALSE(m.hasTaskbar);
+}
