@@ -2,7 +2,11 @@
 
 #include <strings.h>
 
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <mutex>
+#include <string>
 
 #include <wx/image.h>
 #include <wx/log.h>
@@ -32,6 +36,31 @@ void EnsureImageHandlers() {
     });
 }
 
+std::uint32_t Be32(const unsigned char* p) {
+    return (static_cast<std::uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+}
+
+// A cursor's hot spot travels in the PNG as the text chunk "hotspot" = "x,y".
+bool FindHotSpot(const unsigned char* data, std::size_t size, int& x, int& y) {
+    static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (size < 8 || std::memcmp(data, kSignature, 8) != 0) return false;
+    static const char kKey[] = "hotspot";  // followed by its NUL separator
+    std::size_t pos = 8;
+    while (size - pos >= 12) {
+        const std::size_t len = Be32(data + pos);
+        if (len > size - pos - 12) return false;
+        const unsigned char* body = data + pos + 8;
+        if (std::memcmp(data + pos + 4, "tEXt", 4) == 0 && len > sizeof kKey &&
+            std::memcmp(body, kKey, sizeof kKey) == 0) {
+            std::string text(reinterpret_cast<const char*>(body) + sizeof kKey, len - sizeof kKey);
+            return std::sscanf(text.c_str(), "%d,%d", &x, &y) == 2;
+        }
+        if (std::memcmp(data + pos + 4, "IEND", 4) == 0) break;
+        pos += 12 + len;
+    }
+    return false;
+}
+
 }  // namespace
 
 ResourceBlob FindResource(int id, const char* type) {
@@ -59,6 +88,12 @@ bool LoadResourceImage(int id, const char* type, wxImage& out) {
     wxMemoryInputStream stream(blob.data, blob.size);
     wxImage image;
     if (!image.LoadFile(stream, wxBITMAP_TYPE_ANY) || !image.IsOk()) return false;
+    int hx = 0, hy = 0;
+    if (SameType(type, RT_CURSOR) && FindHotSpot(blob.data, blob.size, hx, hy) && hx >= 0 &&
+        hy >= 0 && hx < image.GetWidth() && hy < image.GetHeight()) {
+        image.SetOption(wxIMAGE_OPTION_CUR_HOTSPOT_X, hx);
+        image.SetOption(wxIMAGE_OPTION_CUR_HOTSPOT_Y, hy);
+    }
     out = image;
     return true;
 }

@@ -15,7 +15,7 @@ inline constexpr const char* RT_PNG = "PNG";
 inline constexpr const char* RT_BITMAP = "BITMAP";   // kept as PNG, decoded on load
 inline constexpr const char* RT_GIF = "gif";
 inline constexpr const char* RT_WAVE = "WAVE";
-inline constexpr const char* RT_CURSOR = "CURSOR";   // PNG; hot spot from the cursor table below
+inline constexpr const char* RT_CURSOR = "CURSOR";   // PNG; hot spot in its "hotspot" text chunk
 inline constexpr const char* RT_ICON = "ICON";       // PNG
 inline constexpr const char* RT_MDB = "MDB";         // empty SQLite database
 inline constexpr const char* RT_STRING = "STRING";   // UTF-8 text
@@ -38,7 +38,9 @@ struct ResourceInfo {
 std::vector<ResourceInfo> ListResources();
 
 // Decodes a picture resource (PNG, BITMAP, gif's first frame, CURSOR, ICON)
-// into an image, alpha kept.  False when missing or undecodable.
+// into an image, alpha kept.  A cursor's hot spot is set as the image options
+// wxIMAGE_OPTION_CUR_HOTSPOT_X/Y, so wxCursor(image) takes it.  False when
+// missing or undecodable.
 bool LoadResourceImage(int id, const char* type, wxImage& out);
 
 // String table entry; empty when missing.

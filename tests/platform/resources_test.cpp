@@ -58,3 +58,23 @@ TEST(Resources, EveryEntryIsFoundByIdAndTypeInAnyCase) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Resources, CursorsCarryTheirHotSpotIntoTheImage) {
+    for (const plat::ResourceInfo& r : plat::ListResources()) {
+        if (Lower(r.type) != "cursor") continue;
+        wxImage img;
+        ASSERT_TRUE(plat::LoadResourceImage(r.id, r.type.c_str(), img)) << r.id;
+        ASSERT_TRUE(img.HasOption(wxIMAGE_OPTION_CUR_HOTSPOT_X)) << r.id;
+        const int x = img.GetOptionInt(wxIMAGE_OPTION_CUR_HOTSPOT_X);
+        const int y = img.GetOptionInt(wxIMAGE_OPTION_CUR_HOTSPOT_Y);
+        EXPECT_GE(x, 0);
+        EXPECT_LT(x, img.GetWidth());
+        EXPECT_GE(y, 0);
+        EXPECT_LT(y, img.GetHeight());
+        EXPECT_GT(img.GetAlpha(x, y), 0) << "the hot spot lies on the drawn cursor";
+    }
+}
+
+}  // namespace
