@@ -1,15 +1,24 @@
-// The program's entry: wx runs the application object's start-up from OnInit.
+// The program's entry: wx starts the user-interface thread and hands over to
+// the application object, whose start-up runs the start page modally.  The
+// program ends when that run ends, with the application object's exit code.
 #include <wx/app.h>
 
 #include "app/QuillmarshApp.h"
+#include "platform/CrossThread.h"
 
 class QuillmarshWxApp : public wxApp {
 public:
     bool OnInit() override {
+        plat::SetUiThread();
         theApp.InitInstance();
-        return false;  // start-up has run the start page; the program ends
+        m_exitCode = theApp.ExitInstance();
+        return true;
     }
-    int OnExit() override { return theApp.ExitInstance(); }
+    // Everything ran inside OnInit: there is no main loop to run after it.
+    int OnRun() override { return m_exitCode; }
+
+private:
+    int m_exitCode = 0;
 };
 
 wxIMPLEMENT_APP(QuillmarshWxApp);

@@ -1,9 +1,83 @@
-#include "QuillmarshApp.h"
+#include "app/QuillmarshApp.h"
+
+#include <cstring>
+
+#include <wx/app.h>
+#include <wx/image.h>
+
+#include "app/StartPageDlg.h"
+#include "platform/Ini.h"
+#include "platform/MessageBox.h"
+#include "platform/Paths.h"
+#include "platform/SingleInstance.h"
 
 CQuillmarshApp theApp;
 
 CQuillmarshApp::CQuillmarshApp() = default;
 
-// Start-up is completed with the start page.
-BOOL CQuillmarshApp::InitInstance() { return FALSE; }
+CQuillmarshApp::~CQuillmarshApp() = default;
+
+namespace {
+
+// The picture decoders stand where the COM libraries stood: every picture of
+// the program (buttons, backgrounds, photos) goes through them, so start-up
+// fails without them, with the message the operator has always seen.
+bool InitImageDecoders() {
+    wxInitAllImageHandlers();
+    return wxImage::FindHandler(wxBITMAP_TYPE_PNG) != nullptr &&
+           wxImage::FindHandler(wxBITMAP_TYPE_BMP) != nullptr;
+}
+
+}  // namespace
+
+BOOL CQuillmarshApp::InitInstance() {
+    if (!InitImageDecoders()) {
+        AfxMessageBox(wxString::FromUTF8("初始化OLE DLL失败:("), MB_OK);
+        return FALSE;
+    }
+
+    m_instanceGuard = std::make_unique<plat::SingleInstanceGuard>("PreventSecondInstance");
+    if (m_instanceGuard->AnotherIsRunning()) {
+        AfxMessageBox("The program is already running.", MB_OK);
+        return FALSE;
+    }
+
+    // Every path of the program is based on the executable's folder (with its
+    // trailing separator).
+    m_strImageRoot = plat::GetExecutableFolder() + "Guests-Image";
+    if (!plat::PathFileExists(m_strImageRoot)) plat::CreateDirectory(m_strImageRoot);
+
+    {
+        CStartPageDlg dlg(nullptr);
+        m_pMainWnd = &dlg;
+        if (wxTheApp) wxTheApp->SetTopWindow(&dlg);
+        dlg.DoModal();
+        m_pMainWnd = nullptr;
+    }
+    return FALSE;
+}
+
 int CQuillmarshApp::ExitInstance() { return 0; }
+
+wxString CQuillmarshApp::GetLangString(wxString key) {
+    // Read anew each time: a pack changed while the program runs counts at
+    // the next lookup.
+    wxString text = plat::GetPrivateProfileString("Setting", key, "Not found", m_strLangIni, 1000);
+    text.Replace("\\n", "\n", true);
+    return text;
+}
+
+void CQuillmarshApp::WideToAnsi(wxString text, char* buf, int bufSize) {
+    if (!buf || bufSize <= 0) return;
+    const wxScopedCharBuffer utf8 = text.utf8_str();
+    const char* src = utf8.data();
+    std::size_t len = src ? utf8.length() : 0;
+    const std::size_t room = static_cast<std::size_t>(bufSize) - 1;
+    if (len > room) {
+        len = room;
+        // Back up to the first byte of the character the cut falls into.
+        while (len > 0 && (static_cast<unsigned char>(src[len]) & 0xC0) == 0x80) --len;
+    }
+    if (len) std::memcpy(buf, src, len);
+    buf[len] = '\0';
+}

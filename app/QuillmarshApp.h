@@ -3,18 +3,25 @@
 // share, and the language-pack lookup.
 #include <atomic>
 #include <cstddef>
+#include <memory>
 
 #include <wx/font.h>
 #include <wx/string.h>
 
 #include "platform/WinTypes.h"
 
+class wxWindow;
+namespace plat {
+class SingleInstanceGuard;
+}
+
 class CQuillmarshApp {
 public:
     CQuillmarshApp();
 
     // The whole start-up and the start page's modal run; returns FALSE so the
-    // program ends when the start page has closed.
+    // program ends when the start page has closed.  Needs wx started (a GUI
+    // application object) on the user-interface thread.
     virtual BOOL InitInstance();
     virtual int ExitInstance();
 
@@ -37,7 +44,14 @@ public:
     wxFont m_fontLabel;
     wxString m_strLangIni;
 
-    virtual ~CQuillmarshApp() = default;
+    // The start page while it runs: the application's main window.
+    wxWindow* m_pMainWnd = nullptr;
+
+    virtual ~CQuillmarshApp();
+
+private:
+    // Held for the life of the process once start-up has taken it.
+    std::unique_ptr<plat::SingleInstanceGuard> m_instanceGuard;
 };
 
 extern CQuillmarshApp theApp;

@@ -1,0 +1,190 @@
+#include "app/StartPageDlg.h"
+
+#include <cstdlib>
+
+#include <gtk/gtk.h>
+#include <wx/choice.h>
+#include <wx/dcclient.h>
+#include <wx/image.h>
+
+#include "app/QuillmarshApp.h"
+#include "platform/Ini.h"
+#include "platform/MessageBox.h"
+#include "platform/Paths.h"
+#include "platform/Resources.h"
+
+DialogMaker g_makeCustomerList = nullptr;
+DialogMaker g_makeStationWindow = nullptr;
+
+CStartPageDlg* g_pStartPage = nullptr;
+
+namespace {
+
+constexpr int IDC_RECORDS = 1002;
+constexpr int IDC_QUICKSTART = 1003;
+constexpr int IDC_EXIT = 1004;
+constexpr int IDC_LANGUAGE = 1075;
+constexpr int IDB_START_BACKGROUND = 271;
+
+const plat::DlgControl kStartPageControls[] = {
+    {IDC_RECORDS, plat::Ctl::PushButton, plat::cs::TabStop, 368, 180, 105, 39, L""},
+    {IDC_QUICKSTART, plat::Ctl::PushButton, plat::cs::TabStop, 368, 227, 105, 39, L""},
+    {IDC_EXIT, plat::Ctl::PushButton, plat::cs::TabStop, 368, 274, 105, 39, L""},
+    {IDC_LANGUAGE, plat::Ctl::Combo, plat::cs::Sort | plat::cs::VScroll | plat::cs::TabStop, 391, 7, 82,
+     78, L""},
+};
+
+}  // namespace
+
+const plat::DlgTemplate plat::kStartPageTemplate = {
+    CStartPageDlg::IDD, 480, 334, L"", plat::ds::Popup, L"MS Shell Dlg", 8, kStartPageControls};
+
+CStartPageDlg::CStartPageDlg(wxWindow* parent) : plat::CDialog(plat::kStartPageTemplate, parent) {
+    BindClicked(IDC_RECORDS, [this] { OnBnClickedRecords(); });
+    BindClicked(IDC_QUICKSTART, [this] { OnBnClickedQuickStart(); });
+    BindClicked(IDC_EXIT, [this] { OnBnClickedExit(); });
+    Bind(wxEVT_PAINT, &CStartPageDlg::OnPaint, this);
+}
+
+CStartPageDlg::~CStartPageDlg() {
+    // The windows it ran go before it.
+    m_pUserDataDlg.reset();
+    m_pMainDlg.reset();
+}
+
+void CStartPageDlg::DoDataExchange(CDataExchange* pDX) {
+    plat::CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_RECORDS, m_btnRecords);
+    DDX_Control(pDX, IDC_QUICKSTART, m_btnQuickStart);
+    DDX_Control(pDX, IDC_EXIT, m_btnExit);
+    DDX_Control(pDX, IDC_LANGUAGE, m_comboLanguage);
+}
+
+BOOL CStartPageDlg::OnInitDialog() {
+    plat::CDialog::OnInitDialog();
+
+    // No taskbar entry of its own.
+    if (GtkWidget* widget = static_cast<GtkWidget*>(GetHandle()); widget && GTK_IS_WINDOW(widget))
+        gtk_window_set_skip_taskbar_hint(GTK_WINDOW(widget), TRUE);
+    // The whole client area is painted from the background picture; the
+    // labels and buttons lie over it.
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
+
+    g_pStartPage = this;
+
+    // The two fonts the other windows share, made once.
+    if (!theApp.m_fontTitle.IsOk())
+        theApp.m_fontTitle = wxFont(wxFontInfo(wxSize(0, 36)).Family(wxFONTFAMILY_SWISS).FaceName("Batang"));
+    if (!theApp.m_fontLabel.IsOk())
+        theApp.m_fontLabel = wxFont(wxFontInfo(wxSize(0, 20)).Family(wxFONTFAMILY_SWISS).FaceName("Batang"));
+
+    m_btnRecords.LoadStdImage(170, plat::RT_PNG);
+    m_btnQuickStart.LoadStdImage(171, plat::RT_PNG);
+    m_btnExit.LoadStdImage(242, plat::RT_PNG);
+
+    if (m_comboLanguage) {
+        // A sorted list takes no insertion at a place: the one entry is appended.
+        m_comboLanguage->Append(L"简体中文");
+        m_comboLanguage->SetSelection(0);
+        m_comboLanguage->Hide();
+    }
+
+    m_strSetupIni = plat::GetExecutableFolder() + "Setup.ini";
+    if (plat::PathFileExists(m_strSetupIni)) {
+        m_nLanguage = plat::GetPrivateProfileInt("setup", "language", 0, m_strSetupIni);
+        if (m_comboLanguage) {
+            const bool listed = m_nLanguage >= 0 && m_nLanguage < static_cast<int>(m_comboLanguage->GetCount());
+            m_comboLanguage->SetSelection(listed ? m_nLanguage : wxNOT_FOUND);
+        }
+    }
+    return TRUE;
+}
+
+BOOL CStartPageDlg::PreTranslateMessage(MSG* pMsg) {
+    if (pMsg && pMsg->message == WM_KEYDOWN && (pMsg->wParam == VK_RETURN || pMsg->wParam == VK_ESCAPE))
+        return TRUE;
+    return plat::CDialog::PreTranslateMessage(pMsg);
+}
+
+wxString CStartPageDlg::MissingPackWarning(int language) {
+    switch (language) {
+        case 0: return L"所选语言包丢失，请重新安装本程序！";
+        case 1: return L"所選語言包丟失，請重新安裝本程序！";
+        case 2: return L"Language packs is missing, Please reinstall the Program!";
+        case 3: return L"선택된 언어 패킷 손실이 프로그램을 다시 설치하십시오";
+        default: return wxString();
+    }
+}
+
+void CStartPageDlg::SetLanguagePack() {
+    // The same pack whatever the language index.
+    theApp.m_strLangIni = plat::GetExecutableFolder() + "Language" + L"/简体中文.ini";
+    if (!plat::PathFileExists(theApp.m_strLangIni)) {
+        const wxString warning = MissingPackWarning(m_nLanguage);
+        if (!warning.empty()) AfxMessageBox(warning, MB_OK);
+    }
+}
+
+void CStartPageDlg::Minimise() { Iconize(true); }
+
+void CStartPageDlg::Restore() {
+    Iconize(false);
+    Show(true);
+    Raise();
+}
+
+void CStartPageDlg::OnBnClickedRecords() {
+    SetLanguagePack();
+    Minimise();
+
+    m_pUserDataDlg.reset();
+    if (g_makeCustomerList) {
+        m_pUserDataDlg = g_makeCustomerList();
+        if (m_pUserDataDlg) m_pUserDataDlg->DoModal();
+    }
+    // The station window follows however the list was closed: for the
+    // customer the list handed over, or for a guest.
+    m_pMainDlg.reset();
+    if (g_makeStationWindow) {
+        m_pMainDlg = g_makeStationWindow();
+        if (m_pMainDlg) m_pMainDlg->DoModal();
+    }
+    m_pUserDataDlg.reset();
+    m_pMainDlg.reset();
+
+    m_bCustomerChosen = 0;
+    Restore();
+}
+
+void CStartPageDlg::OnBnClickedQuickStart() {
+    SetLanguagePack();
+    Minimise();
+
+    m_pMainDlg.reset();
+    m_bCustomerChosen = 0;  // a guest: the station works in the "Guest" folder
+    if (g_makeStationWindow) {
+        m_pMainDlg = g_makeStationWindow();
+        if (m_pMainDlg) m_pMainDlg->DoModal();
+    }
+    m_pUserDataDlg.reset();
+    m_pMainDlg.reset();
+
+    m_bCustomerChosen = 0;
+    Restore();
+}
+
+void CStartPageDlg::OnBnClickedExit() {
+    // The process ends here, with nothing closed or cleaned up.
+    std::_Exit(0);
+}
+
+void CStartPageDlg::OnPaint(wxPaintEvent&) {
+    wxPaintDC dc(this);
+    // A missing picture leaves the page unpainted; nothing is reported.
+    wxImage picture;
+    if (!plat::LoadResourceImage(IDB_START_BACKGROUND, plat::RT_BITMAP, picture) || !picture.IsOk()) return;
+    const wxSize client = GetClientSize();
+    if (client.x <= 0 || client.y <= 0) return;
+    if (picture.GetSize() != client) picture.Rescale(client.x, client.y, wxIMAGE_QUALITY_NEAREST);
+    dc.DrawBitmap(wxBitmap(picture), 0, 0, false);
+}

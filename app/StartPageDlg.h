@@ -1,0 +1,81 @@
+#pragma once
+// The start page: the first window and the application's main window for the
+// whole run.  It reads the language index, sets the language-pack path, runs
+// the customer list and the station window one after the other, and holds the
+// current customer that those windows and the report read through
+// g_pStartPage.
+#include <memory>
+
+#include "controls/GdipButton.h"
+#include "customers/UserRecord.h"
+#include "platform/ui/Dialog.h"
+
+class wxChoice;
+class wxPaintEvent;
+
+// Makers of the two windows the start page runs modally.  The customer list's
+// and the station window's own files set them (plain pointers, so that they
+// can be set from a static initialiser in any order); an unset maker means
+// that window is not part of this build and its step is left out.
+using DialogMaker = std::unique_ptr<plat::CDialog> (*)();
+extern DialogMaker g_makeCustomerList;   // a CUserDataDlg with no parent
+extern DialogMaker g_makeStationWindow;  // a CQuillmarshDlg with no parent
+
+namespace plat {
+extern const DlgTemplate kStartPageTemplate;
+}
+
+class CStartPageDlg : public plat::CDialog {
+public:
+    enum { IDD = 167 };
+    explicit CStartPageDlg(wxWindow* parent = nullptr);
+    ~CStartPageDlg() override;
+
+    BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange* pDX) override;
+    // Enter and Escape do nothing here.
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+
+    // Points the application at the language pack beside the executable and
+    // warns, in the language of m_nLanguage, when the file is missing.
+    void SetLanguagePack();
+
+    void OnBnClickedRecords();
+    void OnBnClickedQuickStart();
+    void OnBnClickedExit();
+
+    CGdipButton m_btnRecords;
+    CGdipButton m_btnQuickStart;
+    CGdipButton m_btnExit;
+    wxString m_strSetupIni;
+    wxChoice* m_comboLanguage = nullptr;
+    std::unique_ptr<plat::CDialog> m_pMainDlg;
+    std::unique_ptr<plat::CDialog> m_pUserDataDlg;
+    UserRecord m_curRecord{};
+    // The current record's trailing flag: 1 while a customer taken from the
+    // list is current.
+    BOOL& m_bCustomerChosen = m_curRecord.bChosen;
+    int m_nLanguage = 0;
+
+    // Texts of the missing-pack warning by language index; empty for an
+    // index that has none.
+    static wxString MissingPackWarning(int language);
+
+private:
+    void OnPaint(wxPaintEvent& event);
+    void Minimise();
+    void Restore();
+};
+
+extern CStartPageDlg* g_pStartPage;
+
+// The copyright dialog: the maker's logo and statement, closed with OK.
+class CCopyRight : public plat::CDialog {
+public:
+    enum { IDD = 220 };
+    explicit CCopyRight(wxWindow* parent = nullptr);
+};
+
+namespace plat {
+extern const DlgTemplate kCopyRightTemplate;
+}
