@@ -113,6 +113,7 @@ TEST(CvvImageCopy, ChannelsFollowTheDesiredColour) {
     EXPECT_EQ(h.Mat().at<cv::Vec3b>(0, 0), colour.mat.at<cv::Vec3b>(1, 2));
     colour.mat.setTo(cv::Scalar(9, 9, 9));
     EXPECT_NE(h.Mat().at<cv::Vec3b>(0, 0), cv::Vec3b(9, 9, 9));
+    cvResetImageROI(&colour.header);
 
     // Invalid sources are ignored.
     IplImage* before = h.Img();
