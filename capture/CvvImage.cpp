@@ -13,6 +13,7 @@
 #include <wx/rawbmp.h>
 
 #include "platform/CvCompat.h"
+#include "platform/FrameSurface.h"
 
 namespace {
 
@@ -322,4 +323,14 @@ void CvvImage::DrawToHDC(cv::Mat& target, RECT* destination) {
     }
     DrawInto(target, Pixels(m_img), src, m_img->origin == IPL_ORIGIN_BL, cv::Rect(d.x, d.y, d.width, d.height),
              d.width < src.width ? Scale::Smooth : Scale::Nearest);
+}
+
+void CvvImage::DrawToHDC(plat::CFrameSurface* surface, RECT* destination) {
+    if (!surface || !destination || !Drawable(m_img)) return;
+    surface->Render([&](cv::Mat& buffer) { DrawToHDC(buffer, destination); });
+}
+
+void CvvImage::DrawToHDC(const plat::FrameSurfaceRef& surface, RECT* destination) {
+    if (!surface || !destination || !Drawable(m_img)) return;
+    surface.Render([&](cv::Mat& buffer) { DrawToHDC(buffer, destination); });
 }

@@ -4,7 +4,9 @@
 // Drawing targets stand where the Windows device context stood:
 //  - a wx device context (wxDC*), drawn on the user-interface thread;
 //  - a frame surface buffer (cv::Mat of 8-bit B, G, R, as plat::CFrameSurface::Render
-//    hands it), on any thread.
+//    hands it), on any thread;
+//  - a frame surface itself, or a handle on one, rendered through its Render
+//    call (one coalesced repaint), on any thread.
 // A picture drawn at its own size is copied; into a narrower rectangle it is
 // reduced with smoothing (pixel-area averaging); otherwise it is stretched
 // nearest-neighbour.  One-channel images are drawn through a grey palette,
@@ -20,6 +22,10 @@ class wxDC;
 namespace cv {
 class Mat;
 }
+namespace plat {
+class CFrameSurface;
+class FrameSurfaceRef;
+}  // namespace plat
 
 // Bitmap header with room for a 256-entry palette.
 struct CvvBitmapInfo {
@@ -75,6 +81,8 @@ public:
     // the rectangle, scaled to fit it.
     virtual void DrawToHDC(wxDC* dc, RECT* destination);
     virtual void DrawToHDC(cv::Mat& target, RECT* destination);
+    virtual void DrawToHDC(plat::CFrameSurface* surface, RECT* destination);
+    virtual void DrawToHDC(const plat::FrameSurfaceRef& surface, RECT* destination);
 
 protected:
     IplImage* m_img = nullptr;
