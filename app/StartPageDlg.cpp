@@ -50,6 +50,7 @@ CStartPageDlg::~CStartPageDlg() {
     // The windows it ran go before it.
     m_pUserDataDlg.reset();
     m_pMainDlg.reset();
+    if (g_pStartPage == this) g_pStartPage = nullptr;
 }
 
 void CStartPageDlg::DoDataExchange(CDataExchange* pDX) {

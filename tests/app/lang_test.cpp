@@ -1,0 +1,165 @@
+// The language-pack lookup, the conversion to the system code page and the
+// customer record's fixed fields.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/QuillmarshApp.h"
+#include "customers/UserRecord.h"
+
+namespace {
+
+class TempFolder {
+public:
+    TempFolder() {
+        std::string templ = (std::filesystem::temp_directory_path() / "app-XXXXXX").string();
+        if (char* made = ::mkdtemp(templ.data())) m_path = made;
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
+    std::string Write(const std::string& name, const std::string& bytes) const {
+        const std::string path = m_path + "/" + name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+    std::string m_path;
+};
+
+class LangStringTest : public ::testing::Test {
+protected:
+    void UsePack(const std::string& body) {
+        theApp.m_strLangIni = wxString::FromUTF8(dir.Write("pack.ini", "[Setting]\n" + body));
+    }
+    void TearDown() override { theApp.m_strLangIni.clear(); }
+    TempFolder dir;
+};
+
+TEST_F(LangStringTest, ValuesComeFromSectionSettingWithLineBreaks) {
+    UsePack("IDS_REPORT=检测报告\nIDS_ADD=Add\\nCustomer\nIDS_CLOSE=a\\\\nb\nIDS_SAVE=\\n\\n\n");
+    EXPECT_EQ(theApp.GetLangString("IDS_REPORT"), wxString::FromUTF8("检测报告"));
+    EXPECT_EQ(theApp.GetLangString("IDS_ADD"), "Add\nCustomer");
+    // Backslash, backslash, n: the second backslash and the n make the break.
+    EXPECT_EQ(theApp.GetLangString("IDS_CLOSE"), "a\\\nb");
+    EXPECT_EQ(theApp.GetLangString("IDS_SAVE"), "\n\n");
+}
+
+TEST_F(LangStringTest, MissingKeySectionOrFileGiveNotFound) {
+    UsePack("IDS_ADD=Add\n[Other]\nIDS_DELETE=Delete\n");
+    EXPECT_EQ(theApp.GetLangString("IDS_PRINT"), "Not found");
+    EXPECT_EQ(theApp.GetLangString("IDS_DELETE"), "Not found");  // in another section
+
+    theApp.m_strLangIni = wxString::FromUTF8(dir.m_path + "/absent.ini");
+    EXPECT_EQ(theApp.GetLangString("IDS_ADD"), "Not found");
+    theApp.m_strLangIni.clear();  // before the start page has set a path
+    EXPECT_EQ(theApp.GetLangString("IDS_ADD"), "Not found");
+}
+
+TEST_F(LangStringTest, LongValueIsCutTo999Characters) {
+    std::string value;
+    for (int i = 0; i < 1200; ++i) value += static_cast<char>('a' + i % 26);
+    UsePack("IDS_REMARK=" + value + "\n");
+    const wxString got = theApp.GetLangString("IDS_REMARK");
+    ASSERT_EQ(got.length(), 999u);
+    EXPECT_EQ(got, wxString(value.substr(0, 999)));
+
+    // Counted in characters of the pack, not bytes of the file.
+    std::string cjk;
+    for (int i = 0; i < 1200; ++i) cjk += "汉";
+    UsePack("IDS_REMARK=" + cjk + "\n");
+    EXPECT_EQ(theApp.GetLangString("IDS_REMARK").length(), 999u);
+}
+
+TEST_F(LangStringTest, PackChangedWhileRunningCountsAtTheNextLookup) {
+    UsePack("IDS_ADD=Add\n");
+    EXPECT_EQ(theApp.GetLangString("IDS_ADD"), "Add");
+    UsePack("IDS_ADD=Append\n");
+    EXPECT_EQ(theApp.GetLangString("IDS_ADD"), "Append");
+}
+
+std::string Ansi(const wxString& text, int size) {
+    std::string buf(static_cast<std::size_t>(size) + 8, '#');
+    theApp.WideToAnsi(text, buf.data(), size);
+    // Nothing is written beyond the caller's buffer.
+    for (std::size_t i = static_cast<std::size_t>(size); i < buf.size(); ++i)
+        EXPECT_EQ(buf[i], '#') << "byte " << i << " written past the buffer";
+    const std::size_t len = std::strlen(buf.c_str());
+    EXPECT_LT(len, static_cast<std::size_t>(size));
+    return buf.substr(0, len);
+}
+
+TEST(WideToAnsiTest, ConvertsToUtf8AndCutsWithinTheBuffer) {
+    EXPECT_EQ(Ansi("", 16), "");
+    EXPECT_EQ(Ansi("127.0.0.1", 16), "127.0.0.1");
+    EXPECT_EQ(Ansi("abcdef", 6), "abcde");  // one byte less than the buffer
+    EXPECT_EQ(Ansi("abcdef", 7), "abcdef");
+    EXPECT_EQ(Ansi("abc", 1), "");
+    const wxString path = wxString::FromUTF8("/home/张三/20240101.bmp");
+    EXPECT_EQ(Ansi(path, 260), "/home/张三/20240101.bmp");
+}
+
+TEST(WideToAnsiTest, CutNeverSplitsACharacter) {
+    const wxString name = wxString::FromUTF8("张三李");  // three bytes each
+    EXPECT_EQ(Ansi(name, 10), "张三李");
+    EXPECT_EQ(Ansi(name, 9), "张三");
+    EXPECT_EQ(Ansi(name, 7), "张三");
+    EXPECT_EQ(Ansi(name, 6), "张");
+    EXPECT_EQ(Ansi(name, 3), "");
+    EXPECT_EQ(Ansi(wxString::FromUTF8("a😀"), 5), "a");  // four-byte character
+    EXPECT_EQ(Ansi(wxString::FromUTF8("a😀"), 6), "a😀");
+}
+
+TEST(WideToAnsiTest, NoBufferWritesNothing) {
+    char c = '#';
+    theApp.WideToAnsi("abc", &c, 0);
+    EXPECT_EQ(c, '#');
+    theApp.WideToAnsi("abc", nullptr, 10);  // must not crash
+}
+
+TEST(UserRecordTest, LongTextsAreCutToCapacityMinusOneLiterally) {
+    UserRecord r{};
+    const wxString name30 = "%d%%abcdefghijklmnopqrstuvwxyz";  // 30 characters
+    ASSERT_EQ(name30.length(), 30u);
+    record::FillField(r.szName, name30);
+    EXPECT_EQ(record::FieldText(r.szName), name30.Left(19));
+    EXPECT_EQ(r.szName[19], u'\0');
+
+    record::FillField(r.szNumber, "1234567890");
+    EXPECT_EQ(record::FieldText(r.szNumber), "1234567");
+    record::FillField(r.szRemark, "100% sure, %s %n");
+    EXPECT_EQ(record::FieldText(r.szRemark), "100% sure, %s %n");
+
+    // A shorter text replaces a longer one whole.
+    record::FillField(r.szName, wxString::FromUTF8("王"));
+    EXPECT_EQ(record::FieldText(r.szName), wxString::FromUTF8("王"));
+}
+
+TEST(UserRecordTest, CutKeepsSurrogatePairsWhole) {
+    UserRecord r{};
+    // Sex holds three units: "a" and one pair fit, a second pair does not.
+    record::FillField(r.szSex, wxString::FromUTF8("a😀😀"));
+    EXPECT_EQ(record::FieldText(r.szSex), wxString::FromUTF8("a😀"));
+    record::FillField(r.szSex, wxString::FromUTF8("ab😀"));
+    EXPECT_EQ(record::FieldText(r.szSex), "ab");
+    EXPECT_EQ(r.szSex[2], u'\0');
+}
+
+TEST(UserRecordTest, CopyCarriesFieldsAndFlag) {
+    UserRecord listed{};
+    record::FillField(listed.szName, "Alice");
+    record::FillField(listed.szAge, "31");
+    UserRecord current = listed;
+    EXPECT_EQ(current.bChosen, 0);
+    current.bChosen = 1;
+    EXPECT_EQ(listed.bChosen, 0);
+    EXPECT_EQ(record::FieldText(current.szName), "Alice");
+    EXPECT_EQ(record::FieldText(current.szAge), "31");
+    UserRecord again = current;
+    EXPECT_EQ(again.bChosen, 1);
+}
+
+}  // namespace
