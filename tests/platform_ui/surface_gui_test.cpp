@@ -71,6 +71,14 @@ TEST(RepaintRequest, RequestsCoalesceAndAreDroppedForADestroyedWindow) {
     request.Post();
     plat::RunPostedCalls();
     EXPECT_EQ(CountingWindow::refreshes, 2);
+
+    // Deleted rather than destroyed: the same.
+    auto* other = new CountingWindow(f.frame);
+    plat::RepaintRequest second(other);
+    second.Post();
+    delete other;
+    plat::RunPostedCalls();
+    EXPECT_EQ(CountingWindow::refreshes, 2);
 }
 
 TEST(FrameSurface, AThreadRendersAndThePaintShowsTheBuffer) {
