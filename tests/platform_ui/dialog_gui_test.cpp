@@ -359,6 +359,10 @@ TEST(Dialog, ChildDialogLiesInItsParentsClientCoordinates) {
     child->Move(40, 30);
     EXPECT_EQ(child->GetPosition(), wxPoint(40, 30));
     EXPECT_EQ(child->GetScreenPosition(), parent.ClientToScreen(wxPoint(40, 30)));
+    // It moves with its parent.
+    parent.Move(300, 200);
+    EXPECT_EQ(child->GetPosition(), wxPoint(40, 30));
+    EXPECT_EQ(child->GetScreenPosition(), parent.ClientToScreen(wxPoint(40, 30)));
     delete child;
 }
 
