@@ -25,7 +25,7 @@ if [ -f tests/fuzz/CMakeLists.txt ]; then
     corpus=$(mktemp -d)
     seeds="tests/fuzz/corpus/${t#fuzz_}"
     [ -d "$seeds" ] && cp -r "$seeds"/. "$corpus"/
-    if ! build-fuzz/tests/fuzz/"$t" -max_total_time=5 -rss_limit_mb=2048 "$corpus" >/tmp/"$t".log 2>&1; then
+    if ! build-fuzz/"$t" -max_total_time=5 -rss_limit_mb=2048 "$corpus" >/tmp/"$t".log 2>&1; then
       echo "fuzz target $t failed:"; tail -40 /tmp/"$t".log; status=1
     else
       echo "fuzz target $t: $(grep -c . /tmp/$t.log) lines of log, no crash"
