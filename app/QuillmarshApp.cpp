@@ -57,7 +57,15 @@ BOOL CQuillmarshApp::InitInstance() {
     return FALSE;
 }
 
-int CQuillmarshApp::ExitInstance() { return 0; }
+int CQuillmarshApp::ExitInstance() {
+    // What needs wx goes while wx is still up: the guard's lock file and the
+    // fonts would otherwise be released by static destruction, after wx has
+    // shut down.
+    m_instanceGuard.reset();
+    m_fontTitle = wxNullFont;
+    m_fontLabel = wxNullFont;
+    return 0;
+}
 
 wxString CQuillmarshApp::GetLangString(wxString key) {
     // Read anew each time: a pack changed while the program runs counts at
