@@ -13,10 +13,13 @@
 class wxChoice;
 class wxPaintEvent;
 
-// Makers of the two windows the start page runs modally.  The customer list's
-// and the station window's own files set them (plain pointers, so that they
-// can be set from a static initialiser in any order); an unset maker means
-// that window is not part of this build and its step is left out.
+// Makers of the two windows the start page runs modally; the start page owns
+// what they return and deletes it after the runs.  Plain pointers (constant-
+// initialised), so they may be set before start-up from anywhere, including a
+// static initialiser.  A static initialiser only runs when its object file is
+// linked into the executable, so set them from code the executable surely
+// links (main.cpp's OnInit before InitInstance is the safe place).  An unset
+// maker leaves that window's step out.
 using DialogMaker = std::unique_ptr<plat::CDialog> (*)();
 extern DialogMaker g_makeCustomerList;   // a CUserDataDlg with no parent
 extern DialogMaker g_makeStationWindow;  // a CQuillmarshDlg with no parent
