@@ -23,6 +23,9 @@
 //   --stall-after N          stop sending frames after N frames (links stay open)
 //   --close-stream-after N   close the stream connection after N frames
 //   --drop-status-after MS   close the status link MS milliseconds after it opens
+// It reports on standard output: "listening ...", "presence connection N"
+// for each accepted presence connection, "status link opened", "status sent
+// N byte(s)", "status link dropped", "stream opened".
 // Other options:
 //   --size WxH (default 640x480)  --fps N (default 15)
 //   --press-every MS         press the button every MS milliseconds
@@ -228,6 +231,7 @@ int main(int argc, char** argv) {
     }
 
     std::vector<PresenceClient> presence;
+    long presenceAccepted = 0;
     int statusFd = -1;
     Clock::time_point statusOpened;
     std::vector<StreamClient> streams;
@@ -306,6 +310,9 @@ int main(int argc, char** argv) {
             return fd;
         };
         for (int fd; (fd = acceptOn(presenceL)) >= 0;) {
+            ++presenceAccepted;
+            printf("device_sim: presence connection %ld\n", presenceAccepted);
+            fflush(stdout);
             if (o.closeEarly) {
                 close(fd);
                 continue;
@@ -316,6 +323,8 @@ int main(int argc, char** argv) {
             if (statusFd >= 0) close(statusFd);  // one link at a time: the newest wins
             statusFd = fd;
             statusOpened = Clock::now();
+            printf("device_sim: status link opened\n");
+            fflush(stdout);
         }
         for (int fd; (fd = acceptOn(streamL)) >= 0;) streams.push_back(StreamClient{fd, {}, false, 0});
 
@@ -380,6 +389,8 @@ int main(int argc, char** argv) {
                             "HTTP/1.0 200 OK\r\nServer: device_sim\r\nCache-Control: no-cache\r\n"
                             "Content-Type: multipart/x-mixed-replace;boundary=simframe\r\n\r\n";
                         c.streaming = SendAll(c.fd, hdr, sizeof hdr - 1);
+                        printf("device_sim: stream opened\n");
+                        fflush(stdout);
                         drop = !c.streaming;
                     } else {
                         static const char nf[] =
