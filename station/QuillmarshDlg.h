@@ -1,0 +1,208 @@
+#pragma once
+// The station's main window: a borderless full-screen dialog with the live
+// camera view in the middle, the title strip at the top and the row of image
+// buttons under the view.  Capture threads, device links, the comparison
+// window and the report all reach it (the capture side through g_pMainDlg and
+// the frame sink OnFrame).
+//
+// Threads: everything runs on the user-interface thread except OnFrame, which
+// runs on the capture threads.  The last frame m_pFrame is guarded by
+// m_frameLock; the save, the paint and the comparison window work on a copy
+// taken under it.  The comparison window is detached under the same lock
+// before it is deleted, and the whole sink is detached (and unregistered from
+// the USB capture) before the window is destroyed, so no frame is ever drawn
+// into a window that is going away.
+#include <atomic>
+#include <ctime>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <opencv2/core/types_c.h>
+#include <wx/bitmap.h>
+#include <wx/brush.h>
+#include <wx/icon.h>
+
+#include "capture/CaptureDevice.h"
+#include "capture/CvvImage.h"
+#include "compare/ComPareDlg.h"
+#include "controls/GdipButton.h"
+#include "controls/PictureEx.h"
+#include "platform/FrameSurface.h"
+#include "platform/ScreenMetrics.h"
+#include "platform/ui/Dialog.h"
+#include "station/BitmapButton.h"
+#include "station/StationLayout.h"
+
+class CMenuEx;
+class CNetStreamReader;
+class CReportDlg;
+class wxMenu;
+class wxPaintEvent;
+class wxMouseEvent;
+
+namespace plat {
+extern const DlgTemplate kStationTemplate;  // 102
+extern const DlgTemplate kAboutTemplate;    // 100
+}  // namespace plat
+
+constexpr UINT IDM_ABOUTBOX = 0x0010;
+constexpr int IDS_ABOUTBOX = 101;
+
+// Timers of the main window.
+constexpr UINT kTimerDrag = 10;         // 50 ms while dragging by the title strip
+constexpr UINT kTimerMiddleHold = 13;   // 20000 ms middle-button hold
+constexpr UINT kTimerCameraStart = 14;  // 1000 ms, once, after start-up
+
+// A press of the USB camera's hardware button, handed from the capture thread
+// to the user-interface thread.
+constexpr UINT WM_STILL_BUTTON = WM_USER + 40;
+
+class CAboutDlg : public plat::CDialog {
+public:
+    enum { IDD = 100 };
+    explicit CAboutDlg(wxWindow* parent = nullptr) : plat::CDialog(plat::kAboutTemplate, parent) {}
+};
+
+class CQuillmarshDlg : public plat::CDialog, public CCompareHost {
+public:
+    enum { IDD = 102 };
+
+    explicit CQuillmarshDlg(wxWindow* parent = nullptr);
+    ~CQuillmarshDlg() override;
+
+    void DoDataExchange(CDataExchange* pDX) override;
+    // Enter and Escape are swallowed; Alt+Space opens the window menu.
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+    BOOL OnInitDialog() override;
+
+    // ---- window, layout, colours, dragging
+    // Places the window and its controls for the current screen.
+    void LayoutControls();
+    // The layout for the current screen and the controls' current sizes.
+    StationLayout ComputeLayout() const;
+    // Colours a control asks for (the WM_CTLCOLOR answer): statics draw
+    // transparently with white text; anything else gets the black brush in
+    // the full view and the dialog's own otherwise.
+    enum { CTLCOLOR_BTN = 3, CTLCOLOR_DLG = 4, CTLCOLOR_STATIC = 6 };
+    struct CtlColor {
+        bool transparent = false;
+        wxColour text;
+        wxBrush brush;
+    };
+    CtlColor OnCtlColor(wxWindow* pWnd, UINT nCtlColor) const;
+    BOOL OnEraseBkgnd() { return TRUE; }
+    const wxIcon& OnQueryDragIcon() const { return m_hIcon; }
+    // The window menu's commands: the About entry runs the About box.
+    void OnSysCommand(UINT nID, LPARAM lParam);
+    // The window menu (right click on the title strip, Alt+Space): the About
+    // entry with `aboutText`; nullptr when that text is empty (no entry, no menu).
+    static wxMenu* BuildWindowMenu(const wxString& aboutText);
+    void ShowWindowMenu(const wxPoint& screenPos);
+    void OnLButtonDown();
+    void OnLButtonUp();
+    void OnMButtonDown();
+    void OnMButtonUp();
+    void OnTimer(UINT nIDEvent) override;
+
+    // ---- live view, freeze, snapshots
+    // The frame sink.  Producers call it on their own thread with a frame they
+    // own (8-bit, 3 channels, B, G, R, rows top-down); the sink may draw the
+    // ruler into it and keeps nothing of it but a copy.
+    static void OnFrame(IplImage* frame);
+    void ShowLiveControls(BOOL bShow);
+    void OnBnClickedFreeze();
+    void OnBnClickedScale();
+    void OnBnClickedSave();
+    void OnPaint(wxPaintEvent& event);
+
+    // ---- measuring overlays, calibrated by m_nMagnification
+    void DrawRuler(IplImage* frame);
+    void DrawGraticule(IplImage* picture);
+
+    // ---- for the comparison window, the capture side and the window's end
+    // What the comparison window reads of its parent.
+    bool IsViewLive() const override { return m_bLive != FALSE; }
+    // A copy of m_pFrame taken under the frame lock.
+    cv::Mat CopyLastFrame() const override;
+    wxString GetImageDir() const override { return m_strImageDir; }
+    CvSize GetFrameSize() const;
+    // Attaches a new comparison window (owned from then on) and returns the
+    // one it replaces, detached, for the caller to delete; nullptr detaches
+    // only.  The swap happens under the frame lock, so the sink never draws
+    // into a comparison window after it has been detached.
+    CComPareDLg* SwapCompareDlg(CComPareDLg* dlg);
+    // Stops frames and hardware-button presses from reaching this window:
+    // unregisters from the USB capture and waits for a frame in flight.  Done
+    // by the destructor at the latest; never from inside the sink.
+    void DetachFrameSink();
+    plat::CFrameSurface& GetView() { return m_view; }
+
+    // Members, in the order of the window's design.
+    wxIcon m_hIcon;
+    BOOL m_bDragging = FALSE;
+    wxPoint m_ptDragCursor{0, 0};
+    wxPoint m_ptDragOrigin{0, 0};
+    // The open comparison window; owned; read by the sink under m_frameLock.
+    CComPareDLg* m_pCompareDlg = nullptr;
+    CPictureEx m_gifWait;
+    CReportDlg* m_pReportDlg = nullptr;
+    std::thread m_hPresenceThread;
+    std::thread m_hStatusThread;
+    int m_sockPresence = -1;
+    int m_sockStatus = -1;
+    CNetStreamReader* m_pNetReader = nullptr;
+    UINT m_nNoDeviceCtrlId = 0;
+    CGdipButton m_btnFullView, m_btnScale, m_btnSave, m_btnFreeze, m_btnReport;
+    CBitmapButton m_btnMinimize, m_btnClose;
+    CGdipButton m_btnHairCompare, m_btnSkinCompare, m_btnBack, m_btnEraser, m_btnPen, m_btnRetry, m_btnFiles,
+        m_btnScaleMenu;
+    BOOL m_bFullView = FALSE;
+    std::atomic<BOOL> m_bRuler{FALSE};
+    wxBrush m_brushBlack;
+    std::atomic<BOOL> m_bLive{FALSE};
+    wxString m_strSnapName;
+    CMenuEx* m_pMagnifyMenu = nullptr;
+    std::vector<DeviceEntry> m_devices;
+    CCaptureDevice* m_pCapture = nullptr;
+    std::atomic<int> m_nMagnification{0};
+    IplImage* m_pFrame = nullptr;  // guarded by m_frameLock
+    int m_nFormats = 0;
+    FormatEntry m_formats[50];
+    wxString m_strImageDir;
+    wxString m_strLastImage;
+
+    // The live view 1011: the capture thread renders into its buffer.
+    plat::CFrameSurface m_view;
+
+private:
+    void SinkFrame(IplImage* frame);
+    void ChooseImageFolder();
+    void ApplyLanguage(int language, int screenWidth);
+    void BindMouse(wxWindow* w);
+    void DrawBackground(wxDC& dc, const wxSize& client);
+    const wxBitmap& ScaledBitmap(int id, const wxSize& size, wxBitmap& cache);
+    void TellSaveFailed(const wxString& path, const wxString& reason);
+
+    mutable std::mutex m_frameLock;
+    // Sink-side state (capture threads, one call at a time under the sink lock).
+    CvvImage m_viewImage;
+    plat::FrameSurfaceRef m_viewRef;
+    plat::RepaintRequest m_repaintScaleMenu;
+    plat::RepaintRequest m_repaintMagnifyMenu;
+    bool m_bSinkAttached = false;  // guarded by the sink lock
+
+    wxString m_strAboutText;
+    wxBitmap m_bmpBackground, m_bmpCompareBackground, m_bmpViewFrame;
+    int m_nTitleStripWidth = 0;
+};
+
+extern CQuillmarshDlg* g_pMainDlg;
+
+namespace station {
+// Tests: the clock snapshots are named by (std::time without one) and what
+// plays the shutter sound (WAVE resource 162 without one).
+void SetSnapshotClockForTesting(std::function<std::time_t()> clock);
+void SetShutterSoundForTesting(std::function<void()> play);
+}  // namespace station
