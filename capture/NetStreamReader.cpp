@@ -1,0 +1,96 @@
+#include "capture/NetStreamReader.h"
+
+#include <mutex>
+
+#include "app/QuillmarshApp.h"
+#include "capture/FrameSink.h"
+#include "platform/CrossThread.h"
+#include "platform/CvCompat.h"
+#include "station/DeviceLinks.h"
+
+namespace {
+
+// After an empty query the stream has nothing for the moment: look again a
+// little later instead of spinning on a closed or stalled connection.
+constexpr auto kEmptyQueryPause = std::chrono::milliseconds(40);
+
+std::mutex g_receiverLock;
+CNetStreamReader::ReadyReceiver g_readyReceiver;
+
+}  // namespace
+
+CNetStreamReader::~CNetStreamReader() {
+    if (m_hThread.joinable()) Stop();
+}
+
+void CNetStreamReader::SetReadyReceiver(ReadyReceiver receiver) {
+    std::lock_guard<std::mutex> lock(g_receiverLock);
+    g_readyReceiver = std::move(receiver);
+}
+
+std::string CNetStreamReader::StreamAddress() {
+    char host[16];
+    theApp.WideToAnsi(DeviceAddressText(), host, sizeof host);
+    return std::string("http://") + host + ":8196/?.mjpg";
+}
+
+void CNetStreamReader::Start() {
+    if (m_hThread.joinable()) return;
+    m_bEnded = false;
+    m_hThread = std::thread([this] { ThreadProc(this); });
+}
+
+bool CNetStreamReader::Stop(std::chrono::milliseconds bound) {
+    m_bStop = true;
+    if (!m_hThread.joinable()) return true;
+    // The thread's last act is to set m_bEnded; joining after it is immediate.
+    if (!plat::WaitServingSends([this] { return m_bEnded.load(); }, bound)) return false;
+    m_hThread.join();
+    return true;
+}
+
+void CNetStreamReader::SendCameraReady() {
+    // The stop request is looked at on the user-interface thread, where Stop
+    // sets it: a reader stopped while its send was queued reaches no handler.
+    plat::SendToUiThread([this]() -> LRESULT {
+        if (m_bStop) return 0;
+        ReadyReceiver receiver;
+        {
+            std::lock_guard<std::mutex> lock(g_receiverLock);
+            receiver = g_readyReceiver;
+        }
+        if (receiver) return receiver(0, 1);
+        return 0;
+    });
+}
+
+DWORD CNetStreamReader::ThreadProc(CNetStreamReader* r) {
+    if (theApp.m_bNetCamera && !r->m_bStop) {
+        const std::string address = StreamAddress();
+        r->m_pCapture = cvCreateFileCapture(address.c_str());
+    }
+    if (!r->m_pCapture) {
+        r->m_bEnded = true;
+        return 0;
+    }
+    if (theApp.m_bNetCamera && !r->m_bStop) r->SendCameraReady();
+
+    while (!r->m_bStop) {
+        r->m_pFrame = cvQueryFrame(r->m_pCapture);
+        if (r->m_pFrame && !r->m_bStop) {
+            r->m_pCopy = cvCreateImage(cvSize(r->m_pFrame->width, r->m_pFrame->height), r->m_pFrame->depth,
+                                       r->m_pFrame->nChannels);
+            cvCopy(r->m_pFrame, r->m_pCopy, nullptr);
+            if (theApp.m_bNetCamera) cvFlip(r->m_pCopy, nullptr, -1);
+            DeliverFrameToSink(r->m_pCopy);
+            cvReleaseImage(&r->m_pCopy);
+        } else if (!r->m_pFrame) {
+            std::this_thread::sleep_for(kEmptyQueryPause);
+        }
+        if (!theApp.m_bNetCamera && !theApp.m_bUsbCamera) break;
+    }
+    r->m_pFrame = nullptr;
+    cvReleaseCapture(&r->m_pCapture);
+    r->m_bEnded = true;
+    return 0;
+}

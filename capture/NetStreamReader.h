@@ -1,0 +1,64 @@
+#pragma once
+// Reads the networked camera device's MJPEG stream over HTTP on a thread of
+// its own, turns each frame by 180 degrees (the device looks at the skin
+// upside down) and hands it to the station's frame sink, as the USB path does.
+// The station window creates and starts one reader each time the device has
+// answered its presence probe; the reader tells the window with
+// WM_CAMERA_READY once the stream is open.  A reader is used once.
+//
+// Stop rules: the thread ends when the stream cannot be opened, when Stop is
+// called, or when neither camera flag (network, USB) is set any more.  While
+// the network flag is clear but the USB flag set, frames go on unturned.
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include <opencv2/core/types_c.h>
+
+#include "platform/WinTypes.h"
+
+struct CvCapture;
+
+class CNetStreamReader {
+public:
+    CNetStreamReader() = default;
+    ~CNetStreamReader();
+    CNetStreamReader(const CNetStreamReader&) = delete;
+    CNetStreamReader& operator=(const CNetStreamReader&) = delete;
+
+    // Starts the reader thread (once).
+    void Start();
+    // User-interface thread (never from inside the WM_CAMERA_READY handler):
+    // asks the thread to stop and waits for it, running queued sends
+    // meanwhile, since the thread may be sending WM_CAMERA_READY.  The thread
+    // ends after its current query, which a stalled stream holds for at most
+    // the capture's read time-out.  True when the thread has ended; false
+    // when `bound` passed first, and then the reader must be kept alive (not
+    // deleted): the thread still uses it until its query returns.
+    bool Stop(std::chrono::milliseconds bound = std::chrono::seconds(8));
+    // The thread has returned (or was never started).
+    bool HasEnded() const { return m_bEnded.load(); }
+
+    // The thread's body; returns 0.
+    static DWORD ThreadProc(CNetStreamReader* reader);
+
+    // "http://" + the device address + ":8196/?.mjpg".
+    static std::string StreamAddress();
+
+    // Where WM_CAMERA_READY goes instead of the station window, for tests;
+    // an empty function restores the window.
+    using ReadyReceiver = std::function<LRESULT(WPARAM, LPARAM)>;
+    static void SetReadyReceiver(ReadyReceiver receiver);
+
+    IplImage* m_pCopy = nullptr;        // the copy handed to the sink, one per frame
+    CvCapture* m_pCapture = nullptr;    // owned by the thread, released when it leaves
+    IplImage* m_pFrame = nullptr;       // owned by the capture, valid until the next query
+    std::thread m_hThread;
+    std::atomic<bool> m_bStop{false};
+
+private:
+    void SendCameraReady();
+    std::atomic<bool> m_bEnded{true};
+};

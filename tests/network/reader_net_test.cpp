@@ -1,0 +1,184 @@
+// The network stream reader against the simulator's MJPEG stream on 127.0.0.1.
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "DeviceSim.h"
+#include "app/QuillmarshApp.h"
+#include "capture/FrameSink.h"
+#include "capture/NetStreamReader.h"
+#include "platform/CvCompat.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// What reached the sink: the count, and corners of the last frame.
+struct SinkLog {
+    std::mutex mutex;
+    int frames = 0;
+    int width = 0, height = 0;
+    cv::Vec3b first, last;  // first and last pixel of the last frame
+    int readyBeforeFirstFrame = -1;
+};
+
+bool IsRed(cv::Vec3b p) { return p[2] > 200 && p[1] < 60 && p[0] < 60; }
+
+class Reader : public ::testing::Test {
+protected:
+    void SetUp() override {
+        theApp.m_bNetCamera = 1;
+        theApp.m_bUsbCamera = 0;
+        CNetStreamReader::SetReadyReceiver([this](WPARAM w, LPARAM l) -> LRESULT {
+            EXPECT_EQ(w, 0u);
+            EXPECT_EQ(l, 1);
+            ++ready;
+            return 0;
+        });
+        SetFrameSink([this](IplImage* frame) {
+            std::lock_guard<std::mutex> lock(log.mutex);
+            if (log.frames == 0) log.readyBeforeFirstFrame = ready.load();
+            ++log.frames;
+            log.width = frame->width;
+            log.height = frame->height;
+            cv::Mat m = cv::cvarrToMat(frame);
+            log.first = m.at<cv::Vec3b>(0, 0);
+            log.last = m.at<cv::Vec3b>(m.rows - 1, m.cols - 1);
+        });
+    }
+    void TearDown() override {
+        SetFrameSink(nullptr);
+        CNetStreamReader::SetReadyReceiver(nullptr);
+        theApp.m_bNetCamera = 0;
+        theApp.m_bUsbCamera = 0;
+    }
+    int Frames() {
+        std::lock_guard<std::mutex> lock(log.mutex);
+        return log.frames;
+    }
+
+    std::atomic<int> ready{0};
+    SinkLog log;
+};
+
+TEST_F(Reader, FramesReachTheSinkTurnedHalfWayRound) {
+    DeviceSim sim({"--size", "640x480", "--fps", "20"});
+    ASSERT_TRUE(sim.Started());
+    CNetStreamReader reader;
+    reader.Start();
+    ASSERT_TRUE(WaitUntil([&] { return Frames() >= 3; }, 8s));
+    EXPECT_EQ(ready, 1);
+    EXPECT_EQ(log.readyBeforeFirstFrame, 1);
+    {
+        std::lock_guard<std::mutex> lock(log.mutex);
+        EXPECT_EQ(log.width, 640);
+        EXPECT_EQ(log.height, 480);
+        // The simulator's frame has a red block at its top left and a gradient
+        // that is brightest at its bottom right: turned, the block is at the
+        // bottom right and the frame starts with the stream's last pixel.
+        EXPECT_TRUE(IsRed(log.last)) << log.last;
+        EXPECT_FALSE(IsRed(log.first)) << log.first;
+        EXPECT_NEAR(log.first[0], 179, 12);
+        EXPECT_NEAR(log.first[1], 179, 12);
+        EXPECT_NEAR(log.first[2], 40, 12);
+    }
+
+    // The network flag cleared while a USB camera is open: frames go on, unturned.
+    theApp.m_bUsbCamera = 1;
+    theApp.m_bNetCamera = 0;
+    const int before = Frames();
+    ASSERT_TRUE(WaitUntil([&] {
+        std::lock_guard<std::mutex> lock(log.mutex);
+        return log.frames >= before + 3 && IsRed(log.first);
+    }, 5s));
+    EXPECT_FALSE(reader.HasEnded());
+
+    // Stop while streaming: the thread ends after its current query and the
+    // capture is released.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(reader.Stop());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_TRUE(reader.HasEnded());
+    EXPECT_EQ(reader.m_pCapture, nullptr);
+    const int after = Frames();
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(Frames(), after);
+}
+
+TEST_F(Reader, BothFlagsClearedEndTheReaderByItself) {
+    DeviceSim sim({"--fps", "20"});
+    ASSERT_TRUE(sim.Started());
+    CNetStreamReader reader;
+    reader.Start();
+    ASSERT_TRUE(WaitUntil([&] { return Frames() >= 1; }, 8s));
+    theApp.m_bNetCamera = 0;
+    ASSERT_TRUE(WaitUntil([&] { return reader.HasEnded(); }, 2s));
+    EXPECT_EQ(reader.m_pCapture, nullptr);
+    EXPECT_TRUE(reader.Stop());
+}
+
+TEST_F(Reader, NoFlagOrNoStreamEndsTheThreadWithoutAMessage) {
+    {
+        // Network flag clear at the start: the stream is not even asked for.
+        DeviceSim sim({});
+        ASSERT_TRUE(sim.Started());
+        theApp.m_bNetCamera = 0;
+        CNetStreamReader reader;
+        reader.Start();
+        ASSERT_TRUE(WaitUntil([&] { return reader.HasEnded(); }, 1s));
+        std::this_thread::sleep_for(200ms);
+        EXPECT_EQ(sim.CountOutput("stream opened"), 0);
+    }
+    {
+        // The device does not serve the stream.
+        DeviceSim sim({"--no-stream"});
+        ASSERT_TRUE(sim.Started());
+        theApp.m_bNetCamera = 1;
+        CNetStreamReader reader;
+        reader.Start();
+        ASSERT_TRUE(WaitUntil([&] { return reader.HasEnded(); }, 7s));
+    }
+    EXPECT_EQ(ready, 0);
+    EXPECT_EQ(Frames(), 0);
+}
+
+TEST_F(Reader, AStreamThatEndsIsQueriedAgainWithoutSpinningUntilStopped) {
+    DeviceSim sim({"--fps", "20", "--close-stream-after", "3"});
+    ASSERT_TRUE(sim.Started());
+    CNetStreamReader reader;
+    reader.Start();
+    ASSERT_TRUE(WaitUntil([&] { return Frames() >= 1; }, 8s));
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_FALSE(reader.HasEnded());
+    // The reader's thread keeps looking for frames but sleeps between empty
+    // queries: the process stays nearly idle.
+    const std::clock_t cpu0 = std::clock();
+    std::this_thread::sleep_for(1000ms);
+    const double cpuSeconds = double(std::clock() - cpu0) / CLOCKS_PER_SEC;
+    EXPECT_LT(cpuSeconds, 0.3);
+    EXPECT_TRUE(reader.Stop());
+}
+
+TEST_F(Reader, StoppingAStalledStreamReturnsWithinTheBoundOrTheReadTimeOut) {
+    // The capture's own time-outs as the program runs with them.
+    DeviceSim sim({"--fps", "20", "--stall-after", "4"});
+    ASSERT_TRUE(sim.Started());
+    auto reader = std::make_unique<CNetStreamReader>();
+    reader->Start();
+    ASSERT_TRUE(WaitUntil([&] { return Frames() >= 4; }, 8s));
+    std::this_thread::sleep_for(300ms);  // the next query now waits on the stalled stream
+    // A short bound gives up while the query waits; the reader stays usable.
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(reader->Stop(1s));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
+    EXPECT_FALSE(reader->HasEnded());
+    // The query gives up within the read time-out and the thread ends.
+    start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(reader->Stop());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 6s);
+    EXPECT_EQ(reader->m_pCapture, nullptr);
+    reader.reset();
+    EXPECT_EQ(Frames(), 4);
+}
+
+}  // namespace
