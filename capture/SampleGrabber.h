@@ -24,5 +24,4 @@ public:
     int m_nWidth = 0;
     int m_nHeight = 0;
     CCaptureDevice* m_pDevice = nullptr;
-    MjpgCodec* m_pCodec = nullptr;
 };
