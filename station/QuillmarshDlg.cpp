@@ -146,6 +146,10 @@ CQuillmarshDlg::~CQuillmarshDlg() {
 
 void CQuillmarshDlg::DoDataExchange(CDataExchange* pDX) {
     plat::CDialog::DoDataExchange(pDX);
+    // The live view becomes a frame surface the capture thread renders into.
+    // It is made first so that the controls lying over it (the waiting
+    // animation, the scale menu button) stay above it.
+    DDX_Control(pDX, IDC_VIEW, m_view);
     DDX_Control(pDX, IDC_WAITING, m_gifWait);
     DDX_Control(pDX, IDC_FULLVIEW, m_btnFullView);
     DDX_Control(pDX, IDC_MINIMIZE, m_btnMinimize);
@@ -162,8 +166,6 @@ void CQuillmarshDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Control(pDX, IDC_FILES, m_btnFiles);
     DDX_Control(pDX, IDC_SCALE_MENU, m_btnScaleMenu);
     DDX_Control(pDX, IDC_REPORT, m_btnReport);
-    // The live view becomes a frame surface the capture thread renders into.
-    DDX_Control(pDX, IDC_VIEW, m_view);
 }
 
 BOOL CQuillmarshDlg::PreTranslateMessage(MSG* pMsg) {

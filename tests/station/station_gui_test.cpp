@@ -104,6 +104,7 @@ protected:
     // Live, with the live controls shown, as when a camera has opened.
     void OpenLive() {
         Open();
+        m_dlg->ShowDlgItem(1013, false);  // as the camera-ready handler does
         m_dlg->ShowLiveControls(TRUE);
         ASSERT_TRUE(m_dlg->m_bLive);
     }
@@ -313,6 +314,12 @@ TEST_F(Station, RulerIsBurntIntoLiveFramesAndTheGraticuleOnlyIntoTheFrozenView) 
     EXPECT_TRUE(IsRed(stored.at<cv::Vec3b>(240, 5)));
     EXPECT_TRUE(IsRed(stored.at<cv::Vec3b>(240, 635)));
     const int rulerRed = CountRed(stored);
+    Pump(50);
+    const cv::Mat shot = plat::CaptureClientArea(m_dlg.get());
+    ASSERT_FALSE(shot.empty());
+    cv::Mat bgr;
+    cv::cvtColor(shot, bgr, cv::COLOR_BGRA2BGR);
+    cv::imwrite(QUILL_BUILD_DIR "/station_live.png", bgr);
 
     // Frozen with the scale on: the graticule goes onto the picture in the
     // view when the window paints, never into the stored frame.
