@@ -252,6 +252,13 @@ bool CvvImage::LoadRect(const char* filename, int desiredColor, CvRect r) {
     }
     r.width = std::min(r.width, img->width - r.x);
     r.height = std::min(r.height, img->height - r.y);
+    // A rectangle that only touches an edge (x at the width, or x + width at 0)
+    // has nothing left after clipping: there is no picture to hold, and the
+    // image library refuses an empty region at the far edge.
+    if (r.width <= 0 || r.height <= 0) {
+        cvReleaseImage(&img);
+        return false;
+    }
     cvSetImageROI(img, r);
     CopyOf(img, desiredColor);
     cvReleaseImage(&img);

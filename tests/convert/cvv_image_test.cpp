@@ -169,6 +169,10 @@ TEST_F(CvvImageFiles, LoadAndLoadRect) {
     EXPECT_FALSE(h.LoadRect(file.c_str(), 1, inverted));
     EXPECT_FALSE(h.LoadRect(file.c_str(), 1, cvRect(101, 0, 5, 5)));
     EXPECT_FALSE(h.LoadRect(file.c_str(), 1, cvRect(-20, 0, 10, 5)));
+    // Touching an edge leaves nothing to hold.
+    EXPECT_FALSE(h.LoadRect(file.c_str(), 1, cvRect(100, 0, 5, 5)));
+    EXPECT_FALSE(h.LoadRect(file.c_str(), 1, cvRect(0, 100, 5, 5)));
+    EXPECT_FALSE(h.LoadRect(file.c_str(), 1, cvRect(-10, 0, 10, 5)));
     EXPECT_FALSE(h.LoadRect(Path("missing.bmp").c_str(), 1, cvRect(0, 0, 5, 5)));
     EXPECT_FALSE(h.Load(Path("missing.bmp").c_str(), 1));
     EXPECT_EQ(h.Img(), held);
