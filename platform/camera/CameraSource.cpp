@@ -26,6 +26,11 @@ HRESULT HResultOfErrno(int err) {
     return E_FAIL;
 }
 
+// What this node can do (a camera's second node carries metadata only).
+std::uint32_t NodeCaps(const v4l2_capability& cap) {
+    return (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
+}
+
 bool IsRgbFormat(std::uint32_t pf) { return pf == V4L2_PIX_FMT_RGB24 || pf == V4L2_PIX_FMT_BGR24; }
 
 // Bits per pixel and compression code as a video-info header gives them.
@@ -265,7 +270,7 @@ HRESULT CameraSource::Bind(std::shared_ptr<CameraKernel> kernel, const std::stri
         kernel->Close(fd);
         return hr;
     }
-    std::uint32_t caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
+    const std::uint32_t caps = NodeCaps(cap);
     if (!(caps & V4L2_CAP_VIDEO_CAPTURE) || !(caps & V4L2_CAP_STREAMING)) {
         kernel->Close(fd);
         return VFW_E_CANNOT_CONNECT;
@@ -491,6 +496,19 @@ std::string InputNodeOf(const std::string& devnode) {
         if (n.devnode == devnode) return n.inputNode;
     return {};
 }
+
+// Whether the node belongs to the video-input category.  A UVC camera has a
+// second node for metadata; it is no video input and takes no place in the
+// category, so positions count video inputs only.  A node that cannot be
+// opened keeps its place (its name cannot be read, so it is never chosen).
+bool IsVideoInputNode(CameraKernel& k, const std::string& devnode) {
+    const int fd = k.Open(devnode.c_str(), O_RDWR | O_NONBLOCK);
+    if (fd < 0) return true;
+    v4l2_capability cap{};
+    const bool input = XIoctl(k, fd, VIDIOC_QUERYCAP, &cap) < 0 || (NodeCaps(cap) & V4L2_CAP_VIDEO_CAPTURE) != 0;
+    k.Close(fd);
+    return input;
+}
 }  // namespace
 
 HRESULT Moniker::BindToObject(std::shared_ptr<Filter>* out) const {
@@ -511,9 +529,8 @@ HRESULT Moniker::ReadFriendlyName(std::wstring* out) const {
     if (XIoctl(*k, fd, VIDIOC_QUERYCAP, &cap) < 0) {
         hr = HResultOfErrno(errno);
     } else {
-        std::uint32_t caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
         // Metadata and output nodes of a camera are not video inputs.
-        if (!(caps & V4L2_CAP_VIDEO_CAPTURE)) {
+        if (!(NodeCaps(cap) & V4L2_CAP_VIDEO_CAPTURE)) {
             hr = E_FAIL;
         } else {
             std::string card(reinterpret_cast<const char*>(cap.card), strnlen(reinterpret_cast<const char*>(cap.card), sizeof(cap.card)));
@@ -537,8 +554,9 @@ HRESULT MkParseDisplayName(const std::wstring& displayName, std::shared_ptr<Moni
 HRESULT EnumVideoInputCategory(std::vector<std::shared_ptr<Moniker>>* out) {
     if (!out) return E_POINTER;
     out->clear();
+    std::shared_ptr<CameraKernel> k = Kernel();
     for (const VideoNodeInfo& n : Catalog()->VideoNodes())
-        out->push_back(std::make_shared<Moniker>(DisplayNameOf(n), n.devnode));
+        if (IsVideoInputNode(*k, n.devnode)) out->push_back(std::make_shared<Moniker>(DisplayNameOf(n), n.devnode));
     return out->empty() ? S_FALSE : S_OK;
 }
 

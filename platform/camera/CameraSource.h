@@ -88,8 +88,8 @@ private:
 
 // A display name back into a moniker; fails when it names no device node.
 HRESULT MkParseDisplayName(const std::wstring& displayName, std::shared_ptr<Moniker>* out);
-// Every device of the video-input category in enumeration order; S_FALSE when
-// there is none.
+// Every device of the video-input category (video nodes that capture, not a
+// camera's metadata nodes) in enumeration order; S_FALSE when there is none.
 HRESULT EnumVideoInputCategory(std::vector<std::shared_ptr<Moniker>>* out);
 
 // V4L2 pixel format <-> media subtype.

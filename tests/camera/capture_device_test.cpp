@@ -117,25 +117,28 @@ bool Eventually(Pred p) {
 
 TEST(CameraList, SupportedCamerasAroundAnUnsupportedOneAndTheLastPosition) {
     fake::Install fx;
-    for (const char* n : {"/dev/video0", "/dev/video1", "/dev/video2", "/dev/video3"}) {
+    for (const char* n : {"/dev/video0", "/dev/video2", "/dev/video3"}) {
         fake::VideoNode& v = fx.kernel->AddVideo(n);
         v.card = std::string("cam ") + n;
         v.formats = {{V4L2_PIX_FMT_YUYV, {{640, 480}}}};
     }
     std::string upper = Pid(1);
     for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    fx.catalog->nodes = {Node("/dev/video0", Pid(0)), Node("/dev/video1", "ffff"), Node("/dev/video2", upper),
-                         Node("/dev/video3", Pid(0))};
-    // The second node of a UVC camera carries metadata: same USB ids, no video capture.
-    fx.kernel->AddVideo("/dev/video3").capture = false;
+    // The second node of a UVC camera carries metadata: same USB ids, no video
+    // capture.  Such nodes are no video inputs and take no position.
+    fx.kernel->AddVideo("/dev/video1").capture = false;
+    fx.kernel->AddVideo("/dev/video4").capture = false;
+    fx.catalog->nodes = {Node("/dev/video0", Pid(0)), Node("/dev/video1", Pid(0)), Node("/dev/video2", "ffff"),
+                         Node("/dev/video3", upper), Node("/dev/video4", upper)};
 
     int index = -1;
     std::vector<DeviceEntry> devices = EnumVideoDevices(&index);
     ASSERT_EQ(devices.size(), 2u);
     EXPECT_EQ(devices[0].displayName, L"usb#vid_0c45&pid_" + std::wstring(g_szSupportedCameras[0]) + L"#/dev/video0");
     EXPECT_EQ(devices[0].friendlyName, L"cam /dev/video0");
-    EXPECT_EQ(devices[1].friendlyName, L"cam /dev/video2");
-    EXPECT_EQ(index, 2);  // the metadata node at 3 counts but is not a camera
+    EXPECT_EQ(devices[1].friendlyName, L"cam /dev/video3");
+    EXPECT_EQ(index, 2);  // video inputs 0 (supported), 1 (unsupported), 2 (supported)
+    EXPECT_EQ(fx.kernel->OpenCount("/dev/video1"), 0);  // every probe let go of its node
 
     fx.catalog->nodes = {Node("/dev/video1", "ffff")};
     index = -1;
