@@ -183,7 +183,7 @@ BOOL CMenuEx::HasItem(UINT id) {
     for (const auto& node : m_items)
         if (node.nID == id) return TRUE;
     for (const auto& node : m_items)
-        if (node.pSubMenu) return node.pSubMenu->HasItem(id);
+        if (node.pSubMenu && node.pSubMenu->HasItem(id)) return TRUE;
     return FALSE;
 }
 

@@ -265,3 +265,19 @@ TEST_F(MenuTest, HidingASubmenuTellsItsOwner) {
     EXPECT_EQ(closedToOwner, 1);
     delete sub;
 }
+
+TEST_F(MenuTest, CommandsAreFoundInAnySubmenu) {
+    CreateMagnification();
+    CMenuEx* subs[2] = {new CMenuEx, new CMenuEx};
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(subs[i]->Create(FALSE, menu, 0, 2, 4, 0, 0xD2D2D2, 0, 0xFBCC93, 0, FALSE));
+        subs[i]->AddItem(MenuItemRecord("deep", 4000 + i), -1, -1);
+        menu->m_items[i].pSubMenu = subs[i];   // owned by the menu from here on
+    }
+    // The second submenu has it although the first does not.
+    EXPECT_TRUE(menu->HasItem(4001));
+    EXPECT_FALSE(menu->HasItem(4002));
+    menu->EnableItem("", 4001, FALSE);
+    EXPECT_FALSE(subs[1]->m_items[0].bEnabled);
+    EXPECT_TRUE(subs[0]->m_items[0].bEnabled);
+}
