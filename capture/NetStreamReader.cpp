@@ -7,6 +7,7 @@
 #include "platform/CrossThread.h"
 #include "platform/CvCompat.h"
 #include "station/DeviceLinks.h"
+#include "station/QuillmarshDlg.h"
 
 namespace {
 
@@ -60,6 +61,8 @@ void CNetStreamReader::SendCameraReady() {
             receiver = g_readyReceiver;
         }
         if (receiver) return receiver(0, 1);
+        // The window is looked up here, on its own thread, where it is set and cleared.
+        if (g_pMainDlg && theApp.m_bNetCamera) return g_pMainDlg->SendMessage(WM_CAMERA_READY, 0, 1);
         return 0;
     });
 }

@@ -127,9 +127,11 @@ CQuillmarshDlg::CQuillmarshDlg(wxWindow* parent) : plat::CDialog(plat::kStationT
         m_btnFreeze.Refresh();
         return 0;
     });
+    BindDeviceLinks();
 }
 
 CQuillmarshDlg::~CQuillmarshDlg() {
+    StopDeviceLinks();
     DetachFrameSink();
     KillTimer(kTimerDrag);
     KillTimer(kTimerMiddleHold);
@@ -226,6 +228,7 @@ BOOL CQuillmarshDlg::OnInitDialog() {
     ShowLiveControls(FALSE);
 
     // The presence probe for the networked camera starts here.
+    m_links.StartPresence();
 
     for (int id : {IDC_PEN, IDC_ERASER, IDC_SCALE_MENU, IDC_SPARE}) ShowDlgItem(id, false);
 

@@ -33,6 +33,7 @@
 #include "platform/ScreenMetrics.h"
 #include "platform/ui/Dialog.h"
 #include "station/BitmapButton.h"
+#include "station/DeviceLinks.h"
 #include "station/StationLayout.h"
 
 class CMenuEx;
@@ -65,7 +66,7 @@ public:
     explicit CAboutDlg(wxWindow* parent = nullptr) : plat::CDialog(plat::kAboutTemplate, parent) {}
 };
 
-class CQuillmarshDlg : public plat::CDialog, public CCompareHost {
+class CQuillmarshDlg : public plat::CDialog, public CCompareHost, private IDeviceLinkHost {
 public:
     enum { IDD = 102 };
 
@@ -115,6 +116,16 @@ public:
     void OnBnClickedFreeze();
     void OnBnClickedScale();
     void OnBnClickedSave();
+
+    // ---- the networked camera: device links and stream reader
+    LRESULT OnDeviceStatus(WPARAM wParam, LPARAM lParam);
+    LRESULT OnCameraReady(WPARAM wParam, LPARAM lParam);
+    LRESULT OnCameraWaiting(WPARAM wParam, LPARAM lParam);
+    void OnBnClickedRetry();
+    // The window's end (going back to the start page, and the destructor):
+    // stops both links and the stream reader and clears both camera flags;
+    // returns within a few seconds even when the stream has stalled.
+    void StopDeviceLinks();
     void OnPaint(wxPaintEvent& event);
 
     // ---- measuring overlays, calibrated by m_nMagnification
@@ -148,10 +159,9 @@ public:
     CComPareDLg* m_pCompareDlg = nullptr;
     CPictureEx m_gifWait;
     CReportDlg* m_pReportDlg = nullptr;
-    std::thread m_hPresenceThread;
-    std::thread m_hStatusThread;
-    int m_sockPresence = -1;
-    int m_sockStatus = -1;
+    // The presence probe and the status link, each with its socket
+    // (m_links.m_hPresenceThread, m_links.m_hStatusThread).
+    CDeviceLinks m_links{*this};
     CNetStreamReader* m_pNetReader = nullptr;
     UINT m_nNoDeviceCtrlId = 0;
     CGdipButton m_btnFullView, m_btnScale, m_btnSave, m_btnFreeze, m_btnReport;
@@ -177,6 +187,15 @@ public:
     plat::CFrameSurface m_view;
 
 private:
+    // The network side's message-table entries (constructor).
+    void BindDeviceLinks();
+    // Stops and deletes the stream reader (left alone when it outlasts `bound`).
+    void ReleaseNetReader(std::chrono::milliseconds bound);
+    // What the link threads ask of the window.
+    LRESULT DeviceStatus(LPARAM lParam) override;
+    std::atomic<BOOL>& LiveFlag() override { return m_bLive; }
+    void PostFreezeButtonUpdate() override;
+
     void SinkFrame(IplImage* frame);
     void ChooseImageFolder();
     void ApplyLanguage(int language, int screenWidth);

@@ -1,0 +1,194 @@
+// The station window against the device simulator on 127.0.0.1: waiting,
+// the device found and its stream live in the view, the device's button
+// freezing and resuming, the device gone and found again, and the window's
+// end with a stalled stream.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+#include <wx/app.h>
+#include <wx/stopwatch.h>
+#include <wx/utils.h>
+
+#include "DeviceSim.h"
+#include "app/QuillmarshApp.h"
+#include "capture/NetStreamReader.h"
+#include "platform/CrossThread.h"
+#include "platform/MessageBox.h"
+#include "platform/ScreenMetrics.h"
+#include "platform/WindowCapture.h"
+#include "station/QuillmarshDlg.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+void Pump(long ms) {
+    wxStopWatch sw;
+    do {
+        wxTheApp->Yield(true);
+        plat::RunPostedCalls();
+        wxMilliSleep(5);
+    } while (sw.Time() < ms);
+}
+
+// Pumps the window's events until `cond` holds or `ms` pass.
+template <class F>
+bool PumpUntil(F cond, long ms) {
+    wxStopWatch sw;
+    while (!cond()) {
+        if (sw.Time() >= ms) return cond();
+        Pump(10);
+    }
+    return true;
+}
+
+bool IsRed(const cv::Vec3b& p) { return p[2] > 180 && p[1] < 80 && p[0] < 80; }
+
+class StationLink : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char templ[] = "/tmp/stnlink-XXXXXX";
+        ASSERT_NE(::mkdtemp(templ), nullptr);
+        m_root = templ;
+        theApp.m_strImageRoot = wxString::FromUTF8(m_root.c_str());
+        theApp.m_bNetCamera = 0;
+        theApp.m_bUsbCamera = 0;
+        m_metrics = plat::ComputeScreenMetrics(wxRect(0, 0, 1920, 1080), wxRect(0, 0, 1920, 1040));
+        plat::SetScreenMetricsOverride(&m_metrics);
+        plat::SetMessageBoxHook([](const wxString&, const wxString&, UINT) { return IDOK; });
+    }
+    void TearDown() override {
+        m_dlg.reset();
+        EXPECT_EQ(theApp.m_bNetCamera, 0);
+        plat::SetMessageBoxHook({});
+        plat::SetScreenMetricsOverride(nullptr);
+        std::error_code ec;
+        fs::remove_all(m_root, ec);
+    }
+    void Open() {
+        m_dlg = std::make_unique<CQuillmarshDlg>(nullptr);
+        ASSERT_TRUE(m_dlg->Create(nullptr));
+    }
+    bool Shown(int id) const { return m_dlg->GetDlgItem(id) && m_dlg->GetDlgItem(id)->IsShown(); }
+    bool Live() const { return Shown(1011) && Shown(1004) && !Shown(1013) && m_dlg->m_bLive; }
+    cv::Mat View() const { return m_dlg->GetView().Snapshot(); }
+    // The frame counter of the simulator's picture changes from frame to frame.
+    bool FrameChangesWithin(long ms) {
+        const cv::Mat before = m_dlg->CopyLastFrame();
+        return PumpUntil([&] { return cv::norm(before, m_dlg->CopyLastFrame(), cv::NORM_L1) > 0; }, ms);
+    }
+
+    std::string m_root;
+    plat::ScreenMetrics m_metrics;
+    std::unique_ptr<CQuillmarshDlg> m_dlg;
+};
+
+TEST_F(StationLink, TheDeviceStreamsIntoTheViewAndItsButtonFreezesAndResumes) {
+    DeviceSim sim({"--size", "640x480", "--fps", "15"});
+    ASSERT_TRUE(sim.Started());
+    Open();
+    // Waiting until the stream is open.
+    EXPECT_TRUE(Shown(1013));
+    EXPECT_FALSE(Shown(1011));
+    ASSERT_TRUE(PumpUntil([&] { return Live(); }, 8000));
+    EXPECT_EQ(theApp.m_bNetCamera, 1);
+    EXPECT_FALSE(Shown(1022));
+    EXPECT_FALSE(Shown(1023));
+    EXPECT_TRUE(m_dlg->m_btnFreeze.m_bToggled);
+    ASSERT_TRUE(sim.WaitForOutput("status link opened", 1, 3s));
+
+    // Live frames, turned: the simulator's red corner block shows at the
+    // bottom right of the view.
+    ASSERT_TRUE(FrameChangesWithin(3000));
+    const cv::Mat view = View();
+    ASSERT_FALSE(view.empty());
+    ASSERT_EQ(view.type(), CV_8UC3);
+    EXPECT_TRUE(IsRed(view.at<cv::Vec3b>(view.rows - 10, view.cols - 10)));
+    EXPECT_FALSE(IsRed(view.at<cv::Vec3b>(10, 10)));
+    const cv::Mat frame = m_dlg->CopyLastFrame();
+    EXPECT_EQ(frame.cols, 640);
+    EXPECT_EQ(frame.rows, 480);
+    {
+        const cv::Mat shot = plat::CaptureClientArea(m_dlg.get());
+        cv::Mat bgr;
+        if (!shot.empty()) cv::cvtColor(shot, bgr, cv::COLOR_BGRA2BGR);
+        if (!bgr.empty()) cv::imwrite(QUILL_BUILD_DIR "/station_network_live.png", bgr);
+    }
+
+    // The device's button: frozen, the button shows it, no new frames.
+    sim.Command("press");
+    ASSERT_TRUE(PumpUntil([&] { return !m_dlg->m_bLive && !m_dlg->m_btnFreeze.m_bToggled; }, 3000));
+    Pump(100);
+    EXPECT_FALSE(FrameChangesWithin(500));
+    // Pressed again: live once more.
+    sim.Command("press");
+    ASSERT_TRUE(PumpUntil([&] { return m_dlg->m_bLive && m_dlg->m_btnFreeze.m_bToggled; }, 3000));
+    EXPECT_TRUE(FrameChangesWithin(3000));
+
+    // The device goes: after the probe's next failed connection the no-device
+    // picture and the retry button show, and the live controls hide.
+    sim.Stop();
+    ASSERT_TRUE(PumpUntil([&] { return Shown(1022); }, 6000));
+    EXPECT_TRUE(Shown(1023));
+    EXPECT_FALSE(Shown(1013));
+    EXPECT_FALSE(Shown(1011));
+    EXPECT_FALSE(Shown(1004));
+    EXPECT_FALSE(m_dlg->m_bLive);
+    EXPECT_EQ(theApp.m_bNetCamera, 0);
+
+    // Retry with the device back: waiting, then live again.
+    DeviceSim again({"--fps", "15"});
+    ASSERT_TRUE(again.Started());
+    m_dlg->OnBnClickedRetry();
+    EXPECT_TRUE(Shown(1013));
+    EXPECT_FALSE(Shown(1022));
+    EXPECT_FALSE(Shown(1023));
+    ASSERT_TRUE(PumpUntil([&] { return Live(); }, 8000));
+    EXPECT_TRUE(FrameChangesWithin(3000));
+}
+
+TEST_F(StationLink, TheWindowsEndStopsEverythingPromptlyEvenWithAStalledStream) {
+    DeviceSim sim({"--fps", "15", "--stall-after", "5"});
+    ASSERT_TRUE(sim.Started());
+    Open();
+    ASSERT_TRUE(PumpUntil([&] { return Live(); }, 8000));
+    ASSERT_TRUE(sim.WaitForOutput("status link opened", 1, 3s));
+    Pump(800);  // the frames have stopped; the reader waits in its query
+    const auto start = std::chrono::steady_clock::now();
+    m_dlg->StopDeviceLinks();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    EXPECT_EQ(theApp.m_bNetCamera, 0);
+    EXPECT_EQ(theApp.m_bUsbCamera, 0);
+    EXPECT_EQ(m_dlg->m_pNetReader, nullptr);
+    EXPECT_FALSE(m_dlg->m_links.m_hPresenceThread.IsRunning());
+    EXPECT_FALSE(m_dlg->m_links.m_hStatusThread.IsRunning());
+    // Nothing of the links comes back to the window afterwards.
+    Pump(300);
+    EXPECT_TRUE(Shown(1011));
+    EXPECT_FALSE(Shown(1022));
+}
+
+TEST_F(StationLink, WaitingMessageHidesTheLiveControlsAndRetryLeavesOneProbe) {
+    DeviceSim sim({"--silent"});  // connected, never greeting: the probe waits
+    ASSERT_TRUE(sim.Started());
+    Open();
+    ASSERT_TRUE(sim.WaitForOutput("presence connection", 1, 3s));
+    m_dlg->ShowLiveControls(TRUE);
+    m_dlg->SendMessage(WM_CAMERA_WAITING, 0, 0);
+    EXPECT_FALSE(Shown(1011));
+    EXPECT_TRUE(Shown(1013));
+    EXPECT_FALSE(m_dlg->m_bLive);
+    EXPECT_TRUE(PumpUntil([&] { return m_dlg->m_gifWait.IsPlaying(); }, 1000));
+    // The running probe stays in charge of a retry.
+    m_dlg->OnBnClickedRetry();
+    Pump(300);
+    EXPECT_EQ(sim.CountOutput("presence connection"), 1);
+}
+
+}  // namespace
