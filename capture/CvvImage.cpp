@@ -124,6 +124,30 @@ cv::Rect RoiOf(const IplImage* img) {
     return cv::Rect(r.x, r.y, r.width, r.height) & cv::Rect(0, 0, img->width, img->height);
 }
 
+// Show's work for either kind of target (a wx device context or a buffer).
+template <class Target>
+void ShowPart(const IplImage* img, Target& target, int x, int y, int width, int height, int fromX, int fromY) {
+    if (!Drawable(img)) return;
+    const cv::Rect src = ShowSource(img, width, height, fromX, fromY);
+    DrawInto(target, Pixels(img), src, img->origin == IPL_ORIGIN_BL, cv::Rect(x, y, src.width, src.height),
+             Scale::None);
+}
+
+// DrawToHDC's work: the region of interest into the rectangle, copied at the
+// same size, smoothed into a narrower one, stretched nearest-neighbour otherwise.
+template <class Target>
+void DrawFitted(const IplImage* img, Target& target, const RECT* destination) {
+    if (!destination || !Drawable(img)) return;
+    const cv::Rect src = RoiOf(img);
+    const CvRect d = RectToCvRect(*destination);
+    if (src.width == d.width && src.height == d.height) {
+        ShowPart(img, target, d.x, d.y, d.width, d.height, src.x, src.y);
+        return;
+    }
+    DrawInto(target, Pixels(img), src, img->origin == IPL_ORIGIN_BL, cv::Rect(d.x, d.y, d.width, d.height),
+             d.width < src.width ? Scale::Smooth : Scale::Nearest);
+}
+
 // Top-level window that shows a copy of an image, found again by its title.
 class CvvNamedWindow : public wxFrame {
 public:
@@ -285,17 +309,11 @@ void CvvImage::Fill(int color) {
 }
 
 void CvvImage::Show(wxDC* dc, int x, int y, int width, int height, int fromX, int fromY) {
-    if (!Drawable(m_img)) return;
-    const cv::Rect src = ShowSource(m_img, width, height, fromX, fromY);
-    DrawInto(dc, Pixels(m_img), src, m_img->origin == IPL_ORIGIN_BL, cv::Rect(x, y, src.width, src.height),
-             Scale::None);
+    ShowPart(m_img, dc, x, y, width, height, fromX, fromY);
 }
 
 void CvvImage::Show(cv::Mat& target, int x, int y, int width, int height, int fromX, int fromY) {
-    if (!Drawable(m_img)) return;
-    const cv::Rect src = ShowSource(m_img, width, height, fromX, fromY);
-    DrawInto(target, Pixels(m_img), src, m_img->origin == IPL_ORIGIN_BL, cv::Rect(x, y, src.width, src.height),
-             Scale::None);
+    ShowPart(m_img, target, x, y, width, height, fromX, fromY);
 }
 
 void CvvImage::Show(const char* window) {
@@ -308,29 +326,9 @@ void CvvImage::Show(const char* window) {
     frame->Show();
 }
 
-void CvvImage::DrawToHDC(wxDC* dc, RECT* destination) {
-    if (!destination || !Drawable(m_img)) return;
-    const cv::Rect src = RoiOf(m_img);
-    const CvRect d = RectToCvRect(*destination);
-    if (src.width == d.width && src.height == d.height) {
-        Show(dc, d.x, d.y, d.width, d.height, src.x, src.y);
-        return;
-    }
-    DrawInto(dc, Pixels(m_img), src, m_img->origin == IPL_ORIGIN_BL, cv::Rect(d.x, d.y, d.width, d.height),
-             d.width < src.width ? Scale::Smooth : Scale::Nearest);
-}
+void CvvImage::DrawToHDC(wxDC* dc, RECT* destination) { DrawFitted(m_img, dc, destination); }
 
-void CvvImage::DrawToHDC(cv::Mat& target, RECT* destination) {
-    if (!destination || !Drawable(m_img)) return;
-    const cv::Rect src = RoiOf(m_img);
-    const CvRect d = RectToCvRect(*destination);
-    if (src.width == d.width && src.height == d.height) {
-        Show(target, d.x, d.y, d.width, d.height, src.x, src.y);
-        return;
-    }
-    DrawInto(target, Pixels(m_img), src, m_img->origin == IPL_ORIGIN_BL, cv::Rect(d.x, d.y, d.width, d.height),
-             d.width < src.width ? Scale::Smooth : Scale::Nearest);
-}
+void CvvImage::DrawToHDC(cv::Mat& target, RECT* destination) { DrawFitted(m_img, target, destination); }
 
 void CvvImage::DrawToHDC(plat::CFrameSurface* surface, RECT* destination) {
     if (!surface || !destination || !Drawable(m_img)) return;
