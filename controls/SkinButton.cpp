@@ -2,6 +2,12 @@
 
 CSkinButton::CSkinButton() = default;
 
+CSkinButton::~CSkinButton() {
+    // Its window closing under a held button (the window manager's close, a
+    // device change) must not leave the capture with a window that is gone.
+    if (HasCapture()) ReleaseMouse();
+}
+
 bool CSkinButton::Create(wxWindow* parent, int id, const wxRect& rect, const wxString& text, long /*style*/) {
     // Every pixel is ours: no system background is painted under the picture.
     SetBackgroundStyle(wxBG_STYLE_PAINT);

@@ -16,6 +16,8 @@ constexpr UINT ODS_FOCUS = 0x0010;
 class CSkinButton : public wxControl {
 public:
     CSkinButton();
+    // A button destroyed while held lets go of the mouse first.
+    ~CSkinButton() override;
 
     // Creates the window at `rect` in the parent's client coordinates with the
     // caption `text`.  `style` carries the template's own style bits, which a

@@ -397,3 +397,15 @@ TEST_F(ImgButtonTest, ClickWithThePointerAndFacesFromResources) {
     EXPECT_FALSE(BoxOfColour(shown, *wxWHITE, 40).IsEmpty());
     EXPECT_FALSE(btn.LoadBitmaps(99999));
 }
+
+TEST_F(ImgButtonTest, DestroyedWhileHeldLetsGoOfTheMouse) {
+    auto* held = new CImgButton;
+    ASSERT_TRUE(held->Create(frame, 1050, wxRect(10, 60, 50, 20), "Del", 0));
+    Pump(30);
+    SendMouse(held, wxEVT_LEFT_DOWN, wxPoint(5, 5));
+    ASSERT_TRUE(held->IsPressed());
+    ASSERT_EQ(wxWindow::GetCapture(), held);
+    held->Destroy();   // a window still holding the capture fails a wx assertion here
+    Pump(30);
+    EXPECT_EQ(wxWindow::GetCapture(), nullptr);
+}
