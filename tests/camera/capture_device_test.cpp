@@ -92,6 +92,14 @@ fake::VideoNode& AddMicroscope(fake::Install& fx, const std::string& devnode, co
     return n;
 }
 
+// Narrows a camera to one format at one size, which it is set to.
+void OfferOnly(fake::VideoNode& n, std::uint32_t pixelformat, std::uint32_t w, std::uint32_t h) {
+    n.formats = {{pixelformat, {{w, h}}}};
+    n.curFormat = pixelformat;
+    n.curW = w;
+    n.curH = h;
+}
+
 CCaptureDevice* OpenFirst(const FormatEntry* requested = nullptr) {
     int index = -1;
     std::vector<DeviceEntry> devices = EnumVideoDevices(&index);
@@ -270,11 +278,7 @@ TEST(CaptureGraph, AGraphThatCannotRun) {
 
 TEST(CaptureFrames, Yuy2ReachesTheSinkTopDown) {
     fake::Install fx;
-    fake::VideoNode& n = AddMicroscope(fx, "/dev/video0");
-    n.formats = {{V4L2_PIX_FMT_YUYV, {{4, 2}}}};
-    n.curFormat = V4L2_PIX_FMT_YUYV;
-    n.curW = 4;
-    n.curH = 2;
+    OfferOnly(AddMicroscope(fx, "/dev/video0"), V4L2_PIX_FMT_YUYV, 4, 2);
     Recorder rec;
     CCaptureDevice* dev = OpenFirst();
     ASSERT_NE(dev, nullptr);
@@ -296,11 +300,7 @@ TEST(CaptureFrames, Yuy2ReachesTheSinkTopDown) {
 
 TEST(CaptureFrames, Rgb24ReachesTheSinkAsBgrTopDown) {
     fake::Install fx;
-    fake::VideoNode& n = AddMicroscope(fx, "/dev/video0");
-    n.formats = {{V4L2_PIX_FMT_RGB24, {{6, 3}}}};  // 18 bytes a row: not a multiple of 4
-    n.curFormat = V4L2_PIX_FMT_RGB24;
-    n.curW = 6;
-    n.curH = 3;
+    OfferOnly(AddMicroscope(fx, "/dev/video0"), V4L2_PIX_FMT_RGB24, 6, 3);  // 18 bytes a row: not a multiple of 4
     Recorder rec;
     CCaptureDevice* dev = OpenFirst();
     ASSERT_NE(dev, nullptr);
@@ -319,11 +319,7 @@ TEST(CaptureFrames, Rgb24ReachesTheSinkAsBgrTopDown) {
 
 TEST(CaptureFrames, MjpgIsDecodedAndAForeignSizedOneDropped) {
     fake::Install fx;
-    fake::VideoNode& n = AddMicroscope(fx, "/dev/video0");
-    n.formats = {{V4L2_PIX_FMT_MJPEG, {{64, 48}}}};
-    n.curFormat = V4L2_PIX_FMT_MJPEG;
-    n.curW = 64;
-    n.curH = 48;
+    OfferOnly(AddMicroscope(fx, "/dev/video0"), V4L2_PIX_FMT_MJPEG, 64, 48);
     Recorder rec;
     CCaptureDevice* dev = OpenFirst();
     ASSERT_NE(dev, nullptr);
@@ -352,11 +348,7 @@ TEST(CaptureFrames, MjpgIsDecodedAndAForeignSizedOneDropped) {
 
 TEST(CaptureFrames, FramesNotMatchingTheGraphSizeAreDropped) {
     fake::Install fx;
-    fake::VideoNode& n = AddMicroscope(fx, "/dev/video0");
-    n.formats = {{V4L2_PIX_FMT_YUYV, {{8, 4}}}};
-    n.curFormat = V4L2_PIX_FMT_YUYV;
-    n.curW = 8;
-    n.curH = 4;
+    OfferOnly(AddMicroscope(fx, "/dev/video0"), V4L2_PIX_FMT_YUYV, 8, 4);
     Recorder rec;
     CCaptureDevice* dev = OpenFirst();
     ASSERT_NE(dev, nullptr);
