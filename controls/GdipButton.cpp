@@ -10,7 +10,7 @@
 #include <wx/tooltip.h>
 
 #include "app/QuillmarshApp.h"
-#include "controls/WindowCapture.h"
+#include "platform/WindowCapture.h"
 
 namespace skin {
 
@@ -66,6 +66,14 @@ wxImage ComposePicture(const wxImage& background, const wxImage& picture, int dx
 }
 
 }  // namespace skin
+
+namespace {
+
+// Set while a button takes the parent's pixels under it: the parent renders
+// with its children, and the buttons keep out of that picture.
+int s_takingBackground = 0;
+
+}  // namespace
 
 bool CGdiPlusBitmapResource::LoadFromMemory(const void* data, std::size_t size) {
     m_pBitmap.reset();
@@ -142,8 +150,14 @@ void CGdipButton::BuildPictures() {
     const wxSize size = GetClientSize();
     const int w = std::max(size.x, 1), h = std::max(size.y, 1);
 
-    if (!m_dcBackground.IsOk())
-        m_dcBackground = wxBitmap(skin::CaptureWindowArea(GetParent(), wxRect(GetPosition(), wxSize(w, h))));
+    if (!m_dcBackground.IsOk()) {
+        ++s_takingBackground;
+        wxImage under = plat::CaptureClientAreaImage(GetParent(), wxRect(GetPosition(), wxSize(w, h)));
+        --s_takingBackground;
+        // A parent that shows nothing yet gives a black background.
+        if (!under.IsOk()) under = wxImage(w, h, true);
+        m_dcBackground = wxBitmap(under);
+    }
     const wxImage background = m_dcBackground.ConvertToImage();
 
     auto picture = [&](const wxImage& img, int offset) {
@@ -172,7 +186,7 @@ void CGdipButton::OnPaint(wxPaintEvent&) {
     wxPaintDC dc(this);
     // While the parent is rendered to take the background, the buttons keep
     // out of the picture.
-    if (skin::IsCapturing()) return;
+    if (s_takingBackground) return;
     BuildPictures();
     DrawItem(dc, m_bPressed ? ODS_SELECTED : 0);
 }

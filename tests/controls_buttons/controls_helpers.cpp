@@ -7,7 +7,7 @@
 #include <wx/app.h>
 #include <wx/dcclient.h>
 
-#include <gtk/gtk.h>
+#include "platform/WindowCapture.h"
 
 void Pump(int ms) {
     PumpUntil([] { return false; }, ms);
@@ -71,21 +71,6 @@ bool Near(const wxImage& image, int x, int y, const wxColour& colour, int tolera
 }
 
 wxImage ShownArea(wxWindow* win, const wxRect& area) {
-    wxImage out(area.width, area.height, true);
-    GtkWidget* widget = win->m_wxwindow ? win->m_wxwindow : win->m_widget;
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, area.width, area.height);
-    cairo_t* cr = cairo_create(surface);
-    cairo_translate(cr, -area.x, -area.y);
-    gtk_widget_draw(widget, cr);
-    cairo_destroy(cr);
-    cairo_surface_flush(surface);
-    const unsigned char* data = cairo_image_surface_get_data(surface);
-    const int stride = cairo_image_surface_get_stride(surface);
-    for (int y = 0; y < area.height; ++y)
-        for (int x = 0; x < area.width; ++x) {
-            const uint32_t px = reinterpret_cast<const uint32_t*>(data + y * stride)[x];
-            out.SetRGB(x, y, (px >> 16) & 0xFF, (px >> 8) & 0xFF, px & 0xFF);
-        }
-    cairo_surface_destroy(surface);
-    return out;
+    const wxImage shown = plat::CaptureClientAreaImage(win, area);
+    return shown.IsOk() ? shown : wxImage(area.width, area.height, true);
 }

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include <opencv2/imgproc.hpp>
+#include <wx/dcclient.h>
 #include <wx/evtloop.h>
 #include <wx/frame.h>
 
@@ -162,4 +163,51 @@ TEST(ScreenMetrics, TheVirtualDisplayHasNoPanel) {
     EXPECT_EQ(m.cyScreen, 1080);
     EXPECT_EQ(m.cyFullScreen, 1057);
     EXPECT_FALSE(m.hasTaskbar);
+}
+
+TEST(WindowCapture, AnAreaOfTheClientAreaWithItsChildrenAndBlackBeyondIt) {
+    Frame f;
+    f.frame->SetBackgroundStyle(wxBG_STYLE_PAINT);
+    f.frame->Bind(wxEVT_PAINT, [&](wxPaintEvent&) {
+        wxPaintDC dc(f.frame);
+        dc.SetPen(*wxTRANSPARENT_PEN);
+        dc.SetBrush(wxBrush(wxColour(0, 0, 255)));
+        dc.DrawRectangle(f.frame->GetClientRect());
+    });
+    auto* child = new wxWindow(f.frame, wxID_ANY, wxPoint(40, 30), wxSize(20, 10));
+    child->SetBackgroundStyle(wxBG_STYLE_PAINT);
+    child->Bind(wxEVT_PAINT, [child](wxPaintEvent&) {
+        wxPaintDC dc(child);
+        dc.SetPen(*wxTRANSPARENT_PEN);
+        dc.SetBrush(wxBrush(wxColour(255, 0, 0)));
+        dc.DrawRectangle(child->GetClientRect());
+    });
+    f.frame->Show();
+    const wxSize client = f.frame->GetClientSize();
+    PumpUntil([] { return false; }, 200);
+
+    // The area's corner lands at (0, 0); the child draws itself in.
+    const wxImage part = plat::CaptureClientAreaImage(f.frame, wxRect(35, 25, 30, 20));
+    ASSERT_TRUE(part.IsOk());
+    ASSERT_EQ(part.GetSize(), wxSize(30, 20));
+    EXPECT_EQ(wxColour(part.GetRed(2, 2), part.GetGreen(2, 2), part.GetBlue(2, 2)), wxColour(0, 0, 255));
+    EXPECT_EQ(wxColour(part.GetRed(5, 5), part.GetGreen(5, 5), part.GetBlue(5, 5)), wxColour(255, 0, 0));
+    EXPECT_EQ(wxColour(part.GetRed(24, 14), part.GetGreen(24, 14), part.GetBlue(24, 14)), wxColour(255, 0, 0));
+    EXPECT_EQ(wxColour(part.GetRed(26, 16), part.GetGreen(26, 16), part.GetBlue(26, 16)), wxColour(0, 0, 255));
+
+    // The same pixels as B, G, R, 0 in the matrix form.
+    const cv::Mat mat = plat::CaptureClientArea(f.frame, wxRect(35, 25, 30, 20));
+    ASSERT_EQ(mat.size(), cv::Size(30, 20));
+    EXPECT_EQ(mat.at<cv::Vec4b>(5, 5), cv::Vec4b(0, 0, 255, 0));
+    EXPECT_EQ(mat.at<cv::Vec4b>(2, 2), cv::Vec4b(255, 0, 0, 0));
+
+    // Straddling the client area's corner: what lies beyond it is black.
+    const wxImage corner = plat::CaptureClientAreaImage(f.frame, wxRect(client.x - 5, client.y - 5, 10, 10));
+    ASSERT_TRUE(corner.IsOk());
+    EXPECT_EQ(corner.GetBlue(4, 4), 255);
+    EXPECT_EQ(wxColour(corner.GetRed(7, 7), corner.GetGreen(7, 7), corner.GetBlue(7, 7)), *wxBLACK);
+
+    EXPECT_FALSE(plat::CaptureClientAreaImage(f.frame, wxRect(0, 0, 0, 5)).IsOk());
+    f.frame->Hide();
+    EXPECT_FALSE(plat::CaptureClientAreaImage(f.frame, wxRect(0, 0, 5, 5)).IsOk());
 }
