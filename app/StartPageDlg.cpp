@@ -146,15 +146,7 @@ void CStartPageDlg::OnBnClickedRecords() {
     // The station window follows however the list was closed: for the
     // customer the list handed over, or for a guest.
     m_pMainDlg.reset();
-    if (g_makeStationWindow) {
-        m_pMainDlg = g_makeStationWindow();
-        if (m_pMainDlg) m_pMainDlg->DoModal();
-    }
-    m_pUserDataDlg.reset();
-    m_pMainDlg.reset();
-
-    m_bCustomerChosen = 0;
-    Restore();
+    RunStationWindowAndReturn();
 }
 
 void CStartPageDlg::OnBnClickedQuickStart() {
@@ -163,6 +155,10 @@ void CStartPageDlg::OnBnClickedQuickStart() {
 
     m_pMainDlg.reset();
     m_bCustomerChosen = 0;  // a guest: the station works in the "Guest" folder
+    RunStationWindowAndReturn();
+}
+
+void CStartPageDlg::RunStationWindowAndReturn() {
     if (g_makeStationWindow) {
         m_pMainDlg = g_makeStationWindow();
         if (m_pMainDlg) m_pMainDlg->DoModal();

@@ -68,6 +68,9 @@ private:
     void OnPaint(wxPaintEvent& event);
     void Minimise();
     void Restore();
+    // Runs the station window modally, then lets go of both windows, clears
+    // the chosen flag and restores the start page.
+    void RunStationWindowAndReturn();
 };
 
 extern CStartPageDlg* g_pStartPage;
