@@ -3,32 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "app/QuillmarshApp.h"
 #include "customers/UserRecord.h"
+#include "support/TempDir.h"
 
 namespace {
-
-class TempFolder {
-public:
-    TempFolder() {
-        std::string templ = (std::filesystem::temp_directory_path() / "app-XXXXXX").string();
-        if (char* made = ::mkdtemp(templ.data())) m_path = made;
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    std::string Write(const std::string& name, const std::string& bytes) const {
-        const std::string path = m_path + "/" + name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path;
-    }
-    std::string m_path;
-};
 
 class LangStringTest : public ::testing::Test {
 protected:
@@ -36,7 +17,7 @@ protected:
         theApp.m_strLangIni = wxString::FromUTF8(dir.Write("pack.ini", "[Setting]\n" + body));
     }
     void TearDown() override { theApp.m_strLangIni.clear(); }
-    TempFolder dir;
+    TempDir dir;
 };
 
 TEST_F(LangStringTest, ValuesComeFromSectionSettingWithLineBreaks) {
@@ -53,7 +34,7 @@ TEST_F(LangStringTest, MissingKeySectionOrFileGiveNotFound) {
     EXPECT_EQ(theApp.GetLangString("IDS_PRINT"), "Not found");
     EXPECT_EQ(theApp.GetLangString("IDS_DELETE"), "Not found");  // in another section
 
-    theApp.m_strLangIni = wxString::FromUTF8(dir.m_path + "/absent.ini");
+    theApp.m_strLangIni = wxString::FromUTF8(dir.File("absent.ini"));
     EXPECT_EQ(theApp.GetLangString("IDS_ADD"), "Not found");
     theApp.m_strLangIni.clear();  // before the start page has set a path
     EXPECT_EQ(theApp.GetLangString("IDS_ADD"), "Not found");

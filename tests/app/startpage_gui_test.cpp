@@ -3,8 +3,6 @@
 // window, the current customer's flag; the copyright dialog's pictures.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -16,37 +14,10 @@
 #include "app/StartPageDlg.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
+#include "support/MessageRecorder.h"
+#include "support/TempDir.h"
 
 namespace {
-
-class TempFolder {
-public:
-    TempFolder() {
-        std::string templ = (std::filesystem::temp_directory_path() / "startpage-XXXXXX").string();
-        if (char* made = ::mkdtemp(templ.data())) m_path = made;
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    std::string Path() const { return m_path + "/"; }
-    void Write(const std::string& name, const std::string& bytes) const {
-        std::filesystem::create_directories(std::filesystem::path(Path() + name).parent_path());
-        std::ofstream(Path() + name, std::ios::binary) << bytes;
-    }
-    std::string m_path;
-};
-
-struct MessageRecorder {
-    std::vector<wxString> texts;
-    MessageRecorder() {
-        plat::SetMessageBoxHook([this](const wxString& text, const wxString&, UINT) {
-            texts.push_back(text);
-            return IDOK;
-        });
-    }
-    ~MessageRecorder() { plat::SetMessageBoxHook({}); }
-};
 
 // The start page run against a scratch executable folder.
 class StartPageTest : public ::testing::Test {
@@ -59,7 +30,7 @@ protected:
         theApp.m_strLangIni.clear();
     }
     void SetLanguage(const std::string& value) { exe.Write("Setup.ini", "[setup]\r\nlanguage=" + value + "\r\n"); }
-    TempFolder exe;
+    TempDir exe;
 };
 
 const wxString kWarnings[] = {

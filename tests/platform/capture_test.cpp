@@ -18,7 +18,7 @@
 #include <opencv2/videoio.hpp>
 
 #include "platform/CvCompat.h"
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/CvCompat.h"
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "platform/Ini.h"
 #include "platform/Paths.h"
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 namespace {
 

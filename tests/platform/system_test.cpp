@@ -14,7 +14,7 @@
 
 #include "platform/Shell.h"
 #include "platform/SingleInstance.h"
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 namespace {
 

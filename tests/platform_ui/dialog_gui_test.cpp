@@ -14,6 +14,7 @@
 #include "platform/CrossThread.h"
 #include "platform/MessageBox.h"
 #include "platform/ui/Dialog.h"
+#include "support/MessageRecorder.h"
 
 using plat::CDialog;
 using plat::Ctl;
@@ -38,18 +39,6 @@ const plat::DlgTemplate kFormTemplate = {233, 585, 391, L"", ds::Popup | ds::Sys
                                          kFormControls};
 
 const plat::DlgTemplate kStartTemplate = {167, 480, 334, L"", ds::Popup, L"MS Shell Dlg", 8, {}};
-
-// Message boxes are answered here and remembered.
-struct MessageRecorder {
-    std::vector<wxString> texts;
-    MessageRecorder() {
-        plat::SetMessageBoxHook([this](const wxString& text, const wxString&, UINT) {
-            texts.push_back(text);
-            return IDOK;
-        });
-    }
-    ~MessageRecorder() { plat::SetMessageBoxHook({}); }
-};
 
 // Runs `fn` once the modal loop is running.
 void AfterStart(std::function<void()> fn) { wxTheApp->CallAfter(std::move(fn)); }

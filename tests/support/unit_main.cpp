@@ -5,11 +5,7 @@
 #include <wx/image.h>
 #include <wx/string.h>
 
-static void FailOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond,
-                         const wxString& msg) {
-    ADD_FAILURE_AT(file.utf8_str(), line) << "wx assertion " << cond.utf8_str() << " in "
-                                          << func.utf8_str() << ": " << msg.utf8_str();
-}
+#include "support/FailOnAssert.h"
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);

@@ -23,7 +23,10 @@ public:
     // The folder with a trailing '/', as the station builds paths.
     std::string Path() const { return m_path + "/"; }
     std::string File(const std::string& name) const { return Path() + name; }
+    // Writes the file, making the folders of `name` on the way.
     std::string Write(const std::string& name, const std::string& bytes) const {
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::path(File(name)).parent_path(), ec);
         std::ofstream out(File(name), std::ios::binary);
         out << bytes;
         return File(name);
