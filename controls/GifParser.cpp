@@ -125,7 +125,7 @@ bool CGifParser::SkipToGraphic() {
     }
 }
 
-bool CGifParser::SkipToRendering() {
+bool CGifParser::SkipToRendering(bool& alike) {
     for (;;) {
         switch (GetNextBlock()) {
         case Block::Image:
@@ -134,6 +134,7 @@ bool CGifParser::SkipToRendering() {
         case Block::AppExtension:
         case Block::Comment:
         case Block::ControlExtension:
+            alike = alike && ReadsAlike();
             if (!SkipNextBlock()) return false;
             break;
         default:
@@ -142,9 +143,23 @@ bool CGifParser::SkipToRendering() {
     }
 }
 
+bool CGifParser::ReadsAlike() const {
+    // The fixed part of each extension is itself a sub-block whose size byte
+    // must be what the fixed length assumes; the control extension's fixed
+    // length also takes in its chain's terminator.
+    auto at = [this](std::size_t i) -> int { return m_nOffset + i < m_nDataLen ? m_pData[m_nOffset + i] : -1; };
+    switch (GetNextBlock()) {
+    case Block::AppExtension: return at(2) == 11;
+    case Block::PlainText: return at(2) == 12;
+    case Block::ControlExtension: return at(2) == 4 && at(7) == 0;
+    default: return true;
+    }
+}
+
 bool CGifParser::SkipNextGraphicBlock() {
+    bool alike = true;
     if (!SkipToGraphic()) return false;
-    if (GetNextBlock() == Block::ControlExtension && !SkipToRendering()) return false;
+    if (GetNextBlock() == Block::ControlExtension && !SkipToRendering(alike)) return false;
     return SkipNextBlock();
 }
 
@@ -198,11 +213,12 @@ bool CGifParser::GetNextGraphicBlock(FrameBlock& out) {
     out = FrameBlock{};
     if (!SkipToGraphic()) return false;
     const std::size_t start = m_nOffset;
+    bool alike = true;
     if (GetNextBlock() == Block::ControlExtension) {
         if (GetNextBlockLen() <= 0) return false;  // the 8 bytes lie inside the data
         out.nDelay = U16(m_nOffset + 4);
         out.nDisposal = (m_pData[m_nOffset + 3] >> 2) & 7;
-        if (!SkipToRendering()) return false;
+        if (!SkipToRendering(alike)) return false;
     }
     std::size_t frameLen = 0;  // bytes taken from the data
     std::size_t chainUsed = 0;   // of which, for an image, its data sub-blocks
@@ -216,8 +232,12 @@ bool CGifParser::GetNextGraphicBlock(FrameBlock& out) {
         out.height = U16(m_nOffset + 7);
         const std::size_t codeSize = m_nOffset + 10 + ColourTableLen(m_pData[m_nOffset + 9]);
         // An image of no area is no picture (and upsets decoders).
-        out.bDecodable = out.width > 0 && out.height > 0 && ScanImageData(codeSize, chainUsed);
+        out.bDecodable = alike && out.width > 0 && out.height > 0 && ScanImageData(codeSize, chainUsed);
         frameLen = codeSize + 1 - start;
+    } else {
+        // Plain text is drawn by no decoder: given one, it could only yield
+        // an image found by reading the text block otherwise than here.
+        out.bDecodable = false;
     }
     if (!SkipNextBlock()) return false;
 

@@ -34,8 +34,11 @@ struct FrameBlock {
     std::uint32_t nDisposal = 0;      // bits 2-4 of the extension's packed byte
     int width = 0, height = 0;        // from the image descriptor (0 for plain text)
     int left = 0, top = 0;
-    // False when the image has no area or its compressed data breaks the LZW
-    // rules (a code not yet defined, a bad code size): no decoder is given it.
+    // False for plain text, for an image of no area or whose compressed data
+    // breaks the LZW rules (a code not yet defined, a bad code size), and
+    // when an extension of the frame has a size byte other than its fixed
+    // length (a decoder would then read the frame's bytes otherwise than this
+    // parser did, finding images never checked here): no decoder is given it.
     bool bDecodable = true;
 };
 
@@ -104,8 +107,12 @@ private:
     // stands on a control extension, image or plain text block.
     bool SkipToGraphic();
     // From a control extension, skips to the image or plain text block it
-    // belongs to.
-    bool SkipToRendering();
+    // belongs to; clears `alike` when a skipped block fails ReadsAlike.
+    bool SkipToRendering(bool& alike);
+    // True when a reader that takes an extension as its label followed by
+    // sub-blocks (as image decoders do) measures the block at the offset as
+    // GetNextBlockLen does.
+    bool ReadsAlike() const;
     std::uint16_t U16(std::size_t at) const { return static_cast<std::uint16_t>(m_pData[at] | (m_pData[at + 1] << 8)); }
 
     const std::uint8_t* m_pData;

@@ -116,6 +116,8 @@ TEST(GifParser, FramesWithoutControlExtensionAndPlainText) {
     EXPECT_EQ(2u, frames[1].nDisposal);
     EXPECT_EQ(3u, frames[2].nDelay);
     EXPECT_EQ(0, frames[2].width);  // plain text carries no image size
+    EXPECT_TRUE(frames[0].bDecodable);
+    EXPECT_FALSE(frames[2].bDecodable);  // no decoder draws text
     EXPECT_EQ(13u + 24 + text.size() + 1, frames[2].gif.size());
 }
 
@@ -286,6 +288,16 @@ TEST(GifParser, ImageDataIsCheckedBeforeAnyDecoderSeesIt) {
     flat[13 + 24 + 8 + 7] = 0;  // height 0
     flat[13 + 24 + 8 + 8] = 0;
     EXPECT_FALSE(firstFrame(flat).bDecodable);
+
+    // Control extensions that a decoder measures otherwise than by their
+    // fixed 8 bytes (a size byte other than 4, no terminator at the end): it
+    // would read on from another place and could find an image never checked.
+    std::vector<std::uint8_t> oddSize = good;
+    oddSize[13 + 24 + 2] = 5;
+    EXPECT_FALSE(firstFrame(oddSize).bDecodable);
+    std::vector<std::uint8_t> noEnd = good;
+    noEnd[13 + 24 + 7] = 1;
+    EXPECT_FALSE(firstFrame(noEnd).bDecodable);
 
     std::vector<TFrame> frames;
     wxSize screen;
