@@ -1,6 +1,7 @@
 #include "platform/CvCompat.h"
 
 #include <atomic>
+#include <memory>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -108,14 +109,12 @@ struct CvCapture {
 CvCapture* cvCreateFileCapture(const char* filename) {
     if (!filename || !*filename) return nullptr;
     try {
-        auto* c = new CvCapture;
+        // Owned here until it is handed out, so a throwing open loses nothing.
+        auto c = std::make_unique<CvCapture>();
         const std::vector<int> params = {cv::CAP_PROP_OPEN_TIMEOUT_MSEC, g_openTimeoutMs.load(),
                                          cv::CAP_PROP_READ_TIMEOUT_MSEC, g_readTimeoutMs.load()};
-        if (!c->capture.open(filename, cv::CAP_FFMPEG, params) || !c->capture.isOpened()) {
-            delete c;
-            return nullptr;
-        }
-        return c;
+        if (!c->capture.open(filename, cv::CAP_FFMPEG, params) || !c->capture.isOpened()) return nullptr;
+        return c.release();
     } catch (...) {
         return nullptr;
     }
