@@ -300,6 +300,16 @@ TEST(StartUp, SecondCopyReportsAndEndsWhileTheFirstRunsOn) {
     const auto still = FindStartPage(first, 2s);
     ASSERT_TRUE(still);
     EXPECT_EQ(still->window, page->window);
+
+    // The copy that gave up leaves the first one's guard in place: a third
+    // start is turned away just the same.
+    const pid_t third = station.Start();
+    const auto thirdStatus = station.WaitExit(third, 15s);
+    ASSERT_TRUE(thirdStatus) << "the third copy did not end";
+    EXPECT_TRUE(WIFEXITED(*thirdStatus));
+    EXPECT_EQ(station.Messages(),
+              (std::vector<std::string>{"The program is already running.", "The program is already running."}));
+    EXPECT_TRUE(Alive(first));
 }
 
 TEST(StartUp, ExitButtonEndsTheProgramWithCodeZero) {
