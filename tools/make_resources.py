@@ -802,7 +802,7 @@ def follicles(im, rnd, count, hair_colour, pore, hair_len, hair_w, hairs_per=(1,
 
 
 def ref_scalp(kind, w=640, h=480):
-    rnd = random.Random(hash(kind) & 0xFFFF if False else {"Healthy": 1, "Oily": 2, "Dry": 3, "Sensitive": 4}[kind])
+    rnd = random.Random({"Healthy": 1, "Oily": 2, "Dry": 3, "Sensitive": 4}[kind])
     if kind == "Healthy":
         im = skin_base(w, h, 101, (196, 150, 132), (246, 214, 198))
         im = follicles(im, rnd, 38, (48, 32, 26), 4, 120, 5)
