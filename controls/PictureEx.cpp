@@ -16,10 +16,6 @@
 
 namespace {
 
-// No screen of the station comes near this; a GIF announcing a larger logical
-// screen is refused rather than allocating gigabytes for its surface.
-constexpr int kMaxSide = 8192;
-
 COLORREF ToColorref(const wxColour& c) { return RGB(c.Red(), c.Green(), c.Blue()); }
 
 void AnimationProc(std::shared_ptr<CPictureCanvas> canvas, std::shared_ptr<CStopEvent> stop) {
@@ -67,18 +63,24 @@ std::shared_ptr<const TPixels> DecodePicture(const std::uint8_t* data, std::size
 }
 
 bool LoadGifFrames(const std::uint8_t* data, std::size_t len, std::vector<TFrame>& frames, wxSize& screen,
-                   int& graphicBlocks) {
+                   int& graphicBlocks, std::uint64_t maxPixels) {
     frames.clear();
     graphicBlocks = 0;
     gif::CGifParser parser(data, len);
     if (!parser.Open()) return false;
     screen = wxSize(parser.ScreenWidth(), parser.ScreenHeight());
+    // Refused here, before any frame is decoded, rather than by the surface.
+    if (screen.x <= 0 || screen.y <= 0 || screen.x > kMaxPictureSide || screen.y > kMaxPictureSide) return false;
     graphicBlocks = parser.CountGraphicBlocks();
+    std::uint64_t pixels = 0;
     gif::FrameBlock block;
     while (parser.GetNextGraphicBlock(block)) {
         if (!block.bDecodable) continue;
+        const std::uint64_t area = static_cast<std::uint64_t>(block.width) * static_cast<std::uint64_t>(block.height);
+        if (area > maxPixels - pixels) continue;
         std::shared_ptr<const TPixels> pic = DecodePicture(block.gif.data(), block.gif.size());
         if (!pic) continue;
+        pixels += area;
         TFrame f;
         f.pPicture = std::move(pic);
         f.frameSize = wxSize(block.width, block.height);
@@ -377,7 +379,7 @@ BOOL CPictureEx::LoadStill(const std::uint8_t* data, std::size_t size) {
 
 BOOL CPictureEx::PrepareDC(int cx, int cy) {
     if (!GetHandle()) return FALSE;
-    if (cx <= 0 || cy <= 0 || cx > kMaxSide || cy > kMaxSide) return FALSE;
+    if (cx <= 0 || cy <= 0 || cx > kMaxPictureSide || cy > kMaxPictureSide) return FALSE;
     SetSize(wxSize(cx, cy));
     m_canvas.reset();
     const COLORREF face = ToColorref(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));

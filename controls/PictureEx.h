@@ -46,13 +46,21 @@ struct TFrame {
     UINT nDisposal = 0;  // 0 without a control extension
 };
 
+// Largest side of a picture the control shows.
+inline constexpr int kMaxPictureSide = 8192;
+// Pixels that the decoded frames of one GIF may hold together.  A decoder
+// allocates what an image descriptor announces, up to 65535 x 65535, however
+// few bytes of data follow it.
+inline constexpr std::uint64_t kMaxFramePixels = std::uint64_t{64} << 20;
+
 // Splits GIF data into frames, each rebuilt as a single-frame GIF and decoded
-// on its own; frames the decoder rejects are left out.  Also gives the
-// logical screen size and the number of graphic blocks found (which may be
-// more than the frames kept).  False when the data is not a well-formed GIF
-// start.
+// on its own; frames the decoder rejects, and frames that would take the
+// decoded pixels past `maxPixels`, are left out.  Also gives the logical
+// screen size and the number of graphic blocks found (which may be more than
+// the frames kept).  False when the data is not a well-formed GIF start or its
+// logical screen is empty or has a side beyond kMaxPictureSide.
 bool LoadGifFrames(const std::uint8_t* data, std::size_t len, std::vector<TFrame>& frames, wxSize& screen,
-                   int& graphicBlocks);
+                   int& graphicBlocks, std::uint64_t maxPixels = kMaxFramePixels);
 
 // The composed picture and the play position, shared by the control and its
 // animation thread.  Every member function may be called from any thread.

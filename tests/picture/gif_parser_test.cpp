@@ -306,3 +306,44 @@ TEST(GifParser, ImageDataIsCheckedBeforeAnyDecoderSeesIt) {
     EXPECT_EQ(1, blocks);
     EXPECT_TRUE(frames.empty());
 }
+
+TEST(GifParser, DecodedFramesStayWithinThePixelBudget) {
+    GifSpec s;
+    s.width = 20;
+    s.height = 20;
+    s.palette = TestPalette();
+    s.loopExtension = false;
+    // 400 pixels each against a budget of 1000: the third is left out, the
+    // smaller fourth still fits.
+    s.frames = {Solid(0, 0, 20, 20, kRed), Solid(0, 0, 20, 20, kGreen), Solid(0, 0, 20, 20, kBlue),
+                Solid(0, 0, 10, 10, kWhite)};
+    std::vector<std::uint8_t> data = BuildGif(s);
+    std::vector<TFrame> frames;
+    wxSize screen;
+    int blocks = 0;
+    ASSERT_TRUE(LoadGifFrames(data.data(), data.size(), frames, screen, blocks, 1000));
+    EXPECT_EQ(4, blocks);
+    ASSERT_EQ(3u, frames.size());
+    EXPECT_EQ(wxSize(10, 10), frames[2].frameSize);
+
+    // A few bytes announcing an image just past the budget: never decoded
+    // (the decoder would allocate for the whole announced size).
+    s.frames = {Solid(0, 0, 1, 1, kRed)};
+    data = BuildGif(s);
+    const std::size_t desc = 13 + 24 + 8;
+    ASSERT_EQ(0x2C, data[desc]);
+    const int height = static_cast<int>(kMaxFramePixels / 8192 + 1);
+    data[desc + 5] = 0x00;  // width 8192
+    data[desc + 6] = 0x20;
+    data[desc + 7] = static_cast<std::uint8_t>(height & 0xFF);
+    data[desc + 8] = static_cast<std::uint8_t>(height >> 8);
+    ASSERT_TRUE(LoadGifFrames(data.data(), data.size(), frames, screen, blocks));
+    EXPECT_EQ(1, blocks);
+    EXPECT_TRUE(frames.empty());
+
+    // A logical screen larger than the control shows fails before decoding.
+    data = BuildGif(s);
+    data[6] = 0x01;  // width 8193
+    data[7] = 0x20;
+    EXPECT_FALSE(LoadGifFrames(data.data(), data.size(), frames, screen, blocks));
+}
