@@ -381,7 +381,16 @@ BOOL CPictureEx::PrepareDC(int cx, int cy) {
     if (!GetHandle()) return FALSE;
     if (cx <= 0 || cy <= 0 || cx > kMaxPictureSide || cy > kMaxPictureSide) return FALSE;
     SetSize(wxSize(cx, cy));
-    m_canvas.reset();
+    // The new surface replaces the one a playing thread draws into: play
+    // stops first, and the frames carry over.
+    Stop();
+    std::vector<TFrame> frames;
+    if (m_canvas) {
+        frames = m_canvas->Frames();
+        m_canvas->SetOwner(nullptr);
+        m_canvas.reset();
+    }
+    m_bReady = false;
     const COLORREF face = ToColorref(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
     const COLORREF menu = ToColorref(wxSystemSettings::GetColour(wxSYS_COLOUR_MENU));
     try {
@@ -390,6 +399,7 @@ BOOL CPictureEx::PrepareDC(int cx, int cy) {
         return FALSE;
     }
     m_clrBack = face;
+    m_canvas->SetFrames(std::move(frames));
     m_canvas->SetOwner(this);
     m_bReady = true;
     return TRUE;

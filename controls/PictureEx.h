@@ -176,7 +176,8 @@ public:
     void Stop();
     // Stops, then forgets the picture and its frames.
     void UnLoad();
-    // Sizes the control to cx x cy and makes the drawing surface.
+    // Sizes the control to cx x cy and makes a new drawing surface (play
+    // stops; the frames stay).
     BOOL PrepareDC(int cx, int cy);
 
     // State, for the owner and for tests.

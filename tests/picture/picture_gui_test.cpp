@@ -246,6 +246,14 @@ TEST(PictureEx, ReloadingStopsTheFirstAnimationAndDestroyingWhilePlayingIsSafe) 
     ASSERT_TRUE(WaitUntil([&] { return w.pic->IsPlaying(); }, 2000));
     w.pic->Draw();  // a second start while playing makes no second thread
 
+    // A new surface while playing: play stops and the frames stay.
+    ASSERT_TRUE(w.pic->PrepareDC(30, 30));
+    EXPECT_FALSE(w.pic->HasThread());
+    EXPECT_EQ(wxSize(30, 30), w.pic->GetSize());
+    EXPECT_EQ(3u, w.pic->GetFrameCount());
+    w.pic->Draw();
+    EXPECT_TRUE(w.pic->HasThread());
+
     ASSERT_TRUE(w.pic->Load(data.data(), data.size()));
     EXPECT_FALSE(w.pic->HasThread());
     EXPECT_FALSE(w.pic->IsPlaying());
