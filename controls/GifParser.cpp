@@ -34,18 +34,9 @@ bool CGifParser::Open() {
     m_nScreenWidth = U16(6);
     m_nScreenHeight = U16(8);
     m_nGlobalTableLen = ColourTableLen(m_pData[10]);
-    m_nBackgroundIndex = m_pData[11];
     if (13 + m_nGlobalTableLen > m_nDataLen) return false;
     m_bOpen = true;
     Rewind();
-    return true;
-}
-
-bool CGifParser::BackgroundRgb(std::uint32_t& rgb) const {
-    if (!m_bOpen || m_nGlobalTableLen == 0) return false;
-    std::size_t at = 13 + 3 * static_cast<std::size_t>(m_nBackgroundIndex);
-    if (at + 3 > 13 + m_nGlobalTableLen) return false;
-    rgb = (static_cast<std::uint32_t>(m_pData[at]) << 16) | (m_pData[at + 1] << 8) | m_pData[at + 2];
     return true;
 }
 

@@ -63,9 +63,6 @@ public:
     int ScreenWidth() const { return m_nScreenWidth; }
     int ScreenHeight() const { return m_nScreenHeight; }
     std::size_t GlobalTableLen() const { return m_nGlobalTableLen; }
-    // The global table's entry at the background index, as 0xRRGGBB; false
-    // without a global table or when the index lies outside it.
-    bool BackgroundRgb(std::uint32_t& rgb) const;
 
     // Back to the first block.
     void Rewind() { m_nOffset = FirstBlockOffset(); }
@@ -121,7 +118,6 @@ private:
     std::size_t m_nGlobalTableLen = 0;
     int m_nScreenWidth = 0;
     int m_nScreenHeight = 0;
-    int m_nBackgroundIndex = 0;
     bool m_bOpen = false;
 };
 

@@ -225,11 +225,6 @@ int CPictureCanvas::FrameIndex() const {
     return m_nFrame;
 }
 
-void CPictureCanvas::CopyPixels(std::vector<std::uint8_t>& out) const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    out = m_surface;
-}
-
 wxImage CPictureCanvas::Snapshot() const {
     wxImage img(m_width, m_height, false);
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -90,13 +90,8 @@ public:
     std::uint32_t CurrentDelayMs() const;
 
     int FrameIndex() const;
-    int Width() const { return m_width; }
-    int Height() const { return m_height; }
-    COLORREF BackColor() const { return m_clrBack; }
     // A copy of the composed picture.
     wxImage Snapshot() const;
-    // Copies the surface out under the lock (R, G, B rows).
-    void CopyPixels(std::vector<std::uint8_t>& out) const;
 
     // A copy with the same frames, picture and position, for the control to
     // keep when a thread it could not stop goes on using this one.

@@ -10,8 +10,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     gif::CGifParser parser(data, size);
     if (!parser.Open()) return 0;
-    std::uint32_t rgb = 0;
-    (void)parser.BackgroundRgb(rgb);
 
     const int count = parser.CountGraphicBlocks();
     const std::size_t head = 13 + parser.GlobalTableLen();

@@ -17,10 +17,8 @@ constexpr COLORREF kRedC = RGB(255, 0, 0), kGreenC = RGB(0, 255, 0), kBlueC = RG
                    kYellowC = RGB(255, 255, 0);
 
 COLORREF Px(const CPictureCanvas& c, int x, int y) {
-    std::vector<std::uint8_t> px;
-    c.CopyPixels(px);
-    const std::uint8_t* p = &px[(static_cast<std::size_t>(y) * c.Width() + x) * 3];
-    return RGB(p[0], p[1], p[2]);
+    const wxImage img = c.Snapshot();
+    return RGB(img.GetRed(x, y), img.GetGreen(x, y), img.GetBlue(x, y));
 }
 
 // 8 x 4 screen: a full red frame, green over the left half (disposal 2),
