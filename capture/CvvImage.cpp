@@ -30,6 +30,37 @@ bool Drawable(const IplImage* img) {
            (img->nChannels == 1 || img->nChannels == 3 || img->nChannels == 4);
 }
 
+// A smoothed reduction (the halftone stretch's place).  Area averaging at an
+// uneven ratio is several times slower than the rest of a frame's path, so a
+// reduction by two or more is done as a square whole-number block average
+// (OpenCV's fast path) followed by a bilinear step of less than two, which
+// still weighs every source pixel in.
+void SmoothResize(const cv::Mat& src, cv::Mat& dst, cv::Size size) {
+    const int k = std::min(src.cols / size.width, src.rows / size.height);
+    if (k < 2) {
+        cv::resize(src, dst, size, 0, 0, cv::INTER_LINEAR);
+        return;
+    }
+    // Whole blocks only, so the block average takes its fast path; at most
+    // k - 1 columns and rows at the far edges are left out.
+    const cv::Mat whole = src(cv::Rect(0, 0, src.cols / k * k, src.rows / k * k));
+    const cv::Size blocks(whole.cols / k, whole.rows / k);
+    if (blocks == size) {
+        cv::resize(whole, dst, size, 0, 0, cv::INTER_AREA);
+        return;
+    }
+    cv::Mat averaged;
+    cv::resize(whole, averaged, blocks, 0, 0, cv::INTER_AREA);
+    cv::resize(averaged, dst, size, 0, 0, cv::INTER_LINEAR);
+}
+
+void Resize(const cv::Mat& src, cv::Mat& dst, cv::Size size, Scale mode) {
+    if (mode == Scale::Smooth)
+        SmoothResize(src, dst, size);
+    else
+        cv::resize(src, dst, size, 0, 0, cv::INTER_NEAREST);
+}
+
 // Puts the part `src` of `pixels` into `out` (8-bit, 3 channels, the size drawn):
 // scaled when the sizes differ, rows reversed for a bottom-up image, grey
 // through the grey palette, a fourth channel dropped, and red first when `rgb`.
@@ -38,13 +69,12 @@ void Compose(const cv::Mat& pixels, const cv::Rect& src, bool bottomUp, Scale mo
     cv::Mat part = pixels(src);
     const bool plainCopy = part.channels() == 3 && !rgb;
     if (part.size() != out.size()) {
-        const int interp = mode == Scale::Smooth ? cv::INTER_AREA : cv::INTER_NEAREST;
         if (plainCopy && !bottomUp) {
-            cv::resize(part, out, out.size(), 0, 0, interp);
+            Resize(part, out, out.size(), mode);
             return;
         }
         cv::Mat scaled;
-        cv::resize(part, scaled, out.size(), 0, 0, interp);
+        Resize(part, scaled, out.size(), mode);
         part = scaled;
     }
     if (bottomUp) {
