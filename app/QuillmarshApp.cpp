@@ -57,11 +57,13 @@ BOOL CQuillmarshApp::InitInstance() {
     return FALSE;
 }
 
+void CQuillmarshApp::ReleaseSingleInstance() { m_instanceGuard.reset(); }
+
 int CQuillmarshApp::ExitInstance() {
     // What needs wx goes while wx is still up: the guard's lock file and the
     // fonts would otherwise be released by static destruction, after wx has
     // shut down.
-    m_instanceGuard.reset();
+    ReleaseSingleInstance();
     m_fontTitle = wxNullFont;
     m_fontLabel = wxNullFont;
     return 0;

@@ -24,6 +24,11 @@ public:
     // application object) on the user-interface thread.
     virtual BOOL InitInstance();
     virtual int ExitInstance();
+    // Lets go of the single-instance guard at once.  For the paths that end
+    // the process without returning: the guard's lock file would otherwise
+    // outlive the process and name its id, which another process may carry
+    // later and so keep every new start out.
+    void ReleaseSingleInstance();
 
     // The text of a language key from section "Setting" of m_strLangIni;
     // "Not found" when missing; backslash-n becomes a line break.

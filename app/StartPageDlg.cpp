@@ -171,7 +171,9 @@ void CStartPageDlg::RunStationWindowAndReturn() {
 }
 
 void CStartPageDlg::OnBnClickedExit() {
-    // The process ends here, with nothing closed or cleaned up.
+    // The process ends here, with nothing closed or cleaned up; only the
+    // single-instance guard goes first, as the system would free it.
+    theApp.ReleaseSingleInstance();
     std::_Exit(0);
 }
 

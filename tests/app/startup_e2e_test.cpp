@@ -326,6 +326,9 @@ TEST(StartUp, ExitButtonEndsTheProgramWithCodeZero) {
     EXPECT_TRUE(WIFEXITED(*status));
     EXPECT_EQ(WEXITSTATUS(*status), 0);
     EXPECT_TRUE(station.Messages().empty());
+    // No guard outlives the program: a lock naming its process id would keep
+    // out every later start once another process carries that id.
+    EXPECT_FALSE(fs::exists(station.Home() / "PreventSecondInstance"));
 }
 
 TEST(StartUp, EnterAndEscapeLeaveTheStartPageOpenAndACloseRequestEndsWithCodeZero) {
