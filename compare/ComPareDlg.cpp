@@ -334,7 +334,10 @@ void CComPareDLg::OnStnDblclickReference() {
     if (m_nRadio != kOther) return;
     CCompareHost* host = Host();
     wxString path;
-    if (!AskOtherFile(host ? host->GetImageDir() : wxString(), path)) return;
+    // The file dialog runs its own loop, in which the station may end the
+    // comparison and delete this window (a camera unplugged meanwhile).
+    const std::weak_ptr<bool> alive = m_alive;
+    if (!AskOtherFile(host ? host->GetImageDir() : wxString(), path) || alive.expired()) return;
     m_strOtherPath = path;
     if (LoadBitmapFromFile(path, &m_bmpReference[kOther])) {
         m_nRadio = kOther;

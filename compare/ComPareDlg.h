@@ -7,6 +7,7 @@
 // compares skin (pictures of standard/Scalp), any other mode hair
 // (standard/Hair).
 #include <array>
+#include <memory>
 
 #include <opencv2/core.hpp>
 #include <opencv2/core/types_c.h>
@@ -159,6 +160,8 @@ private:
     void BindPaneMouse(wxWindow* window);
 
     plat::FrameSurfaceRef m_liveRef;  // for the capture thread
+    // Gone with the window: tells a handler whether a nested loop deleted it.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     wxCursor m_penCursor;
     wxBitmap m_background;            // the background stretched to the client size
     int m_backgroundId = 0;

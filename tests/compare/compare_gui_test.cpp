@@ -438,6 +438,25 @@ TEST_F(CompareWindow, DoubleClickOnTheRightPaneAsksForAFileOnlyForOther) {
     EXPECT_FALSE(SameImage(dlg->m_paneReference.GetPicture(), healthy));
 }
 
+// The file dialog runs a loop of its own, in which the station may end the
+// comparison (its camera unplugged) and delete the window under the handler.
+TEST_F(CompareWindow, TheWindowMayBeDeletedWhileTheOperatorPicksTheOtherFile) {
+    Open(0, 0);
+    dlg->ask = [this](const wxString&, wxString& path) {
+        path = "/tmp/picked.bmp";
+        TestCompare* doomed = dlg;
+        dlg = nullptr;
+        delete doomed;  // this answer goes with it: nothing of it is used after
+        return true;
+    };
+    Radio(4)->SetValue(true);
+    wxMouseEvent dbl(wxEVT_LEFT_DCLICK);
+    dbl.SetEventObject(&dlg->m_paneReference);
+    dlg->m_paneReference.GetEventHandler()->ProcessEvent(dbl);
+    EXPECT_EQ(dlg, nullptr);
+    Pump(50);
+}
+
 TEST_F(CompareWindow, TheRealFileDialogStartsInTheCustomersFolderWithTheBmpFilter) {
     Open(0, 0);
     const wxString folder = wxFileName::GetTempDir();
