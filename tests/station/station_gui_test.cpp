@@ -3,7 +3,6 @@
 // snapshots on disk.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -27,6 +26,8 @@
 #include "platform/Resources.h"
 #include "platform/WindowCapture.h"
 #include "station/QuillmarshDlg.h"
+#include "support/MessageRecorder.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -70,18 +71,12 @@ int CountRed(const cv::Mat& bgr) {
 class Station : public ::testing::Test {
 protected:
     void SetUp() override {
-        char templ[] = "/tmp/stn-XXXXXX";
-        ASSERT_NE(::mkdtemp(templ), nullptr);
-        m_root = templ;
+        ASSERT_FALSE(m_root.empty());
         theApp.m_strImageRoot = wxString::FromUTF8(m_root.c_str());
         // A 1920 x 1080 screen with a 40-pixel panel at the bottom: H = 1017.
         m_metrics = plat::ComputeScreenMetrics(wxRect(0, 0, 1920, 1080), wxRect(0, 0, 1920, 1040));
         plat::SetScreenMetricsOverride(&m_metrics);
         station::SetShutterSoundForTesting([this] { ++m_shutters; });
-        plat::SetMessageBoxHook([this](const wxString& text, const wxString&, UINT) {
-            m_messages.push_back(text);
-            return IDOK;
-        });
     }
 
     void TearDown() override {
@@ -89,10 +84,7 @@ protected:
         theApp.m_bCompareMode = 0;
         station::SetShutterSoundForTesting({});
         station::SetSnapshotClockForTesting({});
-        plat::SetMessageBoxHook({});
         plat::SetScreenMetricsOverride(nullptr);
-        std::error_code ec;
-        fs::remove_all(m_root, ec);
     }
 
     void Open() {
@@ -126,11 +118,14 @@ protected:
         station::SetSnapshotClockForTesting([when] { return when; });
     }
 
-    std::string m_root;
+    TempDir m_scratch;
+    // The image root, without a trailing '/' as the application keeps it.
+    const std::string m_root = m_scratch.Path().substr(0, m_scratch.Path().size() - 1);
     plat::ScreenMetrics m_metrics;
     std::unique_ptr<CQuillmarshDlg> m_dlg;
     int m_shutters = 0;
-    std::vector<wxString> m_messages;
+    MessageRecorder m_recorder;
+    std::vector<wxString>& m_messages = m_recorder.texts;
 };
 
 }  // namespace
