@@ -3,15 +3,9 @@
 #include <wx/dcbuffer.h>
 #include <wx/image.h>
 
-bool CBitmapButton::Create(wxWindow* parent, int id, const wxRect& rect, const wxString& text, long) {
-    SetBackgroundStyle(wxBG_STYLE_PAINT);
-    if (!wxControl::Create(parent, id, rect.GetPosition(), rect.GetSize(), wxBORDER_NONE)) return false;
-    SetLabel(text);
+bool CBitmapButton::Create(wxWindow* parent, int id, const wxRect& rect, const wxString& text, long style) {
+    if (!CSkinButton::Create(parent, id, rect, text, style)) return false;
     Bind(wxEVT_PAINT, &CBitmapButton::OnPaint, this);
-    Bind(wxEVT_LEFT_DOWN, &CBitmapButton::OnLeftDown, this);
-    Bind(wxEVT_LEFT_DCLICK, &CBitmapButton::OnLeftDown, this);
-    Bind(wxEVT_LEFT_UP, &CBitmapButton::OnLeftUp, this);
-    Bind(wxEVT_MOUSE_CAPTURE_LOST, [this](wxMouseCaptureLostEvent&) { m_bHeld = false; });
     return true;
 }
 
@@ -36,19 +30,4 @@ void CBitmapButton::OnPaint(wxPaintEvent&) {
         const wxImage scaled = m_bitmap.ConvertToImage().Scale(size.x, size.y);
         dc.DrawBitmap(wxBitmap(scaled), 0, 0, false);
     }
-}
-
-void CBitmapButton::OnLeftDown(wxMouseEvent&) {
-    m_bHeld = true;
-    if (!HasCapture()) CaptureMouse();
-}
-
-void CBitmapButton::OnLeftUp(wxMouseEvent& event) {
-    const bool wasHeld = m_bHeld;
-    m_bHeld = false;
-    if (HasCapture()) ReleaseMouse();
-    if (!wasHeld || !GetClientRect().Contains(event.GetPosition())) return;
-    wxCommandEvent click(wxEVT_BUTTON, GetId());
-    click.SetEventObject(this);
-    ProcessWindowEvent(click);
 }

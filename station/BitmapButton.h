@@ -1,11 +1,12 @@
 #pragma once
 // A push button showing one bitmap and nothing else (the station window's
-// minimise and close buttons).  A click is sent to the owner as wxEVT_BUTTON
-// with the button's id, as the dialogs bind their click handlers.
+// minimise and close buttons).  Pressing, holding and the click sent to the
+// owner as wxEVT_BUTTON with the button's id are the skinned buttons' own.
 #include <wx/bitmap.h>
-#include <wx/control.h>
 
-class CBitmapButton : public wxControl {
+#include "controls/SkinButton.h"
+
+class CBitmapButton : public CSkinButton {
 public:
     CBitmapButton() = default;
     // Two-step creation in place of a template button.
@@ -16,10 +17,7 @@ public:
 
 private:
     void OnPaint(wxPaintEvent& event);
-    void OnLeftDown(wxMouseEvent& event);
-    void OnLeftUp(wxMouseEvent& event);
     wxSize DoGetBestSize() const override;
 
     wxBitmap m_bitmap;
-    bool m_bHeld = false;
 };

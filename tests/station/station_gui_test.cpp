@@ -544,3 +544,32 @@ TEST_F(Station, QuickDetectionOnTheStartPageOpensTheStationWindow) {
     EXPECT_EQ(dir, wxString::FromUTF8(m_root + "/Guest"));
     EXPECT_EQ(g_pMainDlg, nullptr);  // deleted after its run
 }
+
+TEST_F(Station, MinimiseAndCloseAreButtonsThatLetGoOfTheMouseWhenTheWindowGoes) {
+    Open();
+    int clicks = 0;
+    m_dlg->Bind(wxEVT_BUTTON, [&](wxCommandEvent& e) { clicks += e.GetId() == 1010; });
+    auto mouse = [](wxWindow* w, wxEventType type, wxPoint at) {
+        wxMouseEvent ev(type);
+        ev.SetPosition(at);
+        ev.SetEventObject(w);
+        ev.SetId(w->GetId());
+        w->GetEventHandler()->ProcessEvent(ev);
+    };
+    // A press and a release over the button is a click; a release elsewhere is not.
+    mouse(&m_dlg->m_btnMinimize, wxEVT_LEFT_DOWN, wxPoint(10, 10));
+    mouse(&m_dlg->m_btnMinimize, wxEVT_LEFT_UP, wxPoint(10, 10));
+    EXPECT_EQ(clicks, 1);
+    mouse(&m_dlg->m_btnMinimize, wxEVT_LEFT_DOWN, wxPoint(10, 10));
+    mouse(&m_dlg->m_btnMinimize, wxEVT_LEFT_UP, wxPoint(100, 10));
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(wxWindow::GetCapture(), nullptr);
+
+    // The window going while the close button is held must not leave the
+    // mouse captured by a control that no longer exists.
+    mouse(&m_dlg->m_btnClose, wxEVT_LEFT_DOWN, wxPoint(10, 10));
+    ASSERT_EQ(wxWindow::GetCapture(), &m_dlg->m_btnClose);
+    m_dlg.reset();
+    Pump(30);
+    EXPECT_EQ(wxWindow::GetCapture(), nullptr);
+}
