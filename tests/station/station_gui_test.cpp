@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <thread>
 
 #include <opencv2/imgcodecs.hpp>
@@ -523,25 +524,49 @@ TEST_F(Station, DraggingTheTitleStripMovesTheWindow) {
 TEST_F(Station, QuickDetectionOnTheStartPageOpensTheStationWindow) {
     CStartPageDlg page(nullptr);
     ASSERT_TRUE(page.Create(nullptr));
-    Pump(50);
-    bool seen = false;
-    wxRect view, back;
-    wxString dir;
+    page.Show();
+    Pump(100);
+    struct Seen {
+        bool window = false, playing = false;
+        std::map<int, bool> shown;
+        std::map<int, wxRect> rect;
+        wxString caption, dir;
+    } seen;
     wxTheApp->CallAfter([&] {
         Pump(100);
-        if (g_pMainDlg) {
-            seen = g_pMainDlg->IsShown();
-            view = g_pMainDlg->GetDlgItemRect(1011);
-            back = g_pMainDlg->GetDlgItemRect(1012);
-            dir = g_pMainDlg->m_strImageDir;
-            g_pMainDlg->EndDialog(IDCANCEL);
+        CQuillmarshDlg* d = g_pMainDlg;
+        if (!d) return;
+        seen.window = d->IsShown();
+        seen.playing = d->m_gifWait.IsPlaying();
+        for (int id : {1013, 1007, 1035, 1012}) {
+            seen.shown[id] = d->GetDlgItem(id) && d->GetDlgItem(id)->IsShown();
+            seen.rect[id] = d->GetDlgItemRect(id);
         }
+        seen.caption = d->GetDlgItemText(1035);
+        seen.dir = d->m_strImageDir;
+        d->EndDialog(IDCANCEL);
     });
-    page.OnBnClickedQuickStart();
-    EXPECT_TRUE(seen);
-    EXPECT_EQ(view, wxRect(508, 84, 904, 678));
-    EXPECT_EQ(back, wxRect(12, 49, 120, 44));
-    EXPECT_EQ(dir, wxString::FromUTF8(m_root + "/Guest"));
+    // The operator's click on the quick-detection button: pressed and released over it.
+    wxWindow* quick = page.GetDlgItem(1003);
+    ASSERT_NE(quick, nullptr);
+    for (wxEventType type : {wxEVT_LEFT_DOWN, wxEVT_LEFT_UP}) {
+        wxMouseEvent ev(type);
+        ev.SetPosition(wxPoint(20, 20));
+        ev.SetEventObject(quick);
+        ev.SetId(quick->GetId());
+        quick->GetEventHandler()->ProcessEvent(ev);
+    }
+    ASSERT_TRUE(seen.window);
+    // The waiting animation plays in the middle of the view, the title strip
+    // and the caption stand at the top, the back button at its template place.
+    EXPECT_TRUE(seen.playing);
+    for (int id : {1013, 1007, 1035, 1012}) EXPECT_TRUE(seen.shown[id]) << id;
+    EXPECT_EQ(seen.rect[1013], wxRect(760, 273, 400, 300));
+    EXPECT_EQ(seen.rect[1007], wxRect(0, 0, 1844, 42));
+    EXPECT_EQ(seen.rect[1035], wxRect(860, 2, 240, 36));
+    EXPECT_EQ(seen.caption, wxString(L"皮肤/发质分析"));
+    EXPECT_EQ(seen.rect[1012], wxRect(12, 49, 120, 44));
+    EXPECT_EQ(seen.dir, wxString::FromUTF8(m_root + "/Guest"));
     EXPECT_EQ(g_pMainDlg, nullptr);  // deleted after its run
 }
 
