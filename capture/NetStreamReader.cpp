@@ -1,6 +1,5 @@
 #include "capture/NetStreamReader.h"
 
-#include <mutex>
 
 #include "app/QuillmarshApp.h"
 #include "capture/FrameSink.h"
@@ -21,7 +20,10 @@ CNetStreamReader::ReadyReceiver g_readyReceiver;
 }  // namespace
 
 CNetStreamReader::~CNetStreamReader() {
-    if (m_hThread.joinable()) Stop();
+    // A reader deleted while its thread runs waits for it, however long its
+    // query takes: the thread uses the reader until it returns.
+    while (m_hThread.joinable() && !Stop()) {
+    }
 }
 
 void CNetStreamReader::SetReadyReceiver(ReadyReceiver receiver) {
@@ -50,6 +52,31 @@ bool CNetStreamReader::Stop(std::chrono::milliseconds bound) {
     return true;
 }
 
+void CNetStreamReader::StopAndDelete(CNetStreamReader* reader, std::chrono::milliseconds bound) {
+    if (!reader) return;
+    if (!reader->Stop(bound)) {
+        std::unique_lock<std::mutex> lock(reader->m_endLock);
+        if (!reader->m_bEnded) {
+            reader->m_bOrphaned = true;
+            reader->m_hThread.detach();
+            return;  // from here on the thread owns the reader
+        }
+        lock.unlock();
+        reader->m_hThread.join();
+    }
+    delete reader;
+}
+
+void CNetStreamReader::Finish() {
+    bool orphaned;
+    {
+        std::lock_guard<std::mutex> lock(m_endLock);
+        m_bEnded = true;
+        orphaned = m_bOrphaned;
+    }
+    if (orphaned) delete this;
+}
+
 void CNetStreamReader::SendCameraReady() {
     // The stop request is looked at on the user-interface thread, where Stop
     // sets it: a reader stopped while its send was queued reaches no handler.
@@ -73,7 +100,7 @@ DWORD CNetStreamReader::ThreadProc(CNetStreamReader* r) {
         r->m_pCapture = cvCreateFileCapture(address.c_str());
     }
     if (!r->m_pCapture) {
-        r->m_bEnded = true;
+        r->Finish();
         return 0;
     }
     if (theApp.m_bNetCamera && !r->m_bStop) r->SendCameraReady();
@@ -94,6 +121,6 @@ DWORD CNetStreamReader::ThreadProc(CNetStreamReader* r) {
     }
     r->m_pFrame = nullptr;
     cvReleaseCapture(&r->m_pCapture);
-    r->m_bEnded = true;
+    r->Finish();
     return 0;
 }

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -41,6 +42,11 @@ public:
     // The thread has returned (or was never started).
     bool HasEnded() const { return m_bEnded.load(); }
 
+    // User-interface thread: stops `reader` within `bound` and deletes it.  A
+    // reader whose thread outlasts the bound (a query on a stalled stream) is
+    // deleted by its own thread when that query returns.
+    static void StopAndDelete(CNetStreamReader* reader, std::chrono::milliseconds bound);
+
     // The thread's body; returns 0.
     static DWORD ThreadProc(CNetStreamReader* reader);
 
@@ -60,5 +66,10 @@ public:
 
 private:
     void SendCameraReady();
+    // The thread's last act: marks the reader ended, and deletes it when its
+    // owner has let go of it.
+    void Finish();
+    std::mutex m_endLock;
     std::atomic<bool> m_bEnded{true};
+    bool m_bOrphaned = false;  // under m_endLock: nobody waits, the thread deletes the reader
 };

@@ -39,10 +39,9 @@ LRESULT CQuillmarshDlg::DeviceStatus(LPARAM lParam) { return SendMessage(WM_DEVI
 void CQuillmarshDlg::PostFreezeButtonUpdate() { PostMessage(WM_DEVICE_BUTTON); }
 
 void CQuillmarshDlg::ReleaseNetReader(std::chrono::milliseconds bound) {
-    if (!m_pNetReader) return;
-    // A reader whose query on a stalled stream outlasts the bound still uses
-    // itself until that query returns: it is left to end alone, not deleted.
-    if (m_pNetReader->Stop(bound)) delete m_pNetReader;
+    // A reader whose query on a stalled stream outlasts the bound deletes
+    // itself once that query returns.
+    CNetStreamReader::StopAndDelete(m_pNetReader, bound);
     m_pNetReader = nullptr;
 }
 

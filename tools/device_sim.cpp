@@ -25,7 +25,8 @@
 //   --drop-status-after MS   close the status link MS milliseconds after it opens
 // It reports on standard output: "listening ...", "presence connection N"
 // for each accepted presence connection, "status link opened", "status sent
-// N byte(s)", "status link dropped", "stream opened".
+// N byte(s)", "status link dropped", "stream opened", "stream closed" (by
+// the station).
 // Other options:
 //   --size WxH (default 640x480)  --fps N (default 15)
 //   --press-every MS         press the button every MS milliseconds
@@ -401,6 +402,10 @@ int main(int argc, char** argv) {
                 }
             }
             if (drop) {
+                if (c.streaming) {
+                    printf("device_sim: stream closed\n");
+                    fflush(stdout);
+                }
                 close(c.fd);
                 streams.erase(streams.begin() + static_cast<long>(i));
                 continue;

@@ -181,4 +181,24 @@ TEST_F(Reader, StoppingAStalledStreamReturnsWithinTheBoundOrTheReadTimeOut) {
     EXPECT_EQ(Frames(), 4);
 }
 
+TEST_F(Reader, AReaderLetGoOnAStalledStreamDeletesItselfWhenItsQueryReturns) {
+    // The window's way: stop within a bound and delete.  The stalled query
+    // outlasts the bound, so the reader is left to its thread, which releases
+    // the capture (the device sees the stream closed) and frees the reader
+    // (a leak check of the sanitizer build finds it otherwise).
+    DeviceSim sim({"--fps", "20", "--stall-after", "2"});
+    ASSERT_TRUE(sim.Started());
+    auto* reader = new CNetStreamReader;
+    reader->Start();
+    ASSERT_TRUE(WaitUntil([&] { return Frames() >= 2; }, 8s));
+    std::this_thread::sleep_for(300ms);
+    const auto start = std::chrono::steady_clock::now();
+    CNetStreamReader::StopAndDelete(reader, 500ms);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_EQ(sim.CountOutput("stream closed"), 0);
+    ASSERT_TRUE(sim.WaitForOutput("stream closed", 1, 7s));
+    std::this_thread::sleep_for(200ms);  // the thread's last steps after the release
+    EXPECT_EQ(Frames(), 2);
+}
+
 }  // namespace
