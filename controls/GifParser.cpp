@@ -99,6 +99,16 @@ bool CGifParser::SkipNextBlock() {
     return true;
 }
 
+bool CGifParser::RanPastEnd() const {
+    // A walk never stops at a whole block of a known kind but the trailer:
+    // any other known block it stops at could not be measured within the
+    // data, nor could an extension whose label lies beyond it.
+    if (m_nOffset >= m_nDataLen) return false;
+    const Block kind = GetNextBlock();
+    if (kind == Block::Unknown) return m_pData[m_nOffset] == 0x21 && m_nOffset + 1 == m_nDataLen;
+    return kind != Block::Trailer;
+}
+
 bool CGifParser::SkipToGraphic() {
     for (;;) {
         switch (GetNextBlock()) {

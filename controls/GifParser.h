@@ -80,6 +80,11 @@ public:
     // Moves past the block at the current offset; false when its length is
     // invalid or it would end beyond the data.
     bool SkipNextBlock();
+    // After a walk has ended (GetNextGraphicBlock or SkipNextGraphicBlock
+    // gave false): true when it stopped at a block that runs past the end of
+    // the data (truncated or damaged data), false when it stopped at the
+    // trailer, an unknown block or the data's end.
+    bool RanPastEnd() const;
     // Moves past the next graphic block: its control extension (if any) and
     // the image or plain text block it belongs to.  False when none is left.
     bool SkipNextGraphicBlock();

@@ -89,6 +89,11 @@ bool LoadGifFrames(const std::uint8_t* data, std::size_t len, std::vector<TFrame
         f.nDisposal = block.nDisposal;
         frames.push_back(std::move(f));
     }
+    // Truncated or damaged data fails whole, whatever frames came before.
+    if (parser.RanPastEnd()) {
+        frames.clear();
+        return false;
+    }
     return true;
 }
 

@@ -57,8 +57,9 @@ inline constexpr std::uint64_t kMaxFramePixels = std::uint64_t{64} << 20;
 // on its own; frames the decoder rejects, and frames that would take the
 // decoded pixels past `maxPixels`, are left out.  Also gives the logical
 // screen size and the number of graphic blocks found (which may be more than
-// the frames kept).  False when the data is not a well-formed GIF start or its
-// logical screen is empty or has a side beyond kMaxPictureSide.
+// the frames kept).  False when the data is not a well-formed GIF start, its
+// logical screen is empty or has a side beyond kMaxPictureSide, or a block
+// runs past the end of the data.
 bool LoadGifFrames(const std::uint8_t* data, std::size_t len, std::vector<TFrame>& frames, wxSize& screen,
                    int& graphicBlocks, std::uint64_t maxPixels = kMaxFramePixels);
 

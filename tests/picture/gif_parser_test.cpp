@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <random>
+#include <set>
 
 #include "controls/GifParser.h"
 #include "controls/PictureEx.h"
@@ -180,14 +181,17 @@ TEST(GifParser, GifWithoutImageBlockHasNoFrames) {
     EXPECT_FALSE(gif::CGifParser(d.data(), d.size()).Open());
 }
 
-TEST(GifParser, TruncatedDataLosesOnlyIncompleteFrames) {
+TEST(GifParser, TruncatedDataIsNoticedWhereverABlockIsCut) {
     std::vector<std::uint8_t> data = WaitingLikeGif();
     gif::CGifParser whole(data.data(), data.size());
     ASSERT_TRUE(whole.Open());
-    // Where each frame's image block ends in the full data.
+    // Where each frame's image block ends in the full data, and where any block ends.
     std::vector<std::size_t> frameEnds;
     while (whole.SkipNextGraphicBlock()) frameEnds.push_back(whole.Offset());
     ASSERT_EQ(12u, frameEnds.size());
+    whole.Rewind();
+    std::set<std::size_t> blockEnds = {whole.Offset()};
+    while (whole.SkipNextBlock()) blockEnds.insert(whole.Offset());
 
     for (std::size_t len = 0; len < data.size(); ++len) {
         // A copy of exactly `len` bytes, so that a read past the end is a
@@ -202,7 +206,18 @@ TEST(GifParser, TruncatedDataLosesOnlyIncompleteFrames) {
         while (complete < 12 && frameEnds[complete] <= len) ++complete;
         ASSERT_EQ(complete, p.CountGraphicBlocks()) << len;
         CheckConsistent(cut);
+        AllFrames(p);
+        EXPECT_EQ(blockEnds.count(len) == 0, p.RanPastEnd()) << len;
     }
+
+    // Loading takes a GIF cut between blocks, and fails for one cut inside a block.
+    std::vector<TFrame> frames;
+    wxSize screen;
+    int blocks = 0;
+    EXPECT_TRUE(LoadGifFrames(data.data(), frameEnds[1], frames, screen, blocks));
+    EXPECT_EQ(2u, frames.size());
+    EXPECT_FALSE(LoadGifFrames(data.data(), frameEnds[1] + 1, frames, screen, blocks));
+    EXPECT_TRUE(frames.empty());
 }
 
 TEST(GifParser, ChainRunningPastTheEndFails) {
@@ -213,12 +228,13 @@ TEST(GifParser, ChainRunningPastTheEndFails) {
     EXPECT_EQ(-1, p.GetSubBlocksLen(13 + 11));
     EXPECT_EQ(-1, p.GetNextBlockLen());
     EXPECT_FALSE(p.SkipNextBlock());
+    EXPECT_TRUE(p.RanPastEnd());
     EXPECT_EQ(13u, p.Offset());
     EXPECT_EQ(0, p.CountGraphicBlocks());
     std::vector<TFrame> frames;
     wxSize screen;
     int blocks = -1;
-    EXPECT_TRUE(LoadGifFrames(d.data(), d.size(), frames, screen, blocks));
+    EXPECT_FALSE(LoadGifFrames(d.data(), d.size(), frames, screen, blocks));
     EXPECT_EQ(0, blocks);
     EXPECT_TRUE(frames.empty());
 }

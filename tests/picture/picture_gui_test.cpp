@@ -153,6 +153,10 @@ TEST(PictureEx, BadDataFailsAndLeavesTheControlEmpty) {
     overlong.insert(overlong.end(), 20, 0x55);
     EXPECT_FALSE(w.pic->Load(overlong.data(), overlong.size()));
     EXPECT_FALSE(w.pic->IsReady());
+    // Cut inside the second frame: the whole first one does not save it.
+    std::vector<std::uint8_t> secondCut(good.begin(), good.end() - 5);
+    EXPECT_FALSE(w.pic->Load(secondCut.data(), secondCut.size()));
+    EXPECT_FALSE(w.pic->IsReady());
 
     // Not a picture at all, nothing, and a resource that does not exist.
     const char text[] = "this is not a picture";
