@@ -298,31 +298,27 @@ void CComPareDLg::OnPaint() {
     if (CCompareHost* host = Host(); host && !host->IsViewLive()) DrawFrozenPane();
 }
 
-void CComPareDLg::DrawFrozenPane() {
-    CCompareHost* host = Host();
-    if (!host) return;
-    const cv::Mat frame = host->CopyLastFrame();
+void CComPareDLg::RenderLeftPane(IplImage* picture) {
     CvvImage image;
-    if (!frame.empty()) {
-        IplImage header = cvIplImage(frame);
-        image.CopyOf(&header, 1);
-    }
-    m_paneLive.Render([&](cv::Mat& buffer) {
+    if (picture) image.CopyOf(picture, 1);
+    m_liveRef.Render([&](cv::Mat& buffer) {
         RECT rc{0, 0, buffer.cols, buffer.rows};
         image.DrawToHDC(buffer, &rc);
         m_strokes.Draw(buffer);
     });
 }
 
+void CComPareDLg::DrawFrozenPane() {
+    CCompareHost* host = Host();
+    if (!host) return;
+    const cv::Mat frame = host->CopyLastFrame();
+    IplImage header;
+    if (!frame.empty()) header = cvIplImage(frame);
+    RenderLeftPane(frame.empty() ? nullptr : &header);
+}
+
 void CComPareDLg::DrawLiveFrame(IplImage* frame) {
-    if (!frame || !m_liveRef) return;
-    CvvImage image;
-    image.CopyOf(frame, 1);
-    m_liveRef.Render([&](cv::Mat& buffer) {
-        RECT rc{0, 0, buffer.cols, buffer.rows};
-        image.DrawToHDC(buffer, &rc);
-        m_strokes.Draw(buffer);
-    });
+    if (frame) RenderLeftPane(frame);
 }
 
 BOOL CComPareDLg::SaveWindowAsBmp(const wxString& path) { return ::SaveWindowAsBmp(this, path); }

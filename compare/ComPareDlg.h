@@ -101,7 +101,6 @@ public:
     // The client area as a 32-bit BMP, then the shutter sound; FALSE (the
     // operator told, no sound, no file) when it could not be written.
     BOOL SaveWindowAsBmp(const wxString& path);
-    wxWindow* GetCompareWindow() { return this; }
 
     // Reads the category from the radio buttons, shows its picture in the
     // right pane and, while the station is frozen, draws the frozen frame and
@@ -156,6 +155,9 @@ private:
     // The left pane's client area contains the screen point.
     bool InLeftPane(const wxPoint& screen, wxPoint* pane = nullptr) const;
     void DrawFrozenPane();
+    // The picture (none: only the strokes) stretched over the left pane's
+    // buffer, the strokes over it.  Any thread.
+    void RenderLeftPane(IplImage* picture);
     void PaintBackground(wxPaintEvent& event);
     void BindPaneMouse(wxWindow* window);
 

@@ -1,6 +1,5 @@
 #include "compare/StrokeList.h"
 
-#include <opencv2/core/core_c.h>
 #include <opencv2/imgproc.hpp>
 
 bool CStrokeList::BeginStroke(int x, int y) {
@@ -51,12 +50,6 @@ void CStrokeList::Draw(cv::Mat& pane) const {
             at = p;
         }
     }
-}
-
-void CStrokeList::Draw(IplImage* pane) const {
-    if (pane == nullptr) return;
-    cv::Mat view = cv::cvarrToMat(pane);
-    Draw(view);
 }
 
 int CStrokeList::GetCount() const {

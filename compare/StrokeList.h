@@ -8,7 +8,6 @@
 #include <vector>
 
 #include <opencv2/core.hpp>
-#include <opencv2/core/types_c.h>
 
 class CStrokeList {
 public:
@@ -31,7 +30,6 @@ public:
     // (8-bit, 3 or 4 channels, B, G, R order, pane coordinates).  A stroke of
     // one point shows nothing.
     void Draw(cv::Mat& pane) const;
-    void Draw(IplImage* pane) const;
 
     // Copies for inspection.
     int GetCount() const;
