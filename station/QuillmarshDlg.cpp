@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <utility>
 
 #include <wx/dcclient.h>
 #include <wx/image.h>
@@ -397,22 +398,18 @@ void CQuillmarshDlg::OnSysCommand(UINT nID, LPARAM) {
 }
 
 void CQuillmarshDlg::BindMouse(wxWindow* w) {
-    w->Bind(wxEVT_LEFT_DOWN, [this](wxMouseEvent& e) {
-        OnLButtonDown();
-        e.Skip();
-    });
-    w->Bind(wxEVT_LEFT_UP, [this](wxMouseEvent& e) {
-        OnLButtonUp();
-        e.Skip();
-    });
-    w->Bind(wxEVT_MIDDLE_DOWN, [this](wxMouseEvent& e) {
-        OnMButtonDown();
-        e.Skip();
-    });
-    w->Bind(wxEVT_MIDDLE_UP, [this](wxMouseEvent& e) {
-        OnMButtonUp();
-        e.Skip();
-    });
+    const std::pair<wxEventTypeTag<wxMouseEvent>, void (CQuillmarshDlg::*)()> buttons[] = {
+        {wxEVT_LEFT_DOWN, &CQuillmarshDlg::OnLButtonDown},
+        {wxEVT_LEFT_UP, &CQuillmarshDlg::OnLButtonUp},
+        {wxEVT_MIDDLE_DOWN, &CQuillmarshDlg::OnMButtonDown},
+        {wxEVT_MIDDLE_UP, &CQuillmarshDlg::OnMButtonUp},
+    };
+    for (const auto& [type, handler] : buttons) {
+        w->Bind(type, [this, handler = handler](wxMouseEvent& e) {
+            (this->*handler)();
+            e.Skip();
+        });
+    }
     w->Bind(wxEVT_RIGHT_UP, [this](wxMouseEvent& e) {
         e.Skip();
         wxWindow* strip = GetDlgItem(IDC_TITLE);

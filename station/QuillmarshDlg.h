@@ -214,7 +214,6 @@ private:
 
     wxString m_strAboutText;
     wxBitmap m_bmpBackground, m_bmpCompareBackground, m_bmpViewFrame;
-    int m_nTitleStripWidth = 0;
 };
 
 extern CQuillmarshDlg* g_pMainDlg;
