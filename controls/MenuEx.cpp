@@ -63,7 +63,7 @@ public:
             wxWindow* win = wxDynamicCast(event.GetEventObject(), wxWindow);
             CMenuEx* menu = nullptr;
             for (wxWindow* w = win; w && !menu; w = w->GetParent()) {
-                menu = wxDynamicCast(w, CMenuEx);
+                menu = dynamic_cast<CMenuEx*>(w);
                 if (w->IsTopLevel()) break;
             }
             CMenuEx::GiveFocus(menu && menu->IsShown() ? menu : nullptr);
