@@ -90,6 +90,9 @@ void CQuillmarshDlg::OnBnClickedRetry() {
 }
 
 void CQuillmarshDlg::StopDeviceLinks() {
+    // The reader is asked together with the links, so that it sends nothing
+    // more to the ending window while the links are waited for.
+    if (m_pNetReader) m_pNetReader->m_bStop = true;
     m_links.StopAll(kLinkStopBound);
     ReleaseNetReader(kReaderStopBound);
     theApp.m_bNetCamera = 0;
