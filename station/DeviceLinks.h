@@ -33,7 +33,6 @@ constexpr UINT WM_CAMERA_WAITING = WM_USER + 33;  // back to waiting (nothing se
 
 constexpr int kPresencePort = 15006;
 constexpr int kStatusPort = 15002;
-constexpr int kStreamPort = 8196;
 
 // The device's fixed IPv4 address, a build setting (QUILLMARSH_DEVICE_ADDRESS).
 wxString DeviceAddressText();

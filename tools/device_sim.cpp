@@ -290,7 +290,11 @@ int main(int argc, char** argv) {
                 if (line == "press") g_pressRequests = g_pressRequests + 1;
                 else if (line.rfind("send ", 0) == 0) sendStatus(Unescape(line.substr(5)));
                 else if (line == "drop") {
-                    if (statusFd >= 0) close(statusFd);
+                    if (statusFd >= 0) {
+                        close(statusFd);
+                        printf("device_sim: status link dropped\n");
+                        fflush(stdout);
+                    }
                     statusFd = -1;
                 } else if (line == "stall") stalled = true;
                 else if (line == "resume") stalled = false;
