@@ -6,40 +6,12 @@
 #include <wx/app.h>
 
 #include "app/QuillmarshApp.h"
-#include "app/StartPageDlg.h"
 #include "platform/CrossThread.h"
-
-// The start page's windows are wired here, where the executable surely links
-// them (a maker set only by a static initialiser in a library's object file
-// is lost when nothing else pulls that file in).  The windows' files may land
-// after this one, hence the checks.
-#if __has_include("station/QuillmarshDlg.h")
-#include "station/QuillmarshDlg.h"
-#define QUILL_HAVE_STATION_WINDOW 1
-#endif
-#if __has_include("customers/UserDataDlg.h")
-#include "customers/UserDataDlg.h"
-#define QUILL_HAVE_CUSTOMER_LIST 1
-#endif
-
-namespace {
-
-void WireStartPageWindows() {
-#ifdef QUILL_HAVE_STATION_WINDOW
-    g_makeStationWindow = []() -> std::unique_ptr<plat::CDialog> { return std::make_unique<CQuillmarshDlg>(nullptr); };
-#endif
-#ifdef QUILL_HAVE_CUSTOMER_LIST
-    g_makeCustomerList = []() -> std::unique_ptr<plat::CDialog> { return std::make_unique<CUserDataDlg>(nullptr); };
-#endif
-}
-
-}  // namespace
 
 class QuillmarshWxApp : public wxApp {
 public:
     bool OnInit() override {
         plat::SetUiThread();
-        WireStartPageWindows();
         theApp.InitInstance();
         m_exitCode = theApp.ExitInstance();
         return true;

@@ -14,12 +14,8 @@ class wxChoice;
 class wxPaintEvent;
 
 // Makers of the two windows the start page runs modally; the start page owns
-// what they return and deletes it after the runs.  Plain pointers (constant-
-// initialised), so they may be set before start-up from anywhere, including a
-// static initialiser.  A static initialiser only runs when its object file is
-// linked into the executable, so set them from code the executable surely
-// links (main.cpp's OnInit before InitInstance is the safe place).  An unset
-// maker leaves that window's step out.
+// what they return and deletes it after the runs.  Tests put stand-in windows
+// in their place.  An unset maker leaves that window's step out.
 using DialogMaker = std::unique_ptr<plat::CDialog> (*)();
 extern DialogMaker g_makeCustomerList;   // a CUserDataDlg with no parent
 extern DialogMaker g_makeStationWindow;  // a CQuillmarshDlg with no parent

@@ -734,14 +734,3 @@ namespace station {
 void SetSnapshotClockForTesting(std::function<std::time_t()> clock) { g_snapshotClock = std::move(clock); }
 void SetShutterSoundForTesting(std::function<void()> play) { g_shutterSound = std::move(play); }
 }  // namespace station
-
-// ---------------------------------------------------------------------------
-// The start page runs this window.
-
-namespace {
-std::unique_ptr<plat::CDialog> MakeStationWindow() { return std::make_unique<CQuillmarshDlg>(nullptr); }
-const bool g_registered = [] {
-    g_makeStationWindow = &MakeStationWindow;
-    return true;
-}();
-}  // namespace

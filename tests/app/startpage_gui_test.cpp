@@ -25,12 +25,14 @@ protected:
     void SetUp() override { plat::SetExecutableFolderForTesting(wxString::FromUTF8(exe.Path())); }
     void TearDown() override {
         plat::SetExecutableFolderForTesting("");
-        g_makeCustomerList = nullptr;
-        g_makeStationWindow = nullptr;
+        g_makeCustomerList = m_savedList;
+        g_makeStationWindow = m_savedStation;
         theApp.m_strLangIni.clear();
     }
     void SetLanguage(const std::string& value) { exe.Write("Setup.ini", "[setup]\r\nlanguage=" + value + "\r\n"); }
     TempDir exe;
+    DialogMaker m_savedList = g_makeCustomerList;
+    DialogMaker m_savedStation = g_makeStationWindow;
 };
 
 const wxString kWarnings[] = {
@@ -179,6 +181,8 @@ TEST_F(StartPageTest, ButtonsRunListThenStationOrStationAloneAndClearTheChoice) 
 
 TEST_F(StartPageTest, ButtonsWithoutTheirWindowsReturnToTheStartPage) {
     SetLanguage("7");
+    g_makeCustomerList = nullptr;
+    g_makeStationWindow = nullptr;
     CStartPageDlg page;
     wxTheApp->CallAfter([&] {
         Click(page, 1002);
