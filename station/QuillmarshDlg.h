@@ -189,7 +189,8 @@ public:
 private:
     // The network side's message-table entries (constructor).
     void BindDeviceLinks();
-    // Stops and deletes the stream reader (left alone when it outlasts `bound`).
+    // Stops and deletes the stream reader; one that outlasts `bound` on a
+    // stalled stream is let go and deletes itself when its query returns.
     void ReleaseNetReader(std::chrono::milliseconds bound);
     // What the link threads ask of the window.
     LRESULT DeviceStatus(LPARAM lParam) override;

@@ -125,7 +125,8 @@ std::string Unescape(const std::string& s) {
 
 // A picture that shows which way up it is: a red block and "TOP" at the top
 // left, a frame counter in the middle, a gradient so that a 180-degree turn is
-// plain to see.
+// plain to see.  The camera sits upside down in the device, so the picture
+// goes out turned by 180 degrees, and the station turns it back.
 std::vector<unsigned char> MakeFrame(const Options& o, long n) {
     cv::Mat img(o.height, o.width, CV_8UC3);
     for (int y = 0; y < o.height; ++y) {
@@ -142,6 +143,7 @@ std::vector<unsigned char> MakeFrame(const Options& o, long n) {
     snprintf(text, sizeof text, "%ld", n);
     cv::putText(img, text, cv::Point(o.width / 3, o.height / 2), cv::FONT_HERSHEY_SIMPLEX,
                 std::max(1.0, o.width / 320.0), cv::Scalar(255, 255, 255), 3);
+    cv::rotate(img, img, cv::ROTATE_180);
     std::vector<unsigned char> jpg;
     cv::imencode(".jpg", img, jpg, {cv::IMWRITE_JPEG_QUALITY, 85});
     return jpg;

@@ -73,14 +73,15 @@ TEST_F(Reader, FramesReachTheSinkTurnedHalfWayRound) {
         std::lock_guard<std::mutex> lock(log.mutex);
         EXPECT_EQ(log.width, 640);
         EXPECT_EQ(log.height, 480);
-        // The simulator's frame has a red block at its top left and a gradient
-        // that is brightest at its bottom right: turned, the block is at the
-        // bottom right and the frame starts with the stream's last pixel.
-        EXPECT_TRUE(IsRed(log.last)) << log.last;
-        EXPECT_FALSE(IsRed(log.first)) << log.first;
-        EXPECT_NEAR(log.first[0], 179, 12);
-        EXPECT_NEAR(log.first[1], 179, 12);
-        EXPECT_NEAR(log.first[2], 40, 12);
+        // The simulator streams its picture upside down: the red block at the
+        // stream's bottom right, the gradient brightest at its top left.
+        // Turned, the frame starts with the stream's last pixel (the block)
+        // and ends with its first.
+        EXPECT_TRUE(IsRed(log.first)) << log.first;
+        EXPECT_FALSE(IsRed(log.last)) << log.last;
+        EXPECT_NEAR(log.last[0], 179, 12);
+        EXPECT_NEAR(log.last[1], 179, 12);
+        EXPECT_NEAR(log.last[2], 40, 12);
     }
 
     // The network flag cleared while a USB camera is open: frames go on, unturned.
@@ -89,7 +90,7 @@ TEST_F(Reader, FramesReachTheSinkTurnedHalfWayRound) {
     const int before = Frames();
     ASSERT_TRUE(WaitUntil([&] {
         std::lock_guard<std::mutex> lock(log.mutex);
-        return log.frames >= before + 3 && IsRed(log.first);
+        return log.frames >= before + 3 && IsRed(log.last);
     }, 5s));
     EXPECT_FALSE(reader.HasEnded());
 

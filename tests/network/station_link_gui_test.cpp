@@ -97,14 +97,14 @@ TEST_F(StationLink, TheDeviceStreamsIntoTheViewAndItsButtonFreezesAndResumes) {
     EXPECT_TRUE(m_dlg->m_btnFreeze.m_bToggled);
     ASSERT_TRUE(sim.WaitForOutput("status link opened", 1, 3s));
 
-    // Live frames, turned: the simulator's red corner block shows at the
-    // bottom right of the view.
+    // Live frames, turned back upright: the simulator's red corner block
+    // (streamed at the bottom right) shows at the top left of the view.
     ASSERT_TRUE(FrameChangesWithin(3000));
     const cv::Mat view = View();
     ASSERT_FALSE(view.empty());
     ASSERT_EQ(view.type(), CV_8UC3);
-    EXPECT_TRUE(IsRed(view.at<cv::Vec3b>(view.rows - 10, view.cols - 10)));
-    EXPECT_FALSE(IsRed(view.at<cv::Vec3b>(10, 10)));
+    EXPECT_TRUE(IsRed(view.at<cv::Vec3b>(10, 10)));
+    EXPECT_FALSE(IsRed(view.at<cv::Vec3b>(view.rows - 10, view.cols - 10)));
     const cv::Mat frame = m_dlg->CopyLastFrame();
     EXPECT_EQ(frame.cols, 640);
     EXPECT_EQ(frame.rows, 480);
