@@ -29,16 +29,9 @@
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "platform/Resources.h"
+#include "support/Pump.h"
 
 namespace {
-
-void Pump(long ms) {
-    wxStopWatch sw;
-    while (sw.Time() < ms) {
-        wxTheApp->Yield(true);
-        wxMilliSleep(5);
-    }
-}
 
 const cv::Vec3b kRed(0, 0, 255);
 const cv::Scalar kFrameColour(40, 120, 200);  // B, G, R

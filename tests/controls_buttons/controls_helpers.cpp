@@ -9,20 +9,6 @@
 
 #include "platform/WindowCapture.h"
 
-void Pump(int ms) {
-    PumpUntil([] { return false; }, ms);
-}
-
-bool PumpUntil(const std::function<bool()>& done, int ms) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        if (done()) return true;
-        wxTheApp->Yield(true);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return done();
-}
-
 PaintedFrame::PaintedFrame(const wxColour& colour, const wxSize& size, const wxPoint& where)
     : wxFrame(nullptr, wxID_ANY, "skinned controls", wxDefaultPosition, wxDefaultSize, wxBORDER_NONE),
       m_colour(colour) {

@@ -6,10 +6,8 @@
 #include <wx/image.h>
 #include <wx/panel.h>
 
-// Runs the event loop for about `ms` milliseconds.
-void Pump(int ms);
-// Runs the event loop until `done` or `ms` have passed; the last value of done().
-bool PumpUntil(const std::function<bool()>& done, int ms = 3000);
+#include "support/Pump.h"
+
 
 // A top-level window whose client area is painted in one colour by its own
 // paint handler, as the station's dialogs paint their backgrounds.

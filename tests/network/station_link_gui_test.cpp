@@ -19,30 +19,11 @@
 #include "platform/ScreenMetrics.h"
 #include "platform/WindowCapture.h"
 #include "station/QuillmarshDlg.h"
+#include "support/Pump.h"
 
 using namespace std::chrono_literals;
 
 namespace {
-
-void Pump(long ms) {
-    wxStopWatch sw;
-    do {
-        wxTheApp->Yield(true);
-        plat::RunPostedCalls();
-        wxMilliSleep(5);
-    } while (sw.Time() < ms);
-}
-
-// Pumps the window's events until `cond` holds or `ms` pass.
-template <class F>
-bool PumpUntil(F cond, long ms) {
-    wxStopWatch sw;
-    while (!cond()) {
-        if (sw.Time() >= ms) return cond();
-        Pump(10);
-    }
-    return true;
-}
 
 bool IsRed(const cv::Vec3b& p) { return p[2] > 180 && p[1] < 80 && p[0] < 80; }
 

@@ -29,19 +29,11 @@
 #include "station/QuillmarshDlg.h"
 #include "support/MessageRecorder.h"
 #include "support/TempDir.h"
+#include "support/Pump.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-void Pump(long ms) {
-    wxStopWatch sw;
-    do {
-        wxTheApp->Yield(true);
-        plat::RunPostedCalls();
-        wxMilliSleep(5);
-    } while (sw.Time() < ms);
-}
 
 struct Image {
     IplImage* img;

@@ -17,16 +17,9 @@
 
 #include "compare/WindowShot.h"
 #include "platform/MessageBox.h"
+#include "support/Pump.h"
 
 namespace {
-
-void Pump(long ms) {
-    wxStopWatch sw;
-    while (sw.Time() < ms) {
-        wxTheApp->Yield(true);
-        wxMilliSleep(10);
-    }
-}
 
 std::uint32_t U32(const std::vector<unsigned char>& b, size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
