@@ -37,7 +37,7 @@ fi
 echo "=== sanitizer build (unit tests)"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLMARSH_SANITIZE=ON || exit 1
 cmake --build build-asan -j "$JOBS" || exit 1
-(cd build-asan && ASAN_OPTIONS=detect_leaks=0 ctest -L unit -j "$JOBS" --output-on-failure) || status=1
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest -L unit -j "$JOBS" --output-on-failure) || status=1
 
 echo "=== every test of the normal build (the display tests under Xvfb)"
 (cd build && xvfb-run -a -s "-screen 0 1920x1080x24" ctest -j "$JOBS" --output-on-failure) || status=1
