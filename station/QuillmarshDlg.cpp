@@ -122,6 +122,10 @@ CQuillmarshDlg::CQuillmarshDlg(wxWindow* parent) : plat::CDialog(plat::kStationT
     BindClicked(IDC_SCALE, [this] { OnBnClickedScale(); });
     BindClicked(IDC_SAVE, [this] { OnBnClickedSave(); });
     BindClicked(IDC_FREEZE, [this] { OnBnClickedFreeze(); });
+    // Back, for now only its comparison branch (leaving comparison mode).
+    BindClicked(IDC_BACK, [this] {
+        if (theApp.m_bCompareMode) LeaveCompareMode();
+    });
     OnMessage(WM_STILL_BUTTON, [this](WPARAM, LPARAM) -> LRESULT {
         // The camera's hardware button acts as the freeze button and repaints it.
         OnBnClickedFreeze();
@@ -129,6 +133,7 @@ CQuillmarshDlg::CQuillmarshDlg(wxWindow* parent) : plat::CDialog(plat::kStationT
         return 0;
     });
     BindDeviceLinks();
+    BindCommands();
 }
 
 CQuillmarshDlg::~CQuillmarshDlg() {
