@@ -10,22 +10,9 @@
 #include "platform/Shell.h"
 #include "station/QuillmarshDlg.h"
 #include "station/StationFiles.h"
+#include "station/StationIds.h"
 
 namespace {
-
-enum : int {
-    IDC_FULLVIEW = 1001,
-    IDC_SCALE = 1002,
-    IDC_SKIN_COMPARE = 1005,
-    IDC_HAIR_COMPARE = 1006,
-    IDC_ERASER = 1008,
-    IDC_VIEW = 1011,
-    IDC_WAITING = 1013,
-    IDC_PEN = 1016,
-    IDC_FILES = 1017,
-    IDC_SPARE = 1026,
-    IDC_SCALE_MENU = 1027,
-};
 
 constexpr UINT kMenuFirst = 3584;  // " 50  X "
 constexpr UINT kMenuLast = 7679;
