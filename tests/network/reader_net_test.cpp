@@ -6,6 +6,7 @@
 
 #include "DeviceSim.h"
 #include "app/QuillmarshApp.h"
+#include "capture/DeviceMessages.h"
 #include "capture/FrameSink.h"
 #include "capture/NetStreamReader.h"
 #include "platform/CvCompat.h"
@@ -30,12 +31,7 @@ protected:
     void SetUp() override {
         theApp.m_bNetCamera = 1;
         theApp.m_bUsbCamera = 0;
-        CNetStreamReader::SetReadyReceiver([this](WPARAM w, LPARAM l) -> LRESULT {
-            EXPECT_EQ(w, 0u);
-            EXPECT_EQ(l, 1);
-            ++ready;
-            return 0;
-        });
+        TestDevicePorts();
         SetFrameSink([this](IplImage* frame) {
             std::lock_guard<std::mutex> lock(log.mutex);
             if (log.frames == 0) log.readyBeforeFirstFrame = ready.load();
@@ -49,10 +45,19 @@ protected:
     }
     void TearDown() override {
         SetFrameSink(nullptr);
-        CNetStreamReader::SetReadyReceiver(nullptr);
         plat::SetCaptureTimeouts(5000, 5000);
         theApp.m_bNetCamera = 0;
         theApp.m_bUsbCamera = 0;
+    }
+    // The window the reader reports to.
+    CNetStreamReader::WindowSender Window() {
+        return [this](UINT msg, WPARAM w, LPARAM l) -> LRESULT {
+            EXPECT_EQ(msg, WM_CAMERA_READY);
+            EXPECT_EQ(w, 0u);
+            EXPECT_EQ(l, 1);
+            ++ready;
+            return 0;
+        };
     }
     int Frames() {
         std::lock_guard<std::mutex> lock(log.mutex);
@@ -66,7 +71,7 @@ protected:
 TEST_F(Reader, FramesReachTheSinkTurnedHalfWayRound) {
     DeviceSim sim({"--size", "640x480", "--fps", "20"});
     ASSERT_TRUE(sim.Started());
-    CNetStreamReader reader;
+    CNetStreamReader reader(Window());
     reader.Start();
     ASSERT_TRUE(WaitUntil([&] { return Frames() >= 3; }, 8s));
     EXPECT_EQ(ready, 1);
@@ -111,7 +116,7 @@ TEST_F(Reader, FramesReachTheSinkTurnedHalfWayRound) {
 TEST_F(Reader, BothFlagsClearedEndTheReaderByItself) {
     DeviceSim sim({"--fps", "20"});
     ASSERT_TRUE(sim.Started());
-    CNetStreamReader reader;
+    CNetStreamReader reader(Window());
     reader.Start();
     ASSERT_TRUE(WaitUntil([&] { return Frames() >= 1; }, 8s));
     theApp.m_bNetCamera = 0;
@@ -126,7 +131,7 @@ TEST_F(Reader, NoFlagOrNoStreamEndsTheThreadWithoutAMessage) {
         DeviceSim sim({});
         ASSERT_TRUE(sim.Started());
         theApp.m_bNetCamera = 0;
-        CNetStreamReader reader;
+        CNetStreamReader reader(Window());
         reader.Start();
         ASSERT_TRUE(WaitUntil([&] { return reader.HasEnded(); }, 1s));
         std::this_thread::sleep_for(200ms);
@@ -137,7 +142,7 @@ TEST_F(Reader, NoFlagOrNoStreamEndsTheThreadWithoutAMessage) {
         DeviceSim sim({"--no-stream"});
         ASSERT_TRUE(sim.Started());
         theApp.m_bNetCamera = 1;
-        CNetStreamReader reader;
+        CNetStreamReader reader(Window());
         reader.Start();
         ASSERT_TRUE(WaitUntil([&] { return reader.HasEnded(); }, 7s));
     }
@@ -148,7 +153,7 @@ TEST_F(Reader, NoFlagOrNoStreamEndsTheThreadWithoutAMessage) {
 TEST_F(Reader, AClosedStreamIsOpenedAgainAndFramesFlowOn) {
     DeviceSim sim({"--fps", "20", "--close-stream-after", "4"});
     ASSERT_TRUE(sim.Started());
-    CNetStreamReader reader;
+    CNetStreamReader reader(Window());
     reader.Start();
     ASSERT_TRUE(WaitUntil([&] { return Frames() >= 13; }, 10s)) << Frames();
     EXPECT_GE(sim.CountOutput("stream opened"), 4);
@@ -159,7 +164,7 @@ TEST_F(Reader, AClosedStreamIsOpenedAgainAndFramesFlowOn) {
 TEST_F(Reader, PicturesComeBackAfterAStallAndAtANewSize) {
     DeviceSim sim({"--fps", "20"});
     ASSERT_TRUE(sim.Started());
-    CNetStreamReader reader;
+    CNetStreamReader reader(Window());
     reader.Start();
     ASSERT_TRUE(WaitUntil([&] { return Frames() >= 3; }, 8s));
 
@@ -197,7 +202,7 @@ TEST_F(Reader, ASilentDeviceIsAskedAgainWithoutSpinningOrLeakingAndStopsWithinTh
     plat::SetCaptureTimeouts(1000, 1000);
     DeviceSim sim({"--fps", "20", "--stall-after", "3"});
     ASSERT_TRUE(sim.Started());
-    auto reader = std::make_unique<CNetStreamReader>();
+    auto reader = std::make_unique<CNetStreamReader>(Window());
     reader->Start();
     ASSERT_TRUE(WaitUntil([&] { return Frames() >= 3; }, 8s));
     // Each new connection gets the stream's header and then nothing.
@@ -224,7 +229,7 @@ TEST_F(Reader, StoppingAStalledStreamReturnsWithinTheBoundOrTheReadTimeOut) {
     // The capture's own time-outs as the program runs with them.
     DeviceSim sim({"--fps", "20", "--stall-after", "4"});
     ASSERT_TRUE(sim.Started());
-    auto reader = std::make_unique<CNetStreamReader>();
+    auto reader = std::make_unique<CNetStreamReader>(Window());
     reader->Start();
     ASSERT_TRUE(WaitUntil([&] { return Frames() >= 4; }, 8s));
     std::this_thread::sleep_for(300ms);  // the next query now waits on the stalled stream
@@ -249,7 +254,7 @@ TEST_F(Reader, AReaderLetGoOnAStalledStreamDeletesItselfWhenItsQueryReturns) {
     // (a leak check of the sanitizer build finds it otherwise).
     DeviceSim sim({"--fps", "20", "--stall-after", "2"});
     ASSERT_TRUE(sim.Started());
-    auto* reader = new CNetStreamReader;
+    auto* reader = new CNetStreamReader(Window());
     reader->Start();
     ASSERT_TRUE(WaitUntil([&] { return Frames() >= 2; }, 8s));
     std::this_thread::sleep_for(300ms);
