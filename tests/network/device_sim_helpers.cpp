@@ -1,6 +1,9 @@
 #include "DeviceSim.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -9,7 +12,41 @@
 #include <cstdio>
 #include <cstring>
 
+namespace {
+
+plat::DevicePorts PickFreePorts() {
+    // All three are held at once so that they differ; the kernel hands out
+    // ports nobody listens on.
+    int fds[3];
+    int ports[3] = {0, 0, 0};
+    for (int i = 0; i < 3; ++i) {
+        fds[i] = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (fds[i] >= 0 && bind(fds[i], reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+            getsockname(fds[i], reinterpret_cast<sockaddr*>(&a), &len) == 0)
+            ports[i] = ntohs(a.sin_port);
+    }
+    for (int fd : fds)
+        if (fd >= 0) close(fd);
+    return plat::DevicePorts{ports[0], ports[1], ports[2]};
+}
+
+}  // namespace
+
+const plat::DevicePorts& TestDevicePorts() {
+    static const plat::DevicePorts ports = [] {
+        const plat::DevicePorts p = PickFreePorts();
+        plat::SetDevicePortsForTesting(p);
+        return p;
+    }();
+    return ports;
+}
+
 DeviceSim::DeviceSim(std::vector<std::string> args, double durationSeconds) {
+    const plat::DevicePorts& ports = TestDevicePorts();
     signal(SIGPIPE, SIG_IGN);
     int in[2], out[2];
     if (pipe2(in, O_CLOEXEC) != 0) return;
@@ -21,6 +58,11 @@ DeviceSim::DeviceSim(std::vector<std::string> args, double durationSeconds) {
     args.insert(args.begin(), QUILL_BUILD_DIR "/device_sim");
     args.push_back("--duration");
     args.push_back(std::to_string(durationSeconds));
+    for (auto [option, port] : {std::pair{"--presence-port", ports.presence}, std::pair{"--status-port", ports.status},
+                                std::pair{"--stream-port", ports.stream}}) {
+        args.push_back(option);
+        args.push_back(std::to_string(port));
+    }
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
