@@ -41,7 +41,7 @@ wxString FormatBirthday(const wxDateTime& date) { return date.Format("%Y/%m/%d")
 bool ParseBirthday(const wxString& text, wxDateTime& date) {
     const wxString trimmed = wxString(text).Trim(true).Trim(false);
     if (trimmed.empty()) return false;
-    static const std::wregex kYearFirst(LR"(^(\d{4})[/.-](\d{1,2})[/.-](\d{1,2})(?:[ T].*)?$)");
+    static const std::wregex kYearFirst(LR"(^(\d{4})[/.-](\d{1,2})[/.-](\d{1,2})(?:[ T]\\d{1,2}:\\d{2}(?::\\d{2})?)?$)");
     std::wsmatch m;
     const std::wstring s = trimmed.ToStdWstring();
     if (std::regex_match(s, m, kYearFirst)) {

@@ -18,7 +18,7 @@ wxString RemoveSpaces(const wxString& text);
 // The birthday as stored: "%Y/%m/%d".
 wxString FormatBirthday(const wxDateTime& date);
 // A stored birthday back into a date: year, month and day separated by '/',
-// '-' or '.', a time after it ignored, or what the locale's date reader
+// a time of day after it ignored, or what the locale's date reader
 // accepts.  False when the text holds no valid date.
 bool ParseBirthday(const wxString& text, wxDateTime& date);
 
