@@ -11,10 +11,12 @@
 #include <wx/filedlg.h>
 #include <wx/image.h>
 #include <wx/listctrl.h>
+#include <wx/statbox.h>
 
 #include "app/QuillmarshApp.h"
 #include "capture/CvvImage.h"
 #include "customers/UserForm.h"
+#include "platform/Crt.h"
 #include "platform/CvCompat.h"
 #include "platform/Paths.h"
 #include "platform/Resources.h"
@@ -278,17 +280,7 @@ wxString CUserDataDlg::PickerBirthday() const {
     return form::FormatBirthday(date.IsValid() ? date : wxDateTime::Today());
 }
 
-void CUserDataDlg::SetStatus(const wxString& text) {
-    SetDlgItemText(IDC_STATUS, text);
-    RedrawControl(IDC_STATUS);
-}
-
-void CUserDataDlg::ShowStatusMessage(const char* key) { SetStatus(theApp.GetLangString(key)); }
-
-void CUserDataDlg::RedrawControl(UINT id) {
-    const wxRect area = GetDlgItemRect(static_cast<int>(id));
-    if (!area.IsEmpty()) Refresh(true, &area);
-}
+void CUserDataDlg::ShowStatusMessage(const char* key) { ShowStatus(theApp.GetLangString(key)); }
 
 void CUserDataDlg::OnPaint(wxPaintEvent&) {
     wxPaintDC dc(this);
@@ -351,7 +343,7 @@ bool CUserDataDlg::OpenDatabase() {
         const wxString connect = wxString::Format("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%s", m_strDbPath);
         m_pConnection->Open(connect, "", "", 0);
     } catch (const _com_error& e) {
-        ShowDatabaseError(e.ErrorMessage());
+        ShowDatabaseError(e);
         return false;
     }
     return true;
@@ -374,16 +366,16 @@ void CUserDataDlg::OnNMClickList() {
         m_pRecordset->MoveFirst();
         for (int i = 0; i < 10; ++i) text[i] = VariantToString(m_pRecordset->GetCollect(kFields[i]));
     } catch (const _com_error& e) {
-        ShowDatabaseError(e.ErrorMessage());
+        ShowDatabaseError(e);
         CloseRecordset();
         return;
     }
-    m_nNumber = form::LeadingNumber(text[0]);
+    m_nNumber = _wtoi(text[0]);
     m_strName = text[1];
     m_nSex = text[2] == "0" ? 0 : 1;
     m_strPhone = text[3];
     m_strEmail = text[4];
-    m_nAge = form::LeadingNumber(text[5]);
+    m_nAge = _wtoi(text[5]);
     m_strOperator = text[6];
     m_strRemark = text[7];
     m_strAddress = text[8];
@@ -399,9 +391,7 @@ void CUserDataDlg::OnNMClickList() {
     try {
         extracted = ReadPhotoFromRecord(m_pRecordset, m_strPhotoTemp);
     } catch (const _com_error& e) {
-        ShowDatabaseError(e.ErrorMessage());
-    } catch (const std::exception& e) {
-        ShowDatabaseError(wxString::FromUTF8(e.what()));
+        ShowDatabaseError(e);
     }
     m_strPhotoPath = extracted ? m_strPhotoTemp : m_strNoPhoto;
     DrawPhoto();

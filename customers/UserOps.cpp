@@ -8,6 +8,7 @@
 #include "app/StartPageDlg.h"
 #include "customers/UserDataDlg.h"
 #include "customers/UserForm.h"
+#include "platform/Crt.h"
 #include "platform/MessageBox.h"
 #include "platform/ado/Ado.h"
 
@@ -24,24 +25,12 @@ wxString CUserDataDlg::KeyQuery(const RowKey& key) {
            EscapeSqlQuotes(key.name) + "'";
 }
 
-void CUserDataDlg::ShowDatabaseError(const wxString& reason) {
-    SetStatus(wxString::Format("%s%s", theApp.GetLangString("IDS_WARN_CATCH"), reason));
-}
-
-bool CUserDataDlg::CheckPhotoReadable() {
-    if (m_strPhotoPath.empty()) return true;
-    wxString reason;
-    if (form::FileReadable(m_strPhotoPath, &reason)) return true;
-    ShowDatabaseError(reason);
-    return false;
-}
-
 void CUserDataDlg::CloseRecordset() {
     if (!m_pRecordset) return;
     try {
         if (m_pRecordset->GetState() != adStateClosed) m_pRecordset->Close();
     } catch (const _com_error& e) {
-        ShowDatabaseError(e.ErrorMessage());
+        ShowDatabaseError(e);
     }
     m_pRecordset = nullptr;
 }
@@ -87,9 +76,7 @@ bool CUserDataDlg::WriteCurrentRow(bool adding, const wxString& birthday) {
         m_pRecordset->MoveLast();
         return true;
     } catch (const _com_error& e) {
-        ShowDatabaseError(e.ErrorMessage());
-    } catch (const std::exception& e) {
-        ShowDatabaseError(wxString::FromUTF8(e.what()));
+        ShowDatabaseError(e);
     }
     // The unfinished edit is given up, so that the row stays as it was.
     try {
@@ -102,7 +89,7 @@ bool CUserDataDlg::WriteCurrentRow(bool adding, const wxString& birthday) {
 void CUserDataDlg::OnBnClickedAdd() {
     // A form that cannot be read (a number box without a number) stores nothing.
     if (!UpdateData(TRUE)) return;
-    SetStatus(wxString());
+    ShowStatus(wxString());
     const wxString birthday = PickerBirthday();
     if (!InRange(m_nNumber, m_nAge)) {
         ShowStatusMessage("IDS_INPUT_NUMBERERROR");
@@ -118,7 +105,6 @@ void CUserDataDlg::OnBnClickedAdd() {
             ShowStatusMessage("IDS_INPUT_NUMBEREXIST");
             return;
         }
-    if (!CheckPhotoReadable()) return;
     if (!OpenRecordset(m_pRecordset, "select * from info")) {
         ShowStatusMessage("IDS_OPEN_DATA_FAILED");
         return;
@@ -143,7 +129,7 @@ void CUserDataDlg::OnBnClickedAdd() {
 }
 
 void CUserDataDlg::OnBnClickedModify() {
-    SetStatus(wxString());
+    ShowStatus(wxString());
     const long row = SelectedRow();
     if (row < 0) {
         ShowStatusMessage("IDS_SELECT_FIRST");
@@ -161,7 +147,6 @@ void CUserDataDlg::OnBnClickedModify() {
         ShowStatusMessage("IDS_INPUT_NAMEERROR");
         return;
     }
-    if (!CheckPhotoReadable()) return;
     const RowKey key = ListRowKey(row);
     if (!OpenRecordset(m_pRecordset, KeyQuery(key))) return;
     if (RowPresent()) WriteCurrentRow(false, birthday);
@@ -170,7 +155,7 @@ void CUserDataDlg::OnBnClickedModify() {
 }
 
 void CUserDataDlg::OnBnClickedDelete() {
-    SetStatus(wxString());
+    ShowStatus(wxString());
     const long row = SelectedRow();
     if (row < 0) {
         ShowStatusMessage("IDS_SELECT_FIRST");
@@ -188,7 +173,7 @@ void CUserDataDlg::OnBnClickedDelete() {
             m_pRecordset->Delete(adAffectCurrent);
             deleted = true;
         } catch (const _com_error& e) {
-            ShowDatabaseError(e.ErrorMessage());
+            ShowDatabaseError(e);
         }
     }
     CloseRecordset();
@@ -206,20 +191,20 @@ bool CUserDataDlg::RowPresent() {
         // Gone since the list was loaded (another copy of the program, say).
         ShowStatusMessage("IDS_SEARCH_FAIL");
     } catch (const _com_error& e) {
-        ShowDatabaseError(e.ErrorMessage());
+        ShowDatabaseError(e);
     }
     return false;
 }
 
 void CUserDataDlg::OnBnClickedSearch() {
-    SetStatus(wxString());
+    ShowStatus(wxString());
     // A form that cannot be read leaves the search text unread: no search.
     if (!UpdateData(TRUE)) return;
     if (m_strSearch.empty()) return;
     wxString query;
     if (m_nSearchBy == 0)
         query = "select * from info where Number='" +
-                EscapeSqlQuotes(form::NumberText(form::LeadingNumber(m_strSearch))) + "'";
+                EscapeSqlQuotes(form::NumberText(_wtoi(m_strSearch))) + "'";
     else
         query = "select * from info where Name='" + EscapeSqlQuotes(m_strSearch) + "'";
     if (!OpenRecordset(m_pRecordset, query)) return;
@@ -249,18 +234,18 @@ void CUserDataDlg::OnBnClickedSearch() {
             m_pRecordset->MoveNext();
         }
     } catch (const _com_error& e) {
-        ShowDatabaseError(e.ErrorMessage());
+        ShowDatabaseError(e);
     }
     CloseRecordset();
 }
 
 void CUserDataDlg::OnBnClickedShowAll() {
-    SetStatus(wxString());
+    ShowStatus(wxString());
     LoadRecords();
 }
 
 void CUserDataDlg::OnBnClickedStartDetect() {
-    SetStatus(wxString());
+    ShowStatus(wxString());
     const long row = SelectedRow();
     const UserRecord* chosen = row < 0 ? nullptr : FindRecord(ListRowKey(row));
     if (!chosen) {
@@ -279,7 +264,7 @@ void CUserDataDlg::OnBnClickedStartDetect() {
 }
 
 void CUserDataDlg::OnBnClickedClose() {
-    SetStatus(wxString());
+    ShowStatus(wxString());
     CloseConnection();
     if (g_pStartPage) g_pStartPage->m_bCustomerChosen = 0;
     EndDialog(IDCANCEL);
