@@ -25,6 +25,7 @@
 #include "platform/Sound.h"
 #include "station/Overlays.h"
 #include "station/StationFiles.h"
+#include "station/StationIds.h"
 
 CQuillmarshDlg* g_pMainDlg = nullptr;
 
@@ -49,34 +50,6 @@ void PlayShutter() {
 }
 constexpr int kSnapshotPathBytes = 260;
 
-// Control ids.
-enum : int {
-    IDC_FULLVIEW = 1001,
-    IDC_SCALE = 1002,
-    IDC_SAVE = 1003,
-    IDC_FREEZE = 1004,
-    IDC_SKIN_COMPARE = 1005,
-    IDC_HAIR_COMPARE = 1006,
-    IDC_TITLE = 1007,
-    IDC_ERASER = 1008,
-    IDC_CLOSE = 1009,
-    IDC_MINIMIZE = 1010,
-    IDC_VIEW = 1011,
-    IDC_BACK = 1012,
-    IDC_WAITING = 1013,
-    IDC_REPORT = 1014,
-    IDC_PEN = 1016,
-    IDC_FILES = 1017,
-    IDC_RETRY = 1022,
-    IDC_NODEVICE_0 = 1023,
-    IDC_NODEVICE_2 = 1024,
-    IDC_NODEVICE_1 = 1025,
-    IDC_SPARE = 1026,
-    IDC_SCALE_MENU = 1027,
-    IDC_NODEVICE_3 = 1028,
-    IDC_CAPTION = 1035,
-    IDC_SMALL = 1036,
-};
 
 // Captions and button pictures of the four built-in languages.
 struct LanguageSet {
@@ -122,6 +95,10 @@ CQuillmarshDlg::CQuillmarshDlg(wxWindow* parent) : plat::CDialog(plat::kStationT
     BindClicked(IDC_SCALE, [this] { OnBnClickedScale(); });
     BindClicked(IDC_SAVE, [this] { OnBnClickedSave(); });
     BindClicked(IDC_FREEZE, [this] { OnBnClickedFreeze(); });
+    // Back, for now only its comparison branch (leaving comparison mode).
+    BindClicked(IDC_BACK, [this] {
+        if (theApp.m_bCompareMode) LeaveCompareMode();
+    });
     OnMessage(WM_STILL_BUTTON, [this](WPARAM, LPARAM) -> LRESULT {
         // The camera's hardware button acts as the freeze button and repaints it.
         OnBnClickedFreeze();
@@ -129,6 +106,7 @@ CQuillmarshDlg::CQuillmarshDlg(wxWindow* parent) : plat::CDialog(plat::kStationT
         return 0;
     });
     BindDeviceLinks();
+    BindCommands();
 }
 
 CQuillmarshDlg::~CQuillmarshDlg() {

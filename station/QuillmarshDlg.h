@@ -117,6 +117,25 @@ public:
     void OnBnClickedScale();
     void OnBnClickedSave();
 
+    // ---- commands: comparison, pen, eraser, files, magnification (StationCommands.cpp)
+    // Opens the skin (mode 0) or hair (mode 1) comparison over the view,
+    // replacing any open one.  A comparison window that cannot be made leaves
+    // the station in the live view and tells the operator.
+    void OnBnClickedSkinCompare();
+    void OnBnClickedHairCompare();
+    // Pen on or off, strokes cleared: only with a comparison window open.
+    void OnBnClickedPen();
+    void OnBnClickedEraser();
+    // The customer's folder in the desktop's file manager (made when missing).
+    void OnBnClickedFiles();
+    // The magnification menu, just above and left of its button.
+    void OnBnClickedScaleMenu();
+    // Popup menu commands 3584-7679: 3584 chooses 50X, 3585 200X.
+    void OnMenuCommand(UINT nID);
+    // Leaves comparison mode as the back button does in it: the comparison
+    // window goes and the live view's controls come back.
+    void LeaveCompareMode();
+
     // ---- the networked camera: device links and stream reader
     LRESULT OnDeviceStatus(WPARAM wParam, LPARAM lParam);
     LRESULT OnCameraReady(WPARAM wParam, LPARAM lParam);
@@ -197,6 +216,10 @@ private:
     std::atomic<BOOL>& LiveFlag() override { return m_bLive; }
     void PostFreezeButtonUpdate() override;
 
+    // The commands' message-table entries (constructor).
+    void BindCommands();
+    void OpenCompare(int mode);
+
     void SinkFrame(IplImage* frame);
     void ChooseImageFolder();
     void ApplyLanguage(int language, int screenWidth);
@@ -224,4 +247,7 @@ namespace station {
 // plays the shutter sound (WAVE resource 162 without one).
 void SetSnapshotClockForTesting(std::function<std::time_t()> clock);
 void SetShutterSoundForTesting(std::function<void()> play);
+// Tests: what makes and creates the comparison window (a created window, or
+// nullptr when it could not be made).
+void SetCompareMakerForTesting(std::function<CComPareDLg*(int mode, CQuillmarshDlg* parent)> make);
 }  // namespace station
