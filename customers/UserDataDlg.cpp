@@ -170,6 +170,7 @@ BOOL CUserDataDlg::PreTranslateMessage(MSG* pMsg) {
 
 BOOL CUserDataDlg::OnInitDialog() {
     plat::CDialog::OnInitDialog();
+    if (&GetTemplate() != &plat::kUserDataTemplate) return TRUE;
 
     wxImage pattern;
     if (plat::LoadResourceImage(IDB_PATTERN, plat::RT_BITMAP, pattern) && pattern.IsOk())

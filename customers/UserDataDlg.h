@@ -40,7 +40,8 @@ public:
 
     // On the dialog's own template 233.
     explicit CUserDataDlg(wxWindow* parent = nullptr);
-    // On another template (tests of the database side).
+    // On another template (tests of the database side): the controls of
+    // template 233 are not there, so its start-up is left out.
     explicit CUserDataDlg(const plat::DlgTemplate& tpl, wxWindow* parent = nullptr)
         : plat::CDialog(tpl, parent) {}
 
