@@ -472,6 +472,7 @@ void CQuillmarshDlg::SinkFrame(IplImage* frame) {
         compare = theApp.m_bCompareMode && m_pCompareDlg;
         if (!compare && ruler) DrawRuler(frame);
         if (m_pFrame && frame != m_pFrame) cvCopy(frame, m_pFrame);
+        ++m_nFrameCount;
         // The comparison pane is drawn under the lock: a comparison window
         // being closed is detached under it first.
         if (compare) m_pCompareDlg->DrawLiveFrame(frame);
@@ -680,15 +681,20 @@ void CQuillmarshDlg::OnPaint(wxPaintEvent&) {
     DrawBackground(dc, client);
 
     if (!m_bLive) {
-        // The frozen picture, with the graticule on a copy when the scale is on.
+        // The frozen picture, with the graticule on a copy when the scale is
+        // on.  It goes into the view only when the view holds something else:
+        // the view's repaint paints this window under it too (GTK 3), so
+        // drawing it at every paint asked for the next paint without end.
+        FrozenPicture drawn{0, m_bRuler.load(), m_nMagnification.load(), m_view.GetBufferSize()};
         IplImage* copy = nullptr;
         {
             std::lock_guard<std::mutex> lock(m_frameLock);
             const bool compare = theApp.m_bCompareMode && m_pCompareDlg;
-            if (m_pFrame && !compare) copy = cvCloneImage(m_pFrame);
+            drawn.frame = m_nFrameCount;
+            if (m_pFrame && !compare && m_viewFrozen != drawn) copy = cvCloneImage(m_pFrame);
         }
         if (copy) {
-            if (m_bRuler) DrawGraticule(copy);
+            if (drawn.ruler) DrawGraticule(copy);
             CvvImage picture;
             picture.CopyOf(copy, 1);
             m_view.Render([&picture](cv::Mat& buffer) {
@@ -696,8 +702,10 @@ void CQuillmarshDlg::OnPaint(wxPaintEvent&) {
                 picture.DrawToHDC(buffer, &r);
             });
             cvReleaseImage(&copy);
+            m_viewFrozen = drawn;
+            // It lies over the view just drawn.
+            m_btnScaleMenu.Refresh();
         }
-        m_btnScaleMenu.Refresh();
     }
 }
 

@@ -1,0 +1,101 @@
+// How often the station window paints: a frozen picture is drawn once per
+// exposure, not over and over, and a live frame repaints the view alone.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <opencv2/core.hpp>
+
+#include "app/QuillmarshApp.h"
+#include "platform/ScreenMetrics.h"
+#include "station/QuillmarshDlg.h"
+#include "support/Pump.h"
+#include "support/TempDir.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Counts the paints of one window and the area they covered, and lets them run.
+struct PaintCounter {
+    int paints = 0;
+    long area = 0;
+    void Attach(wxWindow* w) {
+        w->Bind(wxEVT_PAINT, [this, w](wxPaintEvent& e) {
+            ++paints;
+            area += w->GetUpdateRegion().GetBox().GetWidth() * static_cast<long>(w->GetUpdateRegion().GetBox().GetHeight());
+            e.Skip();
+        });
+    }
+    void Reset() { paints = 0, area = 0; }
+};
+
+class StationPaint : public ::testing::Test {
+protected:
+    void SetUp() override {
+        theApp.m_strImageRoot = wxString::FromUTF8(m_scratch.Path().c_str());
+        m_metrics = plat::ComputeScreenMetrics(wxRect(0, 0, 1920, 1080), wxRect(0, 0, 1920, 1040));
+        plat::SetScreenMetricsOverride(&m_metrics);
+        m_dlg = std::make_unique<CQuillmarshDlg>(nullptr);
+        ASSERT_TRUE(m_dlg->Create(nullptr));
+        Pump(150);
+        m_dlg->ShowDlgItem(1013, false);
+        m_dlg->ShowLiveControls(TRUE);
+        m_window.Attach(m_dlg.get());
+        m_view.Attach(&m_dlg->GetView());
+    }
+    void TearDown() override {
+        m_dlg.reset();
+        plat::SetScreenMetricsOverride(nullptr);
+    }
+
+    // Frames from a worker at about 30 a second while the window runs.
+    void FeedFor(std::chrono::milliseconds span) {
+        std::atomic<bool> done{false};
+        std::thread producer([&] {
+            IplImage* frame = cvCreateImage(cvSize(640, 480), IPL_DEPTH_8U, 3);
+            int n = 0;
+            while (!done) {
+                cvSet(frame, cvScalar(n++ % 200, 80, 40, 0));
+                CQuillmarshDlg::OnFrame(frame);
+                std::this_thread::sleep_for(33ms);
+            }
+            cvReleaseImage(&frame);
+        });
+        Pump(span.count());
+        done = true;
+        producer.join();
+    }
+
+    TempDir m_scratch;
+    plat::ScreenMetrics m_metrics;
+    std::unique_ptr<CQuillmarshDlg> m_dlg;
+    PaintCounter m_window, m_view;
+};
+
+TEST_F(StationPaint, AFrozenWindowPaintsOncePerExposure) {
+    for (bool scale : {false, true}) {
+        SCOPED_TRACE(scale ? "with the scale" : "without the scale");
+        if (scale != static_cast<bool>(m_dlg->m_bRuler)) m_dlg->OnBnClickedScale();
+        FeedFor(500ms);
+        m_dlg->OnBnClickedFreeze();
+        m_dlg->Refresh();
+        Pump(300);
+        m_window.Reset();
+        m_view.Reset();
+        Pump(3000);
+        EXPECT_LE(m_window.paints, 3);
+        EXPECT_LE(m_view.paints, 3);
+
+        // An exposure paints the frozen picture again, once.
+        m_dlg->Refresh();
+        Pump(500);
+        EXPECT_GE(m_window.paints, 1);
+        EXPECT_LE(m_window.paints, 4);
+        m_dlg->OnBnClickedFreeze();
+    }
+}
+
+}  // namespace
