@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include <gtk/gtk.h>
 #include <opencv2/imgproc.hpp>
 #include <wx/dcbuffer.h>
 #include <wx/dcclient.h>
@@ -84,6 +85,13 @@ bool CFrameSurface::Create(wxWindow* parent, int id, const wxRect& rect, const w
     Bind(wxEVT_SIZE, &CFrameSurface::OnSize, this);
     m_state->window = this;
     m_state->alive = true;
+    // Repainted at the camera's rate, the surface gets a window of its own on
+    // the display: GTK 3 draws a child without one as part of its parent, so
+    // each frame made the parent paint its background under the view as well.
+    // (Where the display offers none, as on Wayland, nothing changes.)
+    GtkWidget* widget = m_wxwindow ? m_wxwindow : GTK_WIDGET(GetHandle());
+    gtk_widget_realize(widget);
+    if (GdkWindow* own = gtk_widget_get_window(widget)) gdk_window_ensure_native(own);
     ResizeBuffer();
     return true;
 }

@@ -98,4 +98,14 @@ TEST_F(StationPaint, AFrozenWindowPaintsOncePerExposure) {
     }
 }
 
+TEST_F(StationPaint, ALiveFrameRepaintsTheViewAlone) {
+    FeedFor(300ms);
+    m_window.Reset();
+    m_view.Reset();
+    FeedFor(2000ms);
+    EXPECT_GE(m_view.paints, 20);
+    const wxSize view = m_dlg->GetView().GetClientSize();
+    EXPECT_LE(m_window.area, 2L * view.x * view.y) << m_window.paints << " paints of the window";
+}
+
 }  // namespace
