@@ -41,10 +41,13 @@ protected:
         m_dlg = std::make_unique<CQuillmarshDlg>(nullptr);
         ASSERT_TRUE(m_dlg->Create(nullptr));
         Pump(150);
-        m_dlg->ShowDlgItem(1013, false);
-        m_dlg->ShowLiveControls(TRUE);
         m_window.Attach(m_dlg.get());
         m_view.Attach(&m_dlg->GetView());
+    }
+    // As when a camera has opened.
+    void GoLive() {
+        m_dlg->ShowDlgItem(1013, false);
+        m_dlg->ShowLiveControls(TRUE);
     }
     void TearDown() override {
         m_dlg.reset();
@@ -76,6 +79,7 @@ protected:
 };
 
 TEST_F(StationPaint, AFrozenWindowPaintsOncePerExposure) {
+    GoLive();
     for (bool scale : {false, true}) {
         SCOPED_TRACE(scale ? "with the scale" : "without the scale");
         if (scale != static_cast<bool>(m_dlg->m_bRuler)) m_dlg->OnBnClickedScale();
@@ -99,6 +103,7 @@ TEST_F(StationPaint, AFrozenWindowPaintsOncePerExposure) {
 }
 
 TEST_F(StationPaint, ALiveFrameRepaintsTheViewAlone) {
+    GoLive();
     FeedFor(300ms);
     m_window.Reset();
     m_view.Reset();
