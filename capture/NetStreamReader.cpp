@@ -4,6 +4,7 @@
 #include "app/QuillmarshApp.h"
 #include "capture/DeviceMessages.h"
 #include "capture/FrameSink.h"
+#include "capture/FrameTurn.h"
 #include "platform/CrossThread.h"
 #include "platform/CvCompat.h"
 #include "platform/DeviceEndpoint.h"
@@ -97,8 +98,13 @@ DWORD CNetStreamReader::ThreadProc(CNetStreamReader* r) {
         if (r->m_pFrame && !r->m_bStop) {
             r->m_pCopy = cvCreateImage(cvSize(r->m_pFrame->width, r->m_pFrame->height), r->m_pFrame->depth,
                                        r->m_pFrame->nChannels);
-            cvCopy(r->m_pFrame, r->m_pCopy, nullptr);
-            if (theApp.m_bNetCamera) cvFlip(r->m_pCopy, nullptr, -1);
+            // For the network camera the copy and its 180-degree turn are one pass.
+            if (!theApp.m_bNetCamera) {
+                cvCopy(r->m_pFrame, r->m_pCopy, nullptr);
+            } else if (!CopyTurnedHalfWayRound(r->m_pFrame, r->m_pCopy)) {
+                cvCopy(r->m_pFrame, r->m_pCopy, nullptr);
+                cvFlip(r->m_pCopy, nullptr, -1);
+            }
             DeliverFrameToSink(r->m_pCopy);
             cvReleaseImage(&r->m_pCopy);
         } else if (!r->m_pFrame) {
