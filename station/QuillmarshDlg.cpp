@@ -478,10 +478,11 @@ void CQuillmarshDlg::SinkFrame(IplImage* frame) {
         if (compare) m_pCompareDlg->DrawLiveFrame(frame);
     }
     if (!compare) {
-        m_viewImage.CopyOf(frame, 1);
-        m_viewRef.Render([this](cv::Mat& buffer) {
+        // Drawn as a CvvImage copy of the frame would draw, straight from the
+        // frame: the copy was a whole-frame pass that only fed the drawing.
+        m_viewRef.Render([frame](cv::Mat& buffer) {
             RECT r{0, 0, buffer.cols, buffer.rows};
-            m_viewImage.DrawToHDC(buffer, &r);
+            DrawImageToBuffer(frame, buffer, &r);
         });
     }
     if (ruler) {

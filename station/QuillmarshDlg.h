@@ -243,7 +243,6 @@ private:
     };
     std::optional<FrozenPicture> m_viewFrozen;
     // Sink-side state (capture threads, one call at a time under the sink lock).
-    CvvImage m_viewImage;
     plat::FrameSurfaceRef m_viewRef;
     plat::RepaintRequest m_repaintScaleMenu;
     plat::RepaintRequest m_repaintMagnifyMenu;
