@@ -4,7 +4,6 @@
 #include "app/QuillmarshApp.h"
 #include "capture/DeviceMessages.h"
 #include "capture/FrameSink.h"
-#include "capture/FrameTurn.h"
 #include "platform/CrossThread.h"
 #include "platform/CvCompat.h"
 #include "platform/DeviceEndpoint.h"
@@ -94,25 +93,20 @@ DWORD CNetStreamReader::ThreadProc(CNetStreamReader* r) {
     if (theApp.m_bNetCamera && !r->m_bStop) r->SendCameraReady();
 
     while (!r->m_bStop) {
-        r->m_pFrame = cvQueryFrame(r->m_pCapture);
-        if (r->m_pFrame && !r->m_bStop) {
-            r->m_pCopy = cvCreateImage(cvSize(r->m_pFrame->width, r->m_pFrame->height), r->m_pFrame->depth,
-                                       r->m_pFrame->nChannels);
-            // For the network camera the copy and its 180-degree turn are one pass.
-            if (!theApp.m_bNetCamera) {
-                cvCopy(r->m_pFrame, r->m_pCopy, nullptr);
-            } else if (!CopyTurnedHalfWayRound(r->m_pFrame, r->m_pCopy)) {
-                cvCopy(r->m_pFrame, r->m_pCopy, nullptr);
-                cvFlip(r->m_pCopy, nullptr, -1);
-            }
+        // The query, the copy and, for the network camera, the 180-degree
+        // turn in one pass: the frame is decoded straight into the copy, which
+        // is kept from frame to frame and made anew only when the size changes.
+        const bool got = plat::QueryFrameCopy(r->m_pCapture, &r->m_pCopy, theApp.m_bNetCamera != 0);
+        r->m_pFrame = got ? r->m_pCopy : nullptr;
+        if (got && !r->m_bStop) {
             DeliverFrameToSink(r->m_pCopy);
-            cvReleaseImage(&r->m_pCopy);
-        } else if (!r->m_pFrame) {
+        } else if (!got) {
             std::this_thread::sleep_for(kEmptyQueryPause);
         }
         if (!theApp.m_bNetCamera && !theApp.m_bUsbCamera) break;
     }
     r->m_pFrame = nullptr;
+    cvReleaseImage(&r->m_pCopy);
     cvReleaseCapture(&r->m_pCapture);
     r->Finish();
     return 0;
