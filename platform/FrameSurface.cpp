@@ -120,14 +120,18 @@ void CFrameSurface::OnSize(wxSizeEvent& event) {
     event.Skip();
 }
 
-cairo_surface_t* CFrameSurface::ScreenPicture(const cv::Mat& buffer) {
+cairo_surface_t* CFrameSurface::ScreenPicture(const cv::Mat& buffer, cairo_surface_t* target) {
 #if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
     if (!m_screen || cairo_image_surface_get_width(m_screen) != buffer.cols ||
         cairo_image_surface_get_height(m_screen) != buffer.rows) {
         if (m_screen) cairo_surface_destroy(m_screen);
-        m_screen = cairo_image_surface_create(CAIRO_FORMAT_RGB24, buffer.cols, buffer.rows);
+        // Made for the window's own surface: on X a picture in shared memory,
+        // which goes to the display without another copy.
+        m_screen = cairo_surface_create_similar_image(target, CAIRO_FORMAT_RGB24, buffer.cols, buffer.rows);
     }
-    if (cairo_surface_status(m_screen) != CAIRO_STATUS_SUCCESS) return nullptr;
+    if (cairo_surface_status(m_screen) != CAIRO_STATUS_SUCCESS ||
+        cairo_surface_get_type(m_screen) != CAIRO_SURFACE_TYPE_IMAGE)
+        return nullptr;
     cairo_surface_flush(m_screen);
     // RGB24 pixels are 32-bit words 0x00RRGGBB: bytes B, G, R and one unused.
     cv::Mat out(buffer.rows, buffer.cols, CV_8UC4, cairo_image_surface_get_data(m_screen),
@@ -152,7 +156,7 @@ void CFrameSurface::OnPaint(wxPaintEvent&) {
         std::lock_guard<std::mutex> lock(m_state->mutex);
         if (m_state->hasPicture && !m_state->buffer.empty()) {
             const cv::Mat& buf = m_state->buffer;
-            if (cr) screen = ScreenPicture(buf);
+            if (cr) screen = ScreenPicture(buf, cairo_get_target(cr));
             if (!screen) {
                 image.Create(buf.cols, buf.rows, false);
                 cv::Mat rgb(buf.rows, buf.cols, CV_8UC3, image.GetData());

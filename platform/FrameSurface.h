@@ -72,7 +72,7 @@ private:
     void OnSize(wxSizeEvent& event);
     void ResizeBuffer();
     // The picture in the display's own pixel format, painted as it is.
-    _cairo_surface* ScreenPicture(const cv::Mat& buffer);
+    _cairo_surface* ScreenPicture(const cv::Mat& buffer, _cairo_surface* target);
 
     std::shared_ptr<FrameSurfaceState> m_state;
     _cairo_surface* m_screen = nullptr;  // user-interface thread
