@@ -20,10 +20,21 @@ void SetStillHandler(StillHandlerFn handler) {
     g_still = std::move(handler);
 }
 
-void DeliverFrameToSink(IplImage* frame) {
+namespace {
+thread_local bool t_pixelsToSpare = false;
+}  // namespace
+
+void DeliverFrameToSink(IplImage* frame, bool pixelsToSpare) {
     std::lock_guard<std::mutex> lock(g_sinkLock);
-    if (g_sink && frame) g_sink(frame);
+    if (!g_sink || !frame) return;
+    struct Spare {
+        explicit Spare(bool spare) { t_pixelsToSpare = spare; }
+        ~Spare() { t_pixelsToSpare = false; }
+    } spare(pixelsToSpare);
+    g_sink(frame);
 }
+
+bool SinkMayKeepPixels() { return t_pixelsToSpare; }
 
 void DeliverStillToHandler() {
     std::lock_guard<std::mutex> lock(g_stillLock);

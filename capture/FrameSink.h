@@ -20,6 +20,12 @@ void SetFrameSink(FrameSinkFn sink);
 void SetStillHandler(StillHandlerFn handler);
 
 // Producers: hand one frame to the sink / one button press to the handler.
-// Nothing happens while none is registered.
-void DeliverFrameToSink(IplImage* frame);
+// Nothing happens while none is registered.  A producer whose frame is its
+// private copy, written over or released right after the call, says so with
+// `pixelsToSpare`: the sink may then keep the frame's pixels instead of
+// copying them, leaving the frame other pixels of the same layout.
+void DeliverFrameToSink(IplImage* frame, bool pixelsToSpare = false);
 void DeliverStillToHandler();
+
+// In the sink, during a call: whether the frame's producer spares its pixels.
+bool SinkMayKeepPixels();

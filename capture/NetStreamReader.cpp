@@ -99,7 +99,8 @@ DWORD CNetStreamReader::ThreadProc(CNetStreamReader* r) {
         const bool got = plat::QueryFrameCopy(r->m_pCapture, &r->m_pCopy, theApp.m_bNetCamera != 0);
         r->m_pFrame = got ? r->m_pCopy : nullptr;
         if (got && !r->m_bStop) {
-            DeliverFrameToSink(r->m_pCopy);
+            // The copy is the sink's alone: the next query writes it over.
+            DeliverFrameToSink(r->m_pCopy, true);
         } else if (!got) {
             std::this_thread::sleep_for(kEmptyQueryPause);
         }

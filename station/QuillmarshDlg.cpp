@@ -463,6 +463,10 @@ void CQuillmarshDlg::SinkFrame(IplImage* frame) {
 
     const bool ruler = m_bRuler;
     bool compare = false;
+    // The frame's pixels once the copy is made: m_pFrame's when the frame's
+    // own went into it.  Only the sink writes m_pFrame (one call at a time),
+    // so reading it after the lock is let go is safe.
+    IplImage* shown = frame;
     {
         std::lock_guard<std::mutex> lock(m_frameLock);
         if (frame != m_pFrame && (!m_pFrame || m_pFrame->width != frame->width || m_pFrame->height != frame->height)) {
@@ -471,18 +475,23 @@ void CQuillmarshDlg::SinkFrame(IplImage* frame) {
         }
         compare = theApp.m_bCompareMode && m_pCompareDlg;
         if (!compare && ruler) DrawRuler(frame);
-        if (m_pFrame && frame != m_pFrame) cvCopy(frame, m_pFrame);
+        if (m_pFrame && frame != m_pFrame) {
+            if (KeepPixelsOf(frame))
+                shown = m_pFrame;
+            else
+                cvCopy(frame, m_pFrame);
+        }
         ++m_nFrameCount;
         // The comparison pane is drawn under the lock: a comparison window
         // being closed is detached under it first.
-        if (compare) m_pCompareDlg->DrawLiveFrame(frame);
+        if (compare) m_pCompareDlg->DrawLiveFrame(shown);
     }
     if (!compare) {
         // Drawn as a CvvImage copy of the frame would draw, straight from the
         // frame: the copy was a whole-frame pass that only fed the drawing.
-        m_viewRef.Render([frame](cv::Mat& buffer) {
+        m_viewRef.Render([shown](cv::Mat& buffer) {
             RECT r{0, 0, buffer.cols, buffer.rows};
-            DrawImageToBuffer(frame, buffer, &r);
+            DrawImageToBuffer(shown, buffer, &r);
         });
     }
     if (ruler) {
@@ -490,6 +499,20 @@ void CQuillmarshDlg::SinkFrame(IplImage* frame) {
         m_repaintScaleMenu.Post(false);
         m_repaintMagnifyMenu.Post(true);
     }
+}
+
+bool CQuillmarshDlg::KeepPixelsOf(IplImage* frame) {
+    // The copy into m_pFrame is made by exchanging pixel buffers when the
+    // producer spares the frame's pixels and both images own pixels of the
+    // same layout: a whole-frame copy less, which is most of the sink's time.
+    if (!SinkMayKeepPixels() || !frame->imageDataOrigin || !m_pFrame->imageDataOrigin || frame->roi ||
+        m_pFrame->roi || frame->imageData != frame->imageDataOrigin ||
+        m_pFrame->imageData != m_pFrame->imageDataOrigin || frame->widthStep != m_pFrame->widthStep ||
+        frame->imageSize != m_pFrame->imageSize || frame->origin != m_pFrame->origin)
+        return false;
+    std::swap(frame->imageData, m_pFrame->imageData);
+    std::swap(frame->imageDataOrigin, m_pFrame->imageDataOrigin);
+    return true;
 }
 
 void CQuillmarshDlg::DetachFrameSink() {

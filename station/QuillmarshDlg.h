@@ -222,6 +222,9 @@ private:
     void OpenCompare(int mode);
 
     void SinkFrame(IplImage* frame);
+    // Under m_frameLock, in the sink: makes m_pFrame the frame's copy by taking
+    // the frame's pixels when its producer spares them; false when it cannot.
+    bool KeepPixelsOf(IplImage* frame);
     void ChooseImageFolder();
     void ApplyLanguage(int language, int screenWidth);
     void BindMouse(wxWindow* w);

@@ -1,5 +1,6 @@
-// How often the station window paints: a frozen picture is drawn once per
-// exposure, not over and over, and a live frame repaints the view alone.
+// How the station window takes frames and paints: a frame whose producer
+// spares its pixels is kept without a copy, a frozen picture is drawn once
+// per exposure, not over and over, and a live frame repaints the view alone.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,6 +10,7 @@
 #include <opencv2/core.hpp>
 
 #include "app/QuillmarshApp.h"
+#include "capture/FrameSink.h"
 #include "platform/ScreenMetrics.h"
 #include "station/QuillmarshDlg.h"
 #include "support/Pump.h"
@@ -32,7 +34,7 @@ struct PaintCounter {
     void Reset() { paints = 0, area = 0; }
 };
 
-class StationPaint : public ::testing::Test {
+class StationFrames : public ::testing::Test {
 protected:
     void SetUp() override {
         theApp.m_strImageRoot = wxString::FromUTF8(m_scratch.Path().c_str());
@@ -78,7 +80,32 @@ protected:
     PaintCounter m_window, m_view;
 };
 
-TEST_F(StationPaint, AFrozenWindowPaintsOncePerExposure) {
+TEST_F(StationFrames, ASparedFrameIsKeptWithoutACopyAndAnyOtherIsCopied) {
+    GoLive();
+    IplImage* spared = cvCreateImage(cvSize(640, 480), IPL_DEPTH_8U, 3);
+    IplImage* lent = cvCreateImage(cvSize(640, 480), IPL_DEPTH_8U, 3);
+    cvSet(spared, cvScalar(10, 20, 200, 0));
+    cvSet(lent, cvScalar(200, 20, 10, 0));
+    for (bool spare : {true, false}) {
+        SCOPED_TRACE(spare ? "spared" : "lent");
+        IplImage* frame = spare ? spared : lent;
+        const char* pixels = frame->imageData;
+        const cv::Vec3b colour = cv::cvarrToMat(frame).at<cv::Vec3b>(0, 0);
+        std::thread producer([&] { DeliverFrameToSink(frame, spare); });
+        producer.join();
+        EXPECT_EQ(m_dlg->m_pFrame->imageData == pixels, spare);
+        EXPECT_EQ(frame->imageData != pixels, spare);
+        EXPECT_EQ(m_dlg->CopyLastFrame().at<cv::Vec3b>(240, 320), colour);
+        EXPECT_EQ(m_dlg->GetView().Snapshot().at<cv::Vec3b>(339, 452), colour);
+        if (!spare) {
+            EXPECT_EQ(cv::cvarrToMat(frame).at<cv::Vec3b>(240, 320), colour);
+        }
+    }
+    cvReleaseImage(&spared);
+    cvReleaseImage(&lent);
+}
+
+TEST_F(StationFrames, AFrozenWindowPaintsOncePerExposure) {
     GoLive();
     for (bool scale : {false, true}) {
         SCOPED_TRACE(scale ? "with the scale" : "without the scale");
@@ -102,7 +129,7 @@ TEST_F(StationPaint, AFrozenWindowPaintsOncePerExposure) {
     }
 }
 
-TEST_F(StationPaint, ALiveFrameRepaintsTheViewAlone) {
+TEST_F(StationFrames, ALiveFrameRepaintsTheViewAlone) {
     GoLive();
     FeedFor(300ms);
     m_window.Reset();
