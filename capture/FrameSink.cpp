@@ -6,13 +6,20 @@ namespace {
 // Held while the sink runs: registration waits for a frame in flight.
 std::mutex g_sinkLock;
 FrameSinkFn g_sink;
+std::function<bool()> g_takesFrames;
 std::mutex g_stillLock;
 StillHandlerFn g_still;
 }  // namespace
 
-void SetFrameSink(FrameSinkFn sink) {
+void SetFrameSink(FrameSinkFn sink, std::function<bool()> takesFrames) {
     std::lock_guard<std::mutex> lock(g_sinkLock);
     g_sink = std::move(sink);
+    g_takesFrames = std::move(takesFrames);
+}
+
+bool SinkTakesFrames() {
+    std::lock_guard<std::mutex> lock(g_sinkLock);
+    return g_sink && (!g_takesFrames || g_takesFrames());
 }
 
 void SetStillHandler(StillHandlerFn handler) {

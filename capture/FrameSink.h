@@ -15,8 +15,9 @@ using StillHandlerFn = std::function<void()>;
 
 // Registering (or clearing with nullptr) waits for a call in progress to
 // return, so once it returns the old sink is never called again.  Must not be
-// called from inside the sink or the handler.
-void SetFrameSink(FrameSinkFn sink);
+// called from inside the sink or the handler.  `takesFrames`, when given,
+// tells whether the sink would use a frame now (a frozen view drops them).
+void SetFrameSink(FrameSinkFn sink, std::function<bool()> takesFrames = {});
 void SetStillHandler(StillHandlerFn handler);
 
 // Producers: hand one frame to the sink / one button press to the handler.
@@ -29,3 +30,7 @@ void DeliverStillToHandler();
 
 // In the sink, during a call: whether the frame's producer spares its pixels.
 bool SinkMayKeepPixels();
+
+// Producers: whether a frame delivered now would be used.  When not, they
+// may leave it unmade (not decoded, not converted): nobody would see it.
+bool SinkTakesFrames();

@@ -96,9 +96,13 @@ DWORD CNetStreamReader::ThreadProc(CNetStreamReader* r) {
         // The query, the copy and, for the network camera, the 180-degree
         // turn in one pass: the frame is decoded straight into the copy, which
         // is kept from frame to frame and made anew only when the size changes.
-        const bool got = plat::QueryFrameCopy(r->m_pCapture, &r->m_pCopy, theApp.m_bNetCamera != 0);
-        r->m_pFrame = got ? r->m_pCopy : nullptr;
-        if (got && !r->m_bStop) {
+        // A frame the sink would drop (the view is frozen) is passed over
+        // undecoded: the stream keeps flowing and nobody sees the difference.
+        const bool wanted = SinkTakesFrames();
+        const bool got = wanted ? plat::QueryFrameCopy(r->m_pCapture, &r->m_pCopy, theApp.m_bNetCamera != 0)
+                                : plat::SkipFrame(r->m_pCapture);
+        r->m_pFrame = got && wanted ? r->m_pCopy : nullptr;
+        if (got && wanted && !r->m_bStop) {
             // The copy is the sink's alone: the next query writes it over.
             DeliverFrameToSink(r->m_pCopy, true);
         } else if (!got) {

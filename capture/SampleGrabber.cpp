@@ -37,6 +37,9 @@ HRESULT SampleGrabberCBImpl::BufferCB(double, BYTE* buffer, long length) {
     if (!m_pDevice || !m_pDevice->GetCurrentFormat(&curWidth, &curHeight, &subtype)) return S_OK;
     if (curWidth != width || curHeight != height) return S_OK;
 
+    // A frozen view drops every frame: nothing is decoded for it.
+    if (!SinkTakesFrames()) return S_OK;
+
     std::unique_ptr<BYTE[]> frame(new (std::nothrow) BYTE[size]);
     if (!frame) return S_OK;
     const std::size_t have = static_cast<std::size_t>(length);

@@ -46,6 +46,9 @@ namespace plat {
 // straight into the copy.  False when cvQueryFrame would give nothing (the
 // copy then holds nothing to show).
 bool QueryFrameCopy(CvCapture* capture, IplImage** copy, bool turned);
+// Passes over the next frame as cvQueryFrame would give it, without making
+// the picture where that can be helped; true when there was one.
+bool SkipFrame(CvCapture* capture);
 // Time-outs used by cvCreateFileCapture (milliseconds); tests shorten them.
 void SetCaptureTimeouts(int openMs, int readMs);
 }  // namespace plat

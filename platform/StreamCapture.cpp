@@ -63,7 +63,8 @@ bool FitImage(IplImage** image, int width, int height) {
     return *image != nullptr;
 }
 
-// The caller's image that a query writes its picture into.
+// The caller's image that a query writes its picture into; none at all
+// (`image` null) when the picture is only to be passed over.
 struct CopyTarget {
     IplImage** image;
     bool turned;
@@ -110,7 +111,10 @@ struct CvCapture {
             if (network && Clock::now() - lastOpen >= kReopenInterval) Open();
             return false;
         }
-        const bool got = packets ? Decoded(held, target) : (*held = Read()) != nullptr;
+        const bool skip = target && !target->image;
+        const bool got = skip      ? Skipped()
+                         : packets ? Decoded(held, target)
+                                   : (*held = Read()) != nullptr;
         if (got) {
             lastPicture = Clock::now();
         } else if (network && (!packets || packet.empty() || Clock::now() - lastPicture >= kReopenInterval)) {
@@ -139,6 +143,14 @@ struct CvCapture {
         cv::cvtColor(frame, converted, cv::COLOR_GRAY2BGR);
         *held = &converted;
         return true;
+    }
+
+    // The next picture passed over: read, not decoded when it can be helped.
+    bool Skipped() {
+        if (!packets) return capture.grab();
+        if (capture.read(packet) && !packet.empty()) return true;
+        packet.release();
+        return false;
     }
 
     cv::Mat* Read() {
@@ -213,6 +225,17 @@ bool QueryFrameCopy(CvCapture* capture, IplImage** copy, bool turned) {
             cvFlip(*copy, nullptr, -1);
         }
         return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool SkipFrame(CvCapture* capture) {
+    if (!capture) return false;
+    try {
+        const CopyTarget none{nullptr, false};
+        cv::Mat* picture = nullptr;
+        return capture->Next(&picture, &none);
     } catch (...) {
         return false;
     }

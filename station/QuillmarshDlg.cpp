@@ -233,7 +233,12 @@ BOOL CQuillmarshDlg::OnInitDialog() {
         m_bSinkAttached = true;
     }
     g_sinkOwner = this;
-    SetFrameSink([](IplImage* frame) { CQuillmarshDlg::OnFrame(frame); });
+    SetFrameSink([](IplImage* frame) { CQuillmarshDlg::OnFrame(frame); },
+                 [] {
+                     // Frozen, the sink drops every frame.
+                     std::lock_guard<std::mutex> lock(g_sinkMutex);
+                     return g_pMainDlg && g_pMainDlg->m_bSinkAttached && g_pMainDlg->m_bLive;
+                 });
     SetStillHandler([] {
         std::lock_guard<std::mutex> lock(g_sinkMutex);
         if (g_pMainDlg && g_pMainDlg->m_bSinkAttached) g_pMainDlg->PostMessage(WM_STILL_BUTTON);
