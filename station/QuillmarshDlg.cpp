@@ -25,6 +25,7 @@
 #include "platform/Sound.h"
 #include "station/Overlays.h"
 #include "station/StationFiles.h"
+#include "station/StationIds.h"
 
 CQuillmarshDlg* g_pMainDlg = nullptr;
 
@@ -48,35 +49,6 @@ void PlayShutter() {
         plat::PlayWaveResource(kShutterSound);
 }
 constexpr int kSnapshotPathBytes = 260;
-
-// Control ids.
-enum : int {
-    IDC_FULLVIEW = 1001,
-    IDC_SCALE = 1002,
-    IDC_SAVE = 1003,
-    IDC_FREEZE = 1004,
-    IDC_SKIN_COMPARE = 1005,
-    IDC_HAIR_COMPARE = 1006,
-    IDC_TITLE = 1007,
-    IDC_ERASER = 1008,
-    IDC_CLOSE = 1009,
-    IDC_MINIMIZE = 1010,
-    IDC_VIEW = 1011,
-    IDC_BACK = 1012,
-    IDC_WAITING = 1013,
-    IDC_REPORT = 1014,
-    IDC_PEN = 1016,
-    IDC_FILES = 1017,
-    IDC_RETRY = 1022,
-    IDC_NODEVICE_0 = 1023,
-    IDC_NODEVICE_2 = 1024,
-    IDC_NODEVICE_1 = 1025,
-    IDC_SPARE = 1026,
-    IDC_SCALE_MENU = 1027,
-    IDC_NODEVICE_3 = 1028,
-    IDC_CAPTION = 1035,
-    IDC_SMALL = 1036,
-};
 
 // Captions and button pictures of the four built-in languages.
 struct LanguageSet {
@@ -129,9 +101,11 @@ CQuillmarshDlg::CQuillmarshDlg(wxWindow* parent) : plat::CDialog(plat::kStationT
         return 0;
     });
     BindDeviceLinks();
+    BindCameraAndView();
 }
 
 CQuillmarshDlg::~CQuillmarshDlg() {
+    ReleaseUsbCamera();
     StopDeviceLinks();
     DetachFrameSink();
     KillTimer(kTimerDrag);
@@ -242,6 +216,7 @@ BOOL CQuillmarshDlg::OnInitDialog() {
     m_nMagnification = 0;
 
     SetTimer(kTimerCameraStart, 1000);
+    StartDeviceMonitor();
 
     // Mouse presses on the plain statics count as presses on the window.
     BindMouse(this);
@@ -454,7 +429,7 @@ void CQuillmarshDlg::OnTimer(UINT nIDEvent) {
             break;
         case kTimerCameraStart:
             KillTimer(kTimerCameraStart);
-            // The first supported USB camera is opened here, one second after start-up.
+            OpenUsbCamera();
             break;
         case kTimerMiddleHold: {
             KillTimer(kTimerMiddleHold);
