@@ -2,20 +2,17 @@
 
 
 #include "app/QuillmarshApp.h"
+#include "capture/DeviceMessages.h"
 #include "capture/FrameSink.h"
 #include "platform/CrossThread.h"
 #include "platform/CvCompat.h"
-#include "station/DeviceLinks.h"
-#include "station/QuillmarshDlg.h"
+#include "platform/DeviceEndpoint.h"
 
 namespace {
 
 // After an empty query the stream has nothing for the moment: look again a
 // little later instead of spinning on a closed or stalled connection.
 constexpr auto kEmptyQueryPause = std::chrono::milliseconds(40);
-
-std::mutex g_receiverLock;
-CNetStreamReader::ReadyReceiver g_readyReceiver;
 
 }  // namespace
 
@@ -26,15 +23,12 @@ CNetStreamReader::~CNetStreamReader() {
     }
 }
 
-void CNetStreamReader::SetReadyReceiver(ReadyReceiver receiver) {
-    std::lock_guard<std::mutex> lock(g_receiverLock);
-    g_readyReceiver = std::move(receiver);
-}
-
 std::string CNetStreamReader::StreamAddress() {
+    const auto ports = plat::DevicePortsInUse();
+    if (!ports) return std::string();
     char host[16];
-    theApp.WideToAnsi(DeviceAddressText(), host, sizeof host);
-    return std::string("http://") + host + ":8196/?.mjpg";
+    theApp.WideToAnsi(plat::DeviceAddressText(), host, sizeof host);
+    return std::string("http://") + host + ":" + std::to_string(ports->stream) + "/?.mjpg";
 }
 
 void CNetStreamReader::Start() {
@@ -79,25 +73,18 @@ void CNetStreamReader::Finish() {
 
 void CNetStreamReader::SendCameraReady() {
     // The stop request is looked at on the user-interface thread, where Stop
-    // sets it: a reader stopped while its send was queued reaches no handler.
+    // sets it: a reader stopped while its send was queued reaches no handler,
+    // and the window stops its reader before it goes, so it is still there.
     plat::SendToUiThread([this]() -> LRESULT {
-        if (m_bStop) return 0;
-        ReadyReceiver receiver;
-        {
-            std::lock_guard<std::mutex> lock(g_receiverLock);
-            receiver = g_readyReceiver;
-        }
-        if (receiver) return receiver(0, 1);
-        // The window is looked up here, on its own thread, where it is set and cleared.
-        if (g_pMainDlg && theApp.m_bNetCamera) return g_pMainDlg->SendMessage(WM_CAMERA_READY, 0, 1);
-        return 0;
+        if (m_bStop || !m_window || !theApp.m_bNetCamera) return 0;
+        return m_window(WM_CAMERA_READY, 0, 1);
     });
 }
 
 DWORD CNetStreamReader::ThreadProc(CNetStreamReader* r) {
     if (theApp.m_bNetCamera && !r->m_bStop) {
         const std::string address = StreamAddress();
-        r->m_pCapture = cvCreateFileCapture(address.c_str());
+        if (!address.empty()) r->m_pCapture = cvCreateFileCapture(address.c_str());
     }
     if (!r->m_pCapture) {
         r->Finish();

@@ -24,7 +24,12 @@ struct CvCapture;
 
 class CNetStreamReader {
 public:
-    CNetStreamReader() = default;
+    // What the reader reports to: sends a message to the station window and
+    // returns its handler's result.  Called on the user-interface thread only.
+    using WindowSender = std::function<LRESULT(UINT msg, WPARAM wParam, LPARAM lParam)>;
+
+    // `window` is the window the reader reports to; an empty one hears nothing.
+    explicit CNetStreamReader(WindowSender window = {}) : m_window(std::move(window)) {}
     ~CNetStreamReader();
     CNetStreamReader(const CNetStreamReader&) = delete;
     CNetStreamReader& operator=(const CNetStreamReader&) = delete;
@@ -50,13 +55,9 @@ public:
     // The thread's body; returns 0.
     static DWORD ThreadProc(CNetStreamReader* reader);
 
-    // "http://" + the device address + ":8196/?.mjpg".
+    // "http://" + the device address + ":" + the stream port + "/?.mjpg"
+    // (port 8196 unless a test gives another); empty without a network device.
     static std::string StreamAddress();
-
-    // Where WM_CAMERA_READY goes instead of the station window, for tests;
-    // an empty function restores the window.
-    using ReadyReceiver = std::function<LRESULT(WPARAM, LPARAM)>;
-    static void SetReadyReceiver(ReadyReceiver receiver);
 
     IplImage* m_pCopy = nullptr;        // the copy handed to the sink, one per frame
     CvCapture* m_pCapture = nullptr;    // owned by the thread, released when it leaves
@@ -66,6 +67,7 @@ public:
 
 private:
     void SendCameraReady();
+    const WindowSender m_window;
     // The thread's last act: marks the reader ended, and deletes it when its
     // owner has let go of it.
     void Finish();

@@ -13,10 +13,6 @@
 #include "app/QuillmarshApp.h"
 #include "platform/CrossThread.h"
 
-#ifndef QUILLMARSH_DEVICE_ADDRESS
-#define QUILLMARSH_DEVICE_ADDRESS "127.0.0.1"
-#endif
-
 using namespace std::chrono_literals;
 
 namespace {
@@ -131,8 +127,6 @@ bool AwaitGreeting(const LinkContext& ctx, int fd) {
 
 }  // namespace
 
-wxString DeviceAddressText() { return wxString::FromUTF8(QUILLMARSH_DEVICE_ADDRESS); }
-
 bool MakeDeviceEndpoint(const wxString& address, int port, sockaddr_in* endpoint) {
     std::memset(endpoint, 0, sizeof *endpoint);
     endpoint->sin_family = AF_INET;
@@ -195,7 +189,8 @@ DWORD PresenceThread(const LinkContext& ctx) {
     CLinkSocket& sock = *ctx.sock;
     const CStopSignal& stop = *ctx.stop;
     sockaddr_in endpoint;
-    const bool haveAddress = MakeDeviceEndpoint(ctx.host->DeviceAddress(), kPresencePort, &endpoint);
+    const auto ports = plat::DevicePortsInUse();
+    const bool haveAddress = ports && MakeDeviceEndpoint(ctx.host->DeviceAddress(), ports->presence, &endpoint);
 
     // Failures over the thread's whole life: a connection does not refill it.
     int budget = 2;
@@ -236,10 +231,11 @@ DWORD StatusLinkThread(const LinkContext& ctx) {
     CLinkSocket& sock = *ctx.sock;
     const CStopSignal& stop = *ctx.stop;
     sockaddr_in endpoint;
+    const auto ports = plat::DevicePortsInUse();
     if (!sock.Open()) return 0;
     // No time limit of our own on this connection (only the system's), but
     // the wait still looks at the stop request every turn.
-    if (stop.IsRequested() || !MakeDeviceEndpoint(ctx.host->DeviceAddress(), kStatusPort, &endpoint) ||
+    if (stop.IsRequested() || !ports || !MakeDeviceEndpoint(ctx.host->DeviceAddress(), ports->status, &endpoint) ||
         !ConnectWaiting(sock.Fd(), endpoint, 0ms, stop)) {
         sock.Close();
         return 0;
@@ -311,7 +307,10 @@ bool CLinkThread::Wait(std::chrono::milliseconds bound) {
 
 // ---------------------------------------------------------------------------
 
-bool CDeviceLinks::StartPresence() { return m_hPresenceThread.Start(m_host, &PresenceThread); }
+bool CDeviceLinks::StartPresence() {
+    if (!plat::DevicePortsInUse()) return false;
+    return m_hPresenceThread.Start(m_host, &PresenceThread);
+}
 
 void CDeviceLinks::RestartStatus() {
     m_hStatusThread.RequestStop();

@@ -24,18 +24,9 @@
 
 #include <wx/string.h>
 
+#include "capture/DeviceMessages.h"
+#include "platform/DeviceEndpoint.h"
 #include "platform/WinTypes.h"
-
-// Private messages of the station window.
-constexpr UINT WM_DEVICE_STATUS = WM_USER + 30;   // lParam 0 found, 1 not found
-constexpr UINT WM_CAMERA_READY = WM_USER + 32;    // the stream is open (lParam 1)
-constexpr UINT WM_CAMERA_WAITING = WM_USER + 33;  // back to waiting (nothing sends it)
-
-constexpr int kPresencePort = 15006;
-constexpr int kStatusPort = 15002;
-
-// The device's fixed IPv4 address, a build setting (QUILLMARSH_DEVICE_ADDRESS).
-wxString DeviceAddressText();
 
 // The IPv4 endpoint of `address` and `port`.  The address goes through the
 // system code page into a 16-byte buffer, so a text longer than 15 characters
@@ -84,7 +75,7 @@ class IDeviceLinkHost {
 public:
     virtual ~IDeviceLinkHost() = default;
     // The device's address text (the build setting unless a test gives another).
-    virtual wxString DeviceAddress() const { return DeviceAddressText(); }
+    virtual wxString DeviceAddress() const { return plat::DeviceAddressText(); }
     // User-interface thread: WM_DEVICE_STATUS with `lParam` (0 found, 1 not
     // found) through the window's message handler.
     virtual LRESULT DeviceStatus(LPARAM lParam) = 0;
@@ -146,7 +137,8 @@ public:
     explicit CDeviceLinks(IDeviceLinkHost& host) : m_host(host) {}
     ~CDeviceLinks() { StopAll(std::chrono::seconds(3)); }
 
-    // Starts the probe unless one runs; false when the running one stays in charge.
+    // Starts the probe unless one runs (false: the running one stays in
+    // charge) or no network device is to be looked for (false: no probe).
     bool StartPresence();
     // Stops a status link left from an earlier find and starts a new one.
     void RestartStatus();

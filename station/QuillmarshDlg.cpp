@@ -101,6 +101,7 @@ CQuillmarshDlg::CQuillmarshDlg(wxWindow* parent) : plat::CDialog(plat::kStationT
         return 0;
     });
     BindDeviceLinks();
+    BindCommands();
     BindCameraAndView();
 }
 

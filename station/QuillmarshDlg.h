@@ -118,6 +118,25 @@ public:
     void OnBnClickedScale();
     void OnBnClickedSave();
 
+    // ---- commands: comparison, pen, eraser, files, magnification (StationCommands.cpp)
+    // Opens the skin (mode 0) or hair (mode 1) comparison over the view,
+    // replacing any open one.  A comparison window that cannot be made leaves
+    // the station in the live view and tells the operator.
+    void OnBnClickedSkinCompare();
+    void OnBnClickedHairCompare();
+    // Pen on or off, strokes cleared: only with a comparison window open.
+    void OnBnClickedPen();
+    void OnBnClickedEraser();
+    // The customer's folder in the desktop's file manager (made when missing).
+    void OnBnClickedFiles();
+    // The magnification menu, just above and left of its button.
+    void OnBnClickedScaleMenu();
+    // Popup menu commands 3584-7679: 3584 chooses 50X, 3585 200X.
+    void OnMenuCommand(UINT nID);
+    // Leaves comparison mode as the back button does in it: the comparison
+    // window goes and the live view's controls come back.
+    void LeaveCompareMode();
+
     // ---- the networked camera: device links and stream reader
     LRESULT OnDeviceStatus(WPARAM wParam, LPARAM lParam);
     LRESULT OnCameraReady(WPARAM wParam, LPARAM lParam);
@@ -238,6 +257,9 @@ private:
     // Stops every thread of the window, lets go of the single-instance guard
     // and ends the process with code 0.
     void EndProcess();
+    // The commands' message-table entries (constructor).
+    void BindCommands();
+    void OpenCompare(int mode);
 
     void SinkFrame(IplImage* frame);
     void ChooseImageFolder();
@@ -270,4 +292,7 @@ void SetShutterSoundForTesting(std::function<void()> play);
 // one), and what ends the process (std::_Exit without one).
 void SetDeviceEventSourceForTesting(std::function<std::unique_ptr<plat::cam::DeviceEventSource>()> make);
 void SetProcessEndForTesting(std::function<void(int)> end);
+// Tests: what makes and creates the comparison window (a created window, or
+// nullptr when it could not be made).
+void SetCompareMakerForTesting(std::function<CComPareDLg*(int mode, CQuillmarshDlg* parent)> make);
 }  // namespace station

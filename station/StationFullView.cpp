@@ -93,24 +93,13 @@ void CQuillmarshDlg::EndProcess() {
 }
 
 void CQuillmarshDlg::OnBnClickedBack() {
-    if (!theApp.m_bCompareMode) {
-        ReleaseUsbCamera();
-        StopDeviceLinks();  // also clears both camera flags
-        OnCancel();
+    if (theApp.m_bCompareMode) {
+        LeaveCompareMode();
         return;
     }
-    theApp.m_bCompareMode = 0;
-    if (CComPareDLg* compare = SwapCompareDlg(nullptr)) {
-        compare->m_strokes.Clear();
-        delete compare;
-        m_btnPen.m_bToggled = FALSE;
-    }
-    Refresh(true);
-    for (int id : {IDC_VIEW, IDC_SKIN_COMPARE, IDC_HAIR_COMPARE}) ShowDlgItem(id, true);
-    for (int id : {IDC_ERASER, IDC_PEN}) ShowDlgItem(id, false);
-    for (int id : {IDC_FULLVIEW, IDC_SCALE}) ShowDlgItem(id, true);
-    ShowDlgItem(IDC_SCALE_MENU, m_bRuler != FALSE);
-    ShowDlgItem(IDC_SPARE, false);
+    ReleaseUsbCamera();
+    StopDeviceLinks();  // also clears both camera flags
+    OnCancel();
 }
 
 void CQuillmarshDlg::OnBnClickedMinimize() { Iconize(true); }

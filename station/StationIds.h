@@ -1,6 +1,6 @@
 #pragma once
-// The station window's control ids (dialog template 102), for the files that
-// make up the window.
+// Control ids of the station window (dialog template 102), shared by the
+// files that handle its controls.
 enum : int {
     IDC_FULLVIEW = 1001,
     IDC_SCALE = 1002,

@@ -53,7 +53,8 @@ LRESULT CQuillmarshDlg::OnDeviceStatus(WPARAM, LPARAM lParam) {
     if (lParam == 0) {
         theApp.m_bNetCamera = 1;
         ReleaseNetReader(kReaderStopBound);
-        m_pNetReader = new CNetStreamReader;
+        m_pNetReader = new CNetStreamReader(
+            [this](UINT msg, WPARAM w, LPARAM l) -> LRESULT { return SendMessage(msg, w, l); });
         m_pNetReader->Start();
         // Stops a status link left from an earlier find before the new one.
         m_links.RestartStatus();

@@ -81,6 +81,8 @@ public:
             ::setenv("HOME", Home().c_str(), 1);
             ::setenv("QUILLMARSH_MESSAGE_LOG", MessageLog().c_str(), 1);
             ::setenv("GSETTINGS_BACKEND", "memory", 1);
+            // No network device: the station probes nothing on this machine.
+            ::setenv("QUILLMARSH_DEVICE_PORTS", "none", 1);
             if (FILE* out = std::fopen(Output().c_str(), "ab")) {
                 ::dup2(::fileno(out), 1);
                 ::dup2(::fileno(out), 2);

@@ -10,10 +10,17 @@
 #include <thread>
 #include <vector>
 
+#include "platform/DeviceEndpoint.h"
+
+// Three ports of this test run, free when they were picked, given to the
+// station code of this process (in place of the device's own) and to every
+// simulator it starts, so nothing else listening on the machine is reached.
+const plat::DevicePorts& TestDevicePorts();
+
 class DeviceSim {
 public:
-    // Starts the simulator with `args` (a --duration is added so it always
-    // ends by itself) and waits until it listens.
+    // Starts the simulator on the test run's ports with `args` (a --duration
+    // is added so it always ends by itself) and waits until it listens.
     explicit DeviceSim(std::vector<std::string> args, double durationSeconds = 30);
     ~DeviceSim();
     DeviceSim(const DeviceSim&) = delete;

@@ -1,6 +1,9 @@
 #include "DeviceSim.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -9,7 +12,19 @@
 #include <cstdio>
 #include <cstring>
 
+#include "support/FreePorts.h"
+
+const plat::DevicePorts& TestDevicePorts() {
+    static const plat::DevicePorts ports = [] {
+        const plat::DevicePorts p = PickFreeDevicePorts();
+        plat::SetDevicePortsForTesting(p);
+        return p;
+    }();
+    return ports;
+}
+
 DeviceSim::DeviceSim(std::vector<std::string> args, double durationSeconds) {
+    const plat::DevicePorts& ports = TestDevicePorts();
     signal(SIGPIPE, SIG_IGN);
     int in[2], out[2];
     if (pipe2(in, O_CLOEXEC) != 0) return;
@@ -21,6 +36,11 @@ DeviceSim::DeviceSim(std::vector<std::string> args, double durationSeconds) {
     args.insert(args.begin(), QUILL_BUILD_DIR "/device_sim");
     args.push_back("--duration");
     args.push_back(std::to_string(durationSeconds));
+    for (auto [option, port] : {std::pair{"--presence-port", ports.presence}, std::pair{"--status-port", ports.status},
+                                std::pair{"--stream-port", ports.stream}}) {
+        args.push_back(option);
+        args.push_back(std::to_string(port));
+    }
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);

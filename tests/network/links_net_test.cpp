@@ -50,6 +50,7 @@ private:
 class Links : public ::testing::Test {
 protected:
     void SetUp() override {
+        TestDevicePorts();
         theApp.m_bNetCamera = 0;
         theApp.m_bUsbCamera = 0;
     }
@@ -99,6 +100,18 @@ TEST_F(Links, OnlyAGreetingStartingWithLowerCaseXevFindsTheDevice) {
         host.Clear();
         theApp.m_bNetCamera = 0;
     }
+}
+
+TEST_F(Links, WithoutANetworkDeviceNothingIsProbed) {
+    DeviceSim sim({});
+    ASSERT_TRUE(sim.Started());
+    plat::SetDevicePortsForTesting(std::nullopt);
+    EXPECT_FALSE(links.StartPresence());
+    EXPECT_FALSE(links.m_hPresenceThread.IsRunning());
+    std::this_thread::sleep_for(300ms);
+    plat::SetDevicePortsForTesting(TestDevicePorts());
+    EXPECT_EQ(sim.CountOutput("presence connection"), 0);
+    EXPECT_TRUE(host.Statuses().empty());
 }
 
 TEST_F(Links, TwoRefusedConnectionsGiveOneNotFoundAndEndTheProbe) {

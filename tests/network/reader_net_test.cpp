@@ -5,6 +5,7 @@
 
 #include "DeviceSim.h"
 #include "app/QuillmarshApp.h"
+#include "capture/DeviceMessages.h"
 #include "capture/FrameSink.h"
 #include "capture/NetStreamReader.h"
 #include "platform/CvCompat.h"
@@ -29,12 +30,7 @@ protected:
     void SetUp() override {
         theApp.m_bNetCamera = 1;
         theApp.m_bUsbCamera = 0;
-        CNetStreamReader::SetReadyReceiver([this](WPARAM w, LPARAM l) -> LRESULT {
-            EXPECT_EQ(w, 0u);
-            EXPECT_EQ(l, 1);
-            ++ready;
-            return 0;
-        });
+        TestDevicePorts();
         SetFrameSink([this](IplImage* frame) {
             std::lock_guard<std::mutex> lock(log.mutex);
             if (log.frames == 0) log.readyBeforeFirstFrame = ready.load();
@@ -48,9 +44,18 @@ protected:
     }
     void TearDown() override {
         SetFrameSink(nullptr);
-        CNetStreamReader::SetReadyReceiver(nullptr);
         theApp.m_bNetCamera = 0;
         theApp.m_bUsbCamera = 0;
+    }
+    // The window the reader reports to.
+    CNetStreamReader::WindowSender Window() {
+        return [this](UINT msg, WPARAM w, LPARAM l) -> LRESULT {
+            EXPECT_EQ(msg, WM_CAMERA_READY);
+            EXPECT_EQ(w, 0u);
+            EXPECT_EQ(l, 1);
+            ++ready;
+            return 0;
+        };
     }
     int Frames() {
         std::lock_guard<std::mutex> lock(log.mutex);
@@ -64,7 +69,7 @@ protected:
 TEST_F(Reader, FramesReachTheSinkTurnedHalfWayRound) {
     DeviceSim sim({"--size", "640x480", "--fps", "20"});
     ASSERT_TRUE(sim.Started());
-    CNetStreamReader reader;
+    CNetStreamReader reader(Window());
     reader.Start();
     ASSERT_TRUE(WaitUntil([&] { return Frames() >= 3; }, 8s));
     EXPECT_EQ(ready, 1);
@@ -109,7 +114,7 @@ TEST_F(Reader, FramesReachTheSinkTurnedHalfWayRound) {
 TEST_F(Reader, BothFlagsClearedEndTheReaderByItself) {
     DeviceSim sim({"--fps", "20"});
     ASSERT_TRUE(sim.Started());
-    CNetStreamReader reader;
+    CNetStreamReader reader(Window());
     reader.Start();
     ASSERT_TRUE(WaitUntil([&] { return Frames() >= 1; }, 8s));
     theApp.m_bNetCamera = 0;
@@ -124,7 +129,7 @@ TEST_F(Reader, NoFlagOrNoStreamEndsTheThreadWithoutAMessage) {
         DeviceSim sim({});
         ASSERT_TRUE(sim.Started());
         theApp.m_bNetCamera = 0;
-        CNetStreamReader reader;
+        CNetStreamReader reader(Window());
         reader.Start();
         ASSERT_TRUE(WaitUntil([&] { return reader.HasEnded(); }, 1s));
         std::this_thread::sleep_for(200ms);
@@ -135,7 +140,7 @@ TEST_F(Reader, NoFlagOrNoStreamEndsTheThreadWithoutAMessage) {
         DeviceSim sim({"--no-stream"});
         ASSERT_TRUE(sim.Started());
         theApp.m_bNetCamera = 1;
-        CNetStreamReader reader;
+        CNetStreamReader reader(Window());
         reader.Start();
         ASSERT_TRUE(WaitUntil([&] { return reader.HasEnded(); }, 7s));
     }
@@ -146,7 +151,7 @@ TEST_F(Reader, NoFlagOrNoStreamEndsTheThreadWithoutAMessage) {
 TEST_F(Reader, AStreamThatEndsIsQueriedAgainWithoutSpinningUntilStopped) {
     DeviceSim sim({"--fps", "20", "--close-stream-after", "3"});
     ASSERT_TRUE(sim.Started());
-    CNetStreamReader reader;
+    CNetStreamReader reader(Window());
     reader.Start();
     ASSERT_TRUE(WaitUntil([&] { return Frames() >= 1; }, 8s));
     std::this_thread::sleep_for(1500ms);
@@ -164,7 +169,7 @@ TEST_F(Reader, StoppingAStalledStreamReturnsWithinTheBoundOrTheReadTimeOut) {
     // The capture's own time-outs as the program runs with them.
     DeviceSim sim({"--fps", "20", "--stall-after", "4"});
     ASSERT_TRUE(sim.Started());
-    auto reader = std::make_unique<CNetStreamReader>();
+    auto reader = std::make_unique<CNetStreamReader>(Window());
     reader->Start();
     ASSERT_TRUE(WaitUntil([&] { return Frames() >= 4; }, 8s));
     std::this_thread::sleep_for(300ms);  // the next query now waits on the stalled stream
@@ -189,7 +194,7 @@ TEST_F(Reader, AReaderLetGoOnAStalledStreamDeletesItselfWhenItsQueryReturns) {
     // (a leak check of the sanitizer build finds it otherwise).
     DeviceSim sim({"--fps", "20", "--stall-after", "2"});
     ASSERT_TRUE(sim.Started());
-    auto* reader = new CNetStreamReader;
+    auto* reader = new CNetStreamReader(Window());
     reader->Start();
     ASSERT_TRUE(WaitUntil([&] { return Frames() >= 2; }, 8s));
     std::this_thread::sleep_for(300ms);

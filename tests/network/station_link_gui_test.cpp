@@ -34,6 +34,7 @@ bool IsRed(const cv::Vec3b& p) { return p[2] > 180 && p[1] < 80 && p[0] < 80; }
 class StationLink : public ::testing::Test {
 protected:
     void SetUp() override {
+        TestDevicePorts();
         std::string root = m_root.Path();
         root.pop_back();  // the window adds the separator itself
         theApp.m_strImageRoot = wxString::FromUTF8(root.c_str());

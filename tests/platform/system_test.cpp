@@ -1,4 +1,5 @@
-// The single-instance guard across processes, and the folder launcher.
+// The single-instance guard across processes, the folder launcher, and the
+// device ports a process is given.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -12,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/DeviceEndpoint.h"
 #include "platform/Shell.h"
 #include "platform/SingleInstance.h"
 #include "support/TempDir.h"
@@ -115,6 +117,59 @@ TEST(Shell, NoLauncherOnThePathIsAFailure) {
     const bool opened = plat::OpenFolder(wxString::FromUTF8(dir.Path().c_str()));
     ::setenv("PATH", oldPath.c_str(), 1);
     EXPECT_FALSE(opened);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DevicePorts, TheEnvironmentNamesThreePortsOrNoDevice) {
+    using plat::DevicePorts;
+    struct Case {
+        const char* text;
+        bool understood;
+        bool device;
+        DevicePorts ports;
+    };
+    const Case cases[] = {
+        {"40001,40002,40003", true, true, {40001, 40002, 40003}},
+        {" 1 , 2 , 65535 ", true, true, {1, 2, 65535}},
+        {"none", true, false, {}},
+        {nullptr, false, false, {}},
+        {"", false, false, {}},
+        {"40001,40002", false, false, {}},
+        {"40001,40002,40003,4", false, false, {}},
+        {"0,1,2", false, false, {}},
+        {"1,2,65536", false, false, {}},
+        {"1;2;3", false, false, {}},
+        {"NONE", false, false, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text ? c.text : "(unset)");
+        const auto parsed = plat::ParseDevicePorts(c.text);
+        ASSERT_EQ(parsed.has_value(), c.understood);
+        if (!c.understood) continue;
+        ASSERT_EQ(parsed->has_value(), c.device);
+        if (!c.device) continue;
+        EXPECT_EQ((*parsed)->presence, c.ports.presence);
+        EXPECT_EQ((*parsed)->status, c.ports.status);
+        EXPECT_EQ((*parsed)->stream, c.ports.stream);
+    }
+}
+
+TEST(DevicePorts, ATestsChoiceComesBeforeTheEnvironmentAndTheDevicesOwn) {
+    ::setenv("QUILLMARSH_DEVICE_PORTS", "40001,40002,40003", 1);
+    plat::ResetDevicePortsForTesting();
+    ASSERT_TRUE(plat::DevicePortsInUse().has_value());
+    EXPECT_EQ(plat::DevicePortsInUse()->stream, 40003);
+    ::setenv("QUILLMARSH_DEVICE_PORTS", "rubbish", 1);
+    ASSERT_TRUE(plat::DevicePortsInUse().has_value());
+    EXPECT_EQ(plat::DevicePortsInUse()->presence, 15006);
+    EXPECT_EQ(plat::DevicePortsInUse()->status, 15002);
+    EXPECT_EQ(plat::DevicePortsInUse()->stream, 8196);
+    plat::SetDevicePortsForTesting(std::nullopt);
+    EXPECT_FALSE(plat::DevicePortsInUse().has_value());
+    ::unsetenv("QUILLMARSH_DEVICE_PORTS");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "app/StartPageDlg.h"
 #include "station/QuillmarshDlg.h"
 #include "support/FakeCamera.h"
+#include "support/FreePorts.h"
 #include "support/MessageRecorder.h"
 #include "support/Pump.h"
 #include "support/TempDir.h"
@@ -40,6 +41,7 @@ protected:
         station::SetDeviceEventSourceForTesting({});
         station::SetProcessEndForTesting({});
         plat::SetScreenMetricsOverride(nullptr);
+        plat::SetDevicePortsForTesting(std::nullopt);
         theApp.m_bCompareMode = 0;
     }
 
@@ -109,6 +111,7 @@ TEST_F(StationCamera, CamerasComeAndGoThroughTheDeviceMonitor) {
 
     // The last camera goes: waiting for the networked device, and the graph,
     // kept, neither streams nor holds the device.
+    plat::SetDevicePortsForTesting(PickFreeDevicePorts());  // a device that is not there
     Unplug("/dev/video2");
     Notify("/dev/video2");
     ASSERT_TRUE(PumpUntil([&] { return !theApp.m_bUsbCamera; }));
@@ -199,6 +202,7 @@ TEST_F(StationCamera, ACameraThatWillNotRunIsReportedAndLetGo) {
     EXPECT_EQ(m_messages.texts, std::vector<wxString>{wxString::FromUTF8("USB Camera 初始化失败!")});
     EXPECT_EQ(theApp.m_bUsbCamera, 0);
     EXPECT_EQ(m_cam.kernel->OpenCount("/dev/video0"), 0);
+    EXPECT_FALSE(Shown(1011));
 }
 
 TEST_F(StationCamera, EndingTheProgramStopsTheCameraAndEveryThreadFirst) {

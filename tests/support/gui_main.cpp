@@ -7,10 +7,14 @@
 #include <wx/init.h>
 
 #include "platform/CrossThread.h"
+#include "platform/DeviceEndpoint.h"
 #include "support/FailOnAssert.h"
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    // No test reaches for the device's own ports: a test that wants the
+    // network device gives ports of its own (tests/network).
+    plat::SetDevicePortsForTesting(std::nullopt);
     // Test discovery only lists the tests; it needs no display.
     // (InitGoogleTest has taken the flag out of argv, so ask gtest.)
     if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
