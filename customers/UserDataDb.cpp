@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -167,6 +168,7 @@ void CUserDataDlg::LoadRecords() {
     try {
         if (!m_pRecordset->GetBOF()) m_pRecordset->MoveFirst();
         m_records.clear();
+        m_listKeys.clear();
         if (m_listUsers) m_listUsers->DeleteAllItems();
         m_nMaxNumber = 0;
         while (!m_pRecordset->GetEOF()) {
@@ -186,6 +188,8 @@ void CUserDataDlg::LoadRecords() {
             const int number = _wtoi(record::FieldText(rec.szNumber));
             if (number > m_nMaxNumber) m_nMaxNumber = number;
             m_records.push_back(rec);
+            // The whole texts find the row again; the record holds them cut.
+            m_listKeys.push_back(RowKey{text("Number"), text("Name")});
             m_pRecordset->MoveNext();
         }
     } catch (const _com_error& e) {
