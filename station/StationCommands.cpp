@@ -14,10 +14,6 @@
 
 namespace {
 
-constexpr UINT kMenuFirst = 3584;  // " 50  X "
-constexpr UINT kMenuLast = 7679;
-constexpr UINT kMenu200X = 3585;   // " 200 X "
-
 std::function<CComPareDLg*(int, CQuillmarshDlg*)> g_compareMaker;
 
 CComPareDLg* MakeCompareWindow(int mode, CQuillmarshDlg* parent) {
@@ -42,8 +38,8 @@ void CQuillmarshDlg::BindCommands() {
     BindClicked(IDC_FILES, [this] { OnBnClickedFiles(); });
     BindClicked(IDC_SCALE_MENU, [this] { OnBnClickedScaleMenu(); });
     Bind(
-        wxEVT_MENU, [this](wxCommandEvent& event) { OnMenuCommand(static_cast<UINT>(event.GetId())); }, kMenuFirst,
-        kMenuLast);
+        wxEVT_MENU, [this](wxCommandEvent& event) { OnMenuCommand(static_cast<UINT>(event.GetId())); },
+        IDM_POPUP_FIRST, IDM_POPUP_LAST);
 }
 
 // ---------------------------------------------------------------------------
@@ -145,8 +141,8 @@ void CQuillmarshDlg::OnBnClickedScaleMenu() {
 }
 
 void CQuillmarshDlg::OnMenuCommand(UINT nID) {
-    if (nID == kMenuFirst || nID == kMenu200X) {
-        const int index = static_cast<int>(nID - kMenuFirst);
+    if (nID == IDM_MAGNIFY_50X || nID == IDM_MAGNIFY_200X) {
+        const int index = static_cast<int>(nID - IDM_MAGNIFY_50X);
         m_nMagnification = index;
         if (m_pMagnifyMenu) m_pMagnifyMenu->SetCurSel(index);
     }
