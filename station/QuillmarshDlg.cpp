@@ -241,9 +241,12 @@ BOOL CQuillmarshDlg::OnInitDialog() {
     return TRUE;
 }
 
+wxString CQuillmarshDlg::ImageRoot() {
+    return theApp.m_strImageRoot.empty() ? plat::GetExecutableFolder() + "Guests-Image" : theApp.m_strImageRoot;
+}
+
 void CQuillmarshDlg::ChooseImageFolder() {
-    wxString root = theApp.m_strImageRoot;
-    if (root.empty()) root = plat::GetExecutableFolder() + "Guests-Image";
+    const wxString root = ImageRoot();
     const bool chosen = g_pStartPage && g_pStartPage->m_bCustomerChosen == 1;
     m_strLastImage.clear();
     if (chosen) {

@@ -6,7 +6,6 @@
 #include "app/QuillmarshApp.h"
 #include "controls/MenuEx.h"
 #include "platform/MessageBox.h"
-#include "platform/Paths.h"
 #include "platform/Shell.h"
 #include "station/QuillmarshDlg.h"
 #include "station/StationFiles.h"
@@ -115,10 +114,9 @@ void CQuillmarshDlg::OnBnClickedEraser() {
 // The customer's folder
 
 void CQuillmarshDlg::OnBnClickedFiles() {
-    wxString root = theApp.m_strImageRoot;
-    if (root.empty()) root = plat::GetExecutableFolder() + "Guests-Image";
+    // The same root the window made the folder under.
     wxString why;
-    if (!PrepareCustomerFolder(m_strImageDir, root, &why)) {
+    if (!PrepareCustomerFolder(m_strImageDir, ImageRoot(), &why)) {
         AfxMessageBox(wxString::Format("The customer's folder cannot be opened:\n%s\n%s", m_strImageDir, why),
                       MB_OK | MB_ICONERROR);
         return;
