@@ -12,14 +12,15 @@
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "platform/Resources.h"
+#include "customers/UserDataDlg.h"
 #include "station/QuillmarshDlg.h"
 
 namespace {
+std::unique_ptr<plat::CDialog> MakeCustomerList() { return std::make_unique<CUserDataDlg>(nullptr); }
 std::unique_ptr<plat::CDialog> MakeStationWindow() { return std::make_unique<CQuillmarshDlg>(nullptr); }
 }  // namespace
 
-// The customer list is not part of the program yet: its step is left out.
-DialogMaker g_makeCustomerList = nullptr;
+DialogMaker g_makeCustomerList = &MakeCustomerList;
 DialogMaker g_makeStationWindow = &MakeStationWindow;
 
 CStartPageDlg* g_pStartPage = nullptr;

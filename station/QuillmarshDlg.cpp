@@ -25,6 +25,7 @@
 #include "platform/Sound.h"
 #include "station/Overlays.h"
 #include "station/StationFiles.h"
+#include "station/StationIds.h"
 
 CQuillmarshDlg* g_pMainDlg = nullptr;
 
@@ -55,35 +56,6 @@ void PlayShutter() {
         plat::PlayWaveResource(kShutterSound);
 }
 constexpr int kSnapshotPathBytes = 260;
-
-// Control ids.
-enum : int {
-    IDC_FULLVIEW = 1001,
-    IDC_SCALE = 1002,
-    IDC_SAVE = 1003,
-    IDC_FREEZE = 1004,
-    IDC_SKIN_COMPARE = 1005,
-    IDC_HAIR_COMPARE = 1006,
-    IDC_TITLE = 1007,
-    IDC_ERASER = 1008,
-    IDC_CLOSE = 1009,
-    IDC_MINIMIZE = 1010,
-    IDC_VIEW = 1011,
-    IDC_BACK = 1012,
-    IDC_WAITING = 1013,
-    IDC_REPORT = 1014,
-    IDC_PEN = 1016,
-    IDC_FILES = 1017,
-    IDC_RETRY = 1022,
-    IDC_NODEVICE_0 = 1023,
-    IDC_NODEVICE_2 = 1024,
-    IDC_NODEVICE_1 = 1025,
-    IDC_SPARE = 1026,
-    IDC_SCALE_MENU = 1027,
-    IDC_NODEVICE_3 = 1028,
-    IDC_CAPTION = 1035,
-    IDC_SMALL = 1036,
-};
 
 // Captions and button pictures of the four built-in languages.
 struct LanguageSet {
@@ -129,6 +101,7 @@ CQuillmarshDlg::CQuillmarshDlg(wxWindow* parent) : plat::CDialog(plat::kStationT
     BindClicked(IDC_SCALE, [this] { OnBnClickedScale(); });
     BindClicked(IDC_SAVE, [this] { OnBnClickedSave(); });
     BindClicked(IDC_FREEZE, [this] { OnBnClickedFreeze(); });
+    BindClicked(IDC_REPORT, [this] { OnBnClickedReport(); });
     OnMessage(WM_STILL_BUTTON, [this](WPARAM, LPARAM) -> LRESULT {
         // The camera's hardware button acts as the freeze button and repaints it.
         OnBnClickedFreeze();
@@ -136,9 +109,12 @@ CQuillmarshDlg::CQuillmarshDlg(wxWindow* parent) : plat::CDialog(plat::kStationT
         return 0;
     });
     BindDeviceLinks();
+    BindCommands();
+    BindCameraAndView();
 }
 
 CQuillmarshDlg::~CQuillmarshDlg() {
+    ReleaseUsbCamera();
     StopDeviceLinks();
     DetachFrameSink();
     KillTimer(kTimerDrag);
@@ -242,13 +218,14 @@ BOOL CQuillmarshDlg::OnInitDialog() {
 
     m_pMagnifyMenu = new CMenuEx;
     m_pMagnifyMenu->Create(FALSE, this, 0, 2, 4, 0x000000, 0xD2D2D2, 0xFFFFFF, 0xFBCC93, 0xFDF6E5, FALSE);
-    m_pMagnifyMenu->AddItem(MenuItemRecord(L" 50  X ", 3584, TRUE), 0, -1);
-    m_pMagnifyMenu->AddItem(MenuItemRecord(L" 200 X ", 3585, TRUE), 1, -1);
+    m_pMagnifyMenu->AddItem(MenuItemRecord(L" 50  X ", IDM_MAGNIFY_50X, TRUE), 0, -1);
+    m_pMagnifyMenu->AddItem(MenuItemRecord(L" 200 X ", IDM_MAGNIFY_200X, TRUE), 1, -1);
     m_repaintMagnifyMenu = plat::RepaintRequest(m_pMagnifyMenu);
 
     m_nMagnification = 0;
 
     SetTimer(kTimerCameraStart, 1000);
+    StartDeviceMonitor();
 
     // Mouse presses on the plain statics count as presses on the window.
     BindMouse(this);
@@ -272,9 +249,12 @@ BOOL CQuillmarshDlg::OnInitDialog() {
     return TRUE;
 }
 
+wxString CQuillmarshDlg::ImageRoot() {
+    return theApp.m_strImageRoot.empty() ? plat::GetExecutableFolder() + "Guests-Image" : theApp.m_strImageRoot;
+}
+
 void CQuillmarshDlg::ChooseImageFolder() {
-    wxString root = theApp.m_strImageRoot;
-    if (root.empty()) root = plat::GetExecutableFolder() + "Guests-Image";
+    const wxString root = ImageRoot();
     const bool chosen = g_pStartPage && g_pStartPage->m_bCustomerChosen == 1;
     m_strLastImage.clear();
     if (chosen) {
@@ -461,7 +441,7 @@ void CQuillmarshDlg::OnTimer(UINT nIDEvent) {
             break;
         case kTimerCameraStart:
             KillTimer(kTimerCameraStart);
-            // The first supported USB camera is opened here, one second after start-up.
+            OpenUsbCamera();
             break;
         case kTimerMiddleHold: {
             KillTimer(kTimerMiddleHold);

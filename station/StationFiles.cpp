@@ -1,5 +1,21 @@
 #include "station/StationFiles.h"
 
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The path without trailing separators (but "/" stays "/").
+fs::path Trimmed(const wxString& text) {
+    std::string s = text.utf8_string();
+    while (s.size() > 1 && s.back() == '/') s.pop_back();
+    return fs::path(s).lexically_normal();
+}
+
+}  // namespace
+
 wxString ImageFolderName(const wxString& customerName) {
     if (customerName.empty()) return "_";
     if (customerName == ".") return "__";
@@ -17,4 +33,28 @@ wxString SnapshotFileName(const std::tm& t) {
 std::uint64_t Bmp24FileSize(int width, int height) {
     const std::uint64_t row = (static_cast<std::uint64_t>(width) * 3 + 3) & ~std::uint64_t{3};
     return 14 + 40 + row * static_cast<std::uint64_t>(height);
+}
+
+bool PrepareCustomerFolder(const wxString& folder, const wxString& root, wxString* error) {
+    auto fail = [error](const wxString& why) {
+        if (error) *error = why;
+        return false;
+    };
+    const fs::path f = Trimmed(folder);
+    const fs::path r = Trimmed(root);
+    const std::string name = f.filename().string();
+    if (root.empty() || f.parent_path() != r || name.empty() || name == "." || name == "..")
+        return fail("The folder is not one of the image folder's customer folders.");
+    std::error_code ec;
+    if (!fs::exists(f, ec)) {
+        fs::create_directories(f, ec);
+        if (ec) return fail(wxString::Format("The folder could not be made: %s", wxString::FromUTF8(ec.message())));
+    }
+    if (!fs::is_directory(f, ec)) return fail("The path names a file, not a folder.");
+    // A link that leads out of the image root is not followed.
+    const fs::path realFolder = fs::canonical(f, ec);
+    const fs::path realRoot = ec ? fs::path() : fs::canonical(r, ec);
+    if (ec || realFolder.parent_path() != realRoot)
+        return fail("The folder lies outside the image folder.");
+    return true;
 }

@@ -1,0 +1,282 @@
+// The customer dialog's database side: the empty database, queries, loading
+// the customer list, photos in and out of rows, and the status line.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include <wx/listctrl.h>
+
+#include "app/QuillmarshApp.h"
+#include "customers/UserDataDlg.h"
+#include "platform/Crt.h"
+#include "platform/Resources.h"
+
+namespace {
+
+constexpr int kDatabaseTemplate = 270;
+constexpr std::size_t kPhotoPiece = 1024;
+
+wxString FileError(const char* what, const wxString& path) {
+    return wxString::Format("%s %s: %s", what, path, wxString::FromUTF8(std::strerror(errno)));
+}
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// Writes all of `data` to a new file `path`; false (nothing left behind) on failure.
+bool WriteNewFile(const std::string& path, const unsigned char* data, std::size_t size) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    bool ok = true;
+    for (std::size_t done = 0; ok && done < size;) {
+        const ssize_t n = ::write(fd, data + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<std::size_t>(n);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok) ::unlink(path.c_str());
+    return ok;
+}
+
+// Moves `from` to `to` unless `to` exists.
+bool MoveIntoPlace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno == EEXIST) return false;
+    // File systems without that kind of rename: a hard link fails on an
+    // existing name too.
+    if (::link(from.c_str(), to.c_str()) == 0) return true;
+    if (errno == EEXIST) return false;
+    // Without hard links either: the last check and the rename are separate.
+    return ::access(to.c_str(), F_OK) != 0 && errno == ENOENT && ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+// An automation date as "%Y-%m-%d %H:%M:%S"; empty outside the years 100 to 9999.
+wxString FormatDate(DATE d) {
+    if (!(d >= -657434.0 && d < 2958466.0)) return wxString();
+    using namespace std::chrono;
+    // The whole part counts days from 1899-12-30; the fraction, taken without
+    // its sign, is the time of day.
+    const double whole = std::trunc(d);
+    long seconds = std::lround(std::fabs(d - whole) * 86400.0);
+    long dayCount = static_cast<long>(whole);
+    if (seconds >= 86400) seconds -= 86400, ++dayCount;
+    const year_month_day date{sys_days{year{1899} / December / 30} + days{dayCount}};
+    return wxString::Format("%04d-%02u-%02u %02ld:%02ld:%02ld", int(date.year()), unsigned(date.month()),
+                            unsigned(date.day()), seconds / 3600, seconds / 60 % 60, seconds % 60);
+}
+
+// A currency amount as the system writes it: no thousands separators, the
+// fraction without trailing zeros.
+wxString FormatCurrency(CY cy) {
+    const bool negative = cy.int64 < 0;
+    const unsigned long long magnitude =
+        negative ? 0ull - static_cast<unsigned long long>(cy.int64) : static_cast<unsigned long long>(cy.int64);
+    wxString text = wxString::Format("%s%llu", negative ? "-" : "", magnitude / 10000);
+    unsigned fraction = static_cast<unsigned>(magnitude % 10000);
+    if (fraction) {
+        wxString digits = wxString::Format("%04u", fraction);
+        while (digits.EndsWith("0")) digits.RemoveLast();
+        text += "." + digits;
+    }
+    return text;
+}
+
+double DecimalToDouble(const DECIMAL& dec) {
+    double value = static_cast<double>(dec.Hi32) * 18446744073709551616.0 + static_cast<double>(dec.Lo64);
+    value /= std::pow(10.0, dec.scale);
+    return (dec.sign & 0x80) ? -value : value;
+}
+
+}  // namespace
+
+wxString VariantToString(const _variant_t& var) {
+    switch (var.vt) {
+        case VT_EMPTY:
+        case VT_NULL: return wxString();
+        case VT_I2: return wxString::Format("%d", var.iVal);
+        case VT_UI2: return wxString::Format("%d", var.uiVal);
+        case VT_I1:
+        case VT_UI1: return wxString::Format("%d", var.bVal);
+        case VT_I4:
+        case VT_UI4:
+        case VT_INT:
+        case VT_UINT: return wxString::Format("%d", var.lVal);
+        case VT_I8:
+        case VT_UI8: return wxString::Format("%d", static_cast<std::int32_t>(var.llVal & 0xFFFFFFFF));
+        case VT_R4: return wxString::Format("%.4f", var.fltVal);
+        case VT_R8: return wxString::Format("%.8f", var.dblVal);
+        case VT_DECIMAL: return wxString::Format("%.8f", DecimalToDouble(var.decVal));
+        case VT_CY: return FormatCurrency(var.cyVal);
+        case VT_DATE: return FormatDate(var.date);
+        case VT_BSTR:
+        case VT_LPSTR:
+        case VT_LPWSTR: return var.text;
+        case VT_BOOL: return var.boolVal ? "TRUE" : "FALSE";
+        case VT_VOID: return wxString::Format("%8x", var.ulVal);
+        case VT_BLOB:
+        case VT_BLOB_OBJECT:
+        case VT_ARRAY | VT_UI1: return "[BLOB]";
+        default: return "UN_KNOW";
+    }
+}
+
+BOOL CUserDataDlg::WriteDatabaseFromResource() {
+    if (m_strDbPath.empty()) return FALSE;
+    const plat::ResourceBlob blob = plat::FindResource(kDatabaseTemplate, plat::RT_MDB);
+    if (!blob) return FALSE;
+    const std::string target(m_strDbPath.utf8_str());
+    if (::access(target.c_str(), F_OK) == 0) return FALSE;  // never over a database that exists
+    const std::string temp = target + ".new-" + std::to_string(::getpid());
+    ::unlink(temp.c_str());  // left by an earlier run that stopped halfway
+    if (!WriteNewFile(temp, blob.data, blob.size)) return FALSE;
+    if (MoveIntoPlace(temp, target)) {
+        ::unlink(temp.c_str());  // still there when a hard link did the move
+        return TRUE;
+    }
+    ::unlink(temp.c_str());
+    return FALSE;
+}
+
+BOOL CUserDataDlg::OpenRecordset(_RecordsetPtr& recordset, const wxString& sql) {
+    try {
+        recordset.Release();
+        recordset.CreateInstance();
+        recordset->Open(sql, m_pConnection, adOpenDynamic, adLockOptimistic, adCmdText);
+        return TRUE;
+    } catch (const _com_error& e) {
+        recordset.Release();
+        ShowDatabaseError(e);
+        return FALSE;
+    }
+}
+
+void CUserDataDlg::LoadRecords() {
+    if (!OpenRecordset(m_pRecordset, "select * from info")) return;
+    const wxString men = theApp.GetLangString("IDS_MEMBER_SEX_MEN");
+    const wxString women = theApp.GetLangString("IDS_MEMBER_SEX_WOMEN");
+    try {
+        if (!m_pRecordset->GetBOF()) m_pRecordset->MoveFirst();
+        m_records.clear();
+        m_listKeys.clear();
+        if (m_listUsers) m_listUsers->DeleteAllItems();
+        m_nMaxNumber = 0;
+        while (!m_pRecordset->GetEOF()) {
+            UserRecord rec{};
+            rec.bChosen = 0;
+            auto text = [&](const char* field) { return VariantToString(m_pRecordset->GetCollect(field)); };
+            record::FillField(rec.szNumber, text("Number"));
+            record::FillField(rec.szName, text("Name"));
+            record::FillField(rec.szSex, text("Sex") == "0" ? men : women);
+            record::FillField(rec.szAge, text("Age"));
+            record::FillField(rec.szBirthday, text("Birthday"));
+            record::FillField(rec.szPhone, text("Phone"));
+            record::FillField(rec.szEmail, text("Email"));
+            record::FillField(rec.szAddress, text("Address"));
+            record::FillField(rec.szOperator, text("Operator"));
+            record::FillField(rec.szRemark, text("Remark"));
+            const int number = _wtoi(record::FieldText(rec.szNumber));
+            if (number > m_nMaxNumber) m_nMaxNumber = number;
+            m_records.push_back(rec);
+            // The whole texts find the row again; the record holds them cut.
+            m_listKeys.push_back(RowKey{text("Number"), text("Name")});
+            m_pRecordset->MoveNext();
+        }
+    } catch (const _com_error& e) {
+        ShowDatabaseError(e);
+    }
+    m_pRecordset->Close();
+    m_pRecordset.Release();
+
+    if (!m_listUsers) return;
+    for (std::size_t i = m_records.size(); i-- > 0;) {
+        const UserRecord& rec = m_records[i];
+        m_listUsers->InsertItem(0, record::FieldText(rec.szNumber));
+        m_listUsers->SetItem(0, 1, record::FieldText(rec.szName));
+        m_listUsers->SetItem(0, 2, record::FieldText(rec.szSex));
+        m_listUsers->SetItem(0, 3, record::FieldText(rec.szAge));
+        m_listUsers->SetItem(0, 4, record::FieldText(rec.szBirthday));
+        m_listUsers->SetItem(0, 5, record::FieldText(rec.szPhone));
+    }
+}
+
+BOOL CUserDataDlg::ReadPhotoFromRecord(_RecordsetPtr& recordset, const wxString& path) {
+    FieldPtr photo = recordset->GetFields()->GetItem("Photo");
+    long remaining = photo->GetActualSize();
+    if (remaining <= 0) return FALSE;
+    const std::string target(path.utf8_str());
+    File file(std::fopen(target.c_str(), "wb"));
+    if (!file) throw _com_error(E_FAIL, FileError("Cannot write the photo file", path));
+    try {
+        while (remaining > 0) {
+            const long k = std::min<long>(remaining, kPhotoPiece);
+            _variant_t piece = photo->GetChunk(k);
+            if (!piece.IsByteArray() || piece.bytes.empty()) break;  // the value ended early
+            if (std::fwrite(piece.bytes.data(), 1, piece.bytes.size(), file.get()) != piece.bytes.size())
+                throw _com_error(E_FAIL, FileError("Cannot write the photo file", path));
+            remaining -= static_cast<long>(piece.bytes.size());
+        }
+        if (std::fclose(file.release()) != 0)
+            throw _com_error(E_FAIL, FileError("Cannot write the photo file", path));
+    } catch (...) {
+        file.reset();
+        std::remove(target.c_str());
+        throw;
+    }
+    return TRUE;
+}
+
+void CUserDataDlg::WritePhotoToRecord(_RecordsetPtr& recordset, wxString path) {
+    // Whatever fails, the row being written is given up whole, so that no row
+    // is saved with a cut photo.
+    auto giveUp = [&recordset] {
+        try {
+            if (recordset) recordset->CancelUpdate();
+        } catch (const _com_error&) {
+        }
+    };
+    File file(std::fopen(path.utf8_str(), "rb"));
+    if (!file) {
+        const _com_error error(E_FAIL, FileError("Cannot read the photo file", path));
+        giveUp();
+        throw error;
+    }
+    try {
+        FieldPtr photo = recordset->GetFields()->GetItem("Photo");
+        unsigned char buffer[kPhotoPiece];
+        for (;;) {
+            const std::size_t n = std::fread(buffer, 1, sizeof buffer, file.get());
+            if (std::ferror(file.get())) throw _com_error(E_FAIL, FileError("Cannot read the photo file", path));
+            if (n == 0) break;
+            photo->AppendChunk(_variant_t::Bytes(buffer, n));
+            if (n < sizeof buffer) break;
+        }
+    } catch (const _com_error&) {
+        giveUp();
+        throw;
+    }
+}
+
+void CUserDataDlg::RedrawControl(UINT id) {
+    if (!GetDlgItem(static_cast<int>(id))) return;
+    RefreshRect(GetDlgItemRect(static_cast<int>(id)), true);
+}
+
+void CUserDataDlg::ShowStatus(const wxString& text) {
+    SetDlgItemText(IDC_STATUS_LINE, text);
+    RedrawControl(IDC_STATUS_LINE);
+}
+
+void CUserDataDlg::ShowDatabaseError(const _com_error& error) {
+    ShowStatus(wxString::Format("%s%s", theApp.GetLangString("IDS_WARN_CATCH"), error.ErrorMessage()));
+}

@@ -1,0 +1,400 @@
+// The customer records dialog itself: template, form and data exchange,
+// start-up, language texts, the list click, the photo box and the status
+// line.  The command buttons are in UserOps.cpp, the database access in
+// UserDataDb.cpp.
+#include "customers/UserDataDlg.h"
+
+#include <cstring>
+
+#include <wx/datectrl.h>
+#include <wx/dcclient.h>
+#include <wx/filedlg.h>
+#include <wx/image.h>
+#include <wx/listctrl.h>
+#include <wx/statbox.h>
+
+#include "app/QuillmarshApp.h"
+#include "capture/CvvImage.h"
+#include "customers/UserForm.h"
+#include "platform/Crt.h"
+#include "platform/CvCompat.h"
+#include "platform/Paths.h"
+#include "platform/Resources.h"
+
+namespace {
+
+constexpr int IDC_PHOTO = 1037;
+constexpr int IDC_NUMBER = 1038;
+constexpr int IDC_NAME = 1039;
+constexpr int IDC_PHONE = 1041;
+constexpr int IDC_EMAIL = 1042;
+constexpr int IDC_ADDRESS = 1043;
+constexpr int IDC_OPERATOR = 1044;
+constexpr int IDC_REMARK = 1045;
+constexpr int IDC_AGE = 1047;
+constexpr int IDC_LIST = 1048;
+constexpr int IDC_ADD = 1049;
+constexpr int IDC_BY_NUMBER = 1050;
+constexpr int IDC_BY_NAME = 1051;
+constexpr int IDC_MODIFY = 1052;
+constexpr int IDC_DELETE = 1053;
+constexpr int IDC_START = 1054;
+constexpr int IDC_SEARCH_TEXT = 1056;
+constexpr int IDC_SEARCH = 1057;
+constexpr int IDC_ALL = 1058;
+constexpr int IDC_MEN = 1059;
+constexpr int IDC_WOMEN = 1060;
+constexpr int IDC_BIRTHDAY = 1061;
+constexpr int IDC_STATUS = 1076;
+constexpr int IDC_CLOSE = 1009;
+
+constexpr int IDB_PATTERN = 234;
+constexpr UINT IDB_FACE_UP = 243;
+constexpr UINT IDB_FACE_DOWN = 244;
+
+constexpr unsigned long kEdit = plat::cs::Border | plat::cs::TabStop;
+constexpr unsigned long kButton = plat::cs::OwnerDraw | plat::cs::TabStop;
+constexpr unsigned long kLabel = plat::cs::Right;
+
+using plat::Ctl;
+
+const plat::DlgControl kUserDataControls[] = {
+    {-1, Ctl::GroupBox, 0, 6, 3, 572, 381, L""},
+    {IDC_SEARCH_TEXT, Ctl::Edit, kEdit, 272, 18, 119, 12, L""},
+    {IDC_BY_NUMBER, Ctl::Radio, plat::cs::Group, 173, 17, 44, 10, L"序号"},
+    {IDC_BY_NAME, Ctl::Radio, 0, 231, 18, 38, 10, L"姓名"},
+    {IDC_SEARCH, Ctl::PushButton, kButton, 410, 15, 62, 18, L"搜 索"},
+    {IDC_ALL, Ctl::PushButton, kButton, 491, 15, 62, 18, L"全 部"},
+    {IDC_ADD, Ctl::PushButton, kButton, 171, 39, 62, 18, L"新 增"},
+    {IDC_MODIFY, Ctl::PushButton, kButton, 251, 39, 62, 18, L"修 改"},
+    {IDC_DELETE, Ctl::PushButton, kButton, 331, 38, 62, 18, L"删 除"},
+    {IDC_START, Ctl::PushButton, kButton, 410, 38, 62, 18, L"开始检测"},
+    {IDC_CLOSE, Ctl::PushButton, kButton, 491, 38, 62, 18, L"关 闭"},
+    {IDC_NUMBER, Ctl::Edit, kEdit, 54, 126, 79, 12, L""},
+    {IDC_NAME, Ctl::Edit, kEdit, 54, 148, 79, 12, L""},
+    {IDC_AGE, Ctl::Edit, kEdit, 54, 190, 79, 12, L""},
+    {IDC_PHONE, Ctl::Edit, kEdit, 54, 237, 79, 12, L""},
+    {IDC_EMAIL, Ctl::Edit, kEdit, 54, 259, 79, 12, L""},
+    {IDC_ADDRESS, Ctl::Edit, kEdit, 54, 281, 79, 12, L""},
+    {IDC_OPERATOR, Ctl::Edit, kEdit, 54, 303, 79, 12, L""},
+    {IDC_REMARK, Ctl::Edit, kEdit, 54, 325, 79, 49, L""},
+    {IDC_LIST, Ctl::ListView, plat::cs::Border | plat::cs::TabStop, 167, 83, 400, 289, L""},
+    {IDC_PHOTO, Ctl::Frame, plat::cs::Notify, 31, 12, 93, 106, L""},
+    {1078, Ctl::Static, kLabel, 4, 126, 46, 8, L"序号："},
+    {1079, Ctl::Static, kLabel, 4, 148, 46, 8, L"姓名："},
+    {1080, Ctl::Static, kLabel, 4, 170, 46, 8, L"性别："},
+    {1082, Ctl::Static, kLabel, 4, 214, 46, 8, L"生日："},
+    {1083, Ctl::Static, kLabel, 4, 236, 46, 8, L"电话："},
+    {1084, Ctl::Static, kLabel, 4, 258, 46, 8, L"Email："},
+    {1085, Ctl::Static, kLabel, 4, 280, 46, 8, L"地址："},
+    {1086, Ctl::Static, kLabel, 4, 302, 46, 8, L"操作员："},
+    {1087, Ctl::Static, kLabel, 4, 324, 46, 8, L"备注："},
+    {1081, Ctl::Static, kLabel, 4, 192, 46, 8, L"年龄："},
+    {IDC_MEN, Ctl::Radio, plat::cs::Group, 56, 170, 24, 10, L"男"},
+    {IDC_WOMEN, Ctl::Radio, 0, 93, 170, 24, 10, L"女"},
+    {IDC_BIRTHDAY, Ctl::DateTime, plat::cs::TabStop, 54, 213, 79, 12, L""},
+    {IDC_STATUS, Ctl::Static, 0, 174, 65, 377, 11, L""},
+};
+
+// Control, language key, and whether the text is a label ending in a colon.
+struct LanguageText {
+    int id;
+    const char* key;
+    bool colon;
+};
+const LanguageText kLanguageTexts[] = {
+    {1078, "IDS_MEMBER_NUMBER", true},    {1079, "IDS_MEMBER_NAME", true},
+    {1081, "IDS_MEMBER_AGE", true},       {1080, "IDS_MEMBER_SEX", true},
+    {IDC_MEN, "IDS_MEMBER_SEX_MEN", false}, {IDC_WOMEN, "IDS_MEMBER_SEX_WOMEN", false},
+    {1083, "IDS_MEMBER_PHONE", true},     {1084, "IDS_MEMBER_EMAIL", true},
+    {1085, "IDS_MEMBER_ADDRESS", true},   {1087, "IDS_MEMBER_REMARK", true},
+    {1086, "IDS_MEMBER_OPERATE", true},   {1082, "IDS_MEMBER_BIRTHDAY", true},
+    {IDC_ADD, "IDS_ADD", false},          {IDC_DELETE, "IDS_DELETE", false},
+    {IDC_MODIFY, "IDS_MODEFY", false},    {IDC_SEARCH, "IDS_SEACH", false},
+    {IDC_ALL, "IDS_ALL", false},          {IDC_START, "IDS_STARTDETECT", false},
+    {IDC_CLOSE, "IDS_CLOSE", false},      {IDC_BY_NUMBER, "IDS_MEMBER_NUMBER", false},
+    {IDC_BY_NAME, "IDS_MEMBER_NAME", false},
+};
+
+// List columns: heading key and width in ninths of the list's client width.
+struct Column {
+    const char* key;
+    int ninths;
+};
+const Column kColumns[] = {
+    {"IDS_MEMBER_NUMBER", 1}, {"IDS_MEMBER_NAME", 2},     {"IDS_MEMBER_SEX", 1},
+    {"IDS_MEMBER_AGE", 1},    {"IDS_MEMBER_BIRTHDAY", 2}, {"IDS_MEMBER_PHONE", 2},
+};
+
+}  // namespace
+
+const plat::DlgTemplate plat::kUserDataTemplate = {
+    CUserDataDlg::IDD, 585, 391, L"", plat::ds::Popup | plat::ds::SysMenu, L"MS Shell Dlg", 8, kUserDataControls};
+
+CUserDataDlg::CUserDataDlg(wxWindow* parent) : plat::CDialog(plat::kUserDataTemplate, parent) {
+    // The pattern is painted under everything; labels and radio buttons are
+    // drawn over it without a background of their own.
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
+    Bind(wxEVT_PAINT, &CUserDataDlg::OnPaint, this);
+    BindClicked(IDC_ADD, [this] { OnBnClickedAdd(); });
+    BindClicked(IDC_MODIFY, [this] { OnBnClickedModify(); });
+    BindClicked(IDC_DELETE, [this] { OnBnClickedDelete(); });
+    BindClicked(IDC_SEARCH, [this] { OnBnClickedSearch(); });
+    BindClicked(IDC_ALL, [this] { OnBnClickedShowAll(); });
+    BindClicked(IDC_START, [this] { OnBnClickedStartDetect(); });
+    BindClicked(IDC_CLOSE, [this] { OnBnClickedClose(); });
+    BindDoubleClicked(IDC_PHOTO, [this] { OnStnDblclickPhoto(); });
+}
+
+void CUserDataDlg::DoDataExchange(CDataExchange* pDX) {
+    plat::CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_LIST, m_listUsers);
+    DDX_Radio(pDX, IDC_BY_NUMBER, m_nSearchBy);
+    DDX_Text(pDX, IDC_NUMBER, m_nNumber);
+    DDX_Text(pDX, IDC_NAME, m_strName);
+    DDX_Radio(pDX, IDC_MEN, m_nSex);
+    DDX_Text(pDX, IDC_AGE, m_nAge);
+    DDX_Text(pDX, IDC_PHONE, m_strPhone);
+    DDX_Text(pDX, IDC_EMAIL, m_strEmail);
+    DDX_Text(pDX, IDC_ADDRESS, m_strAddress);
+    DDX_Text(pDX, IDC_OPERATOR, m_strOperator);
+    DDX_Text(pDX, IDC_REMARK, m_strRemark);
+    DDX_Text(pDX, IDC_SEARCH_TEXT, m_strSearch);
+}
+
+BOOL CUserDataDlg::PreTranslateMessage(MSG* pMsg) {
+    if (pMsg && pMsg->message == WM_KEYDOWN && (pMsg->wParam == VK_ESCAPE || pMsg->wParam == VK_RETURN))
+        return TRUE;
+    return plat::CDialog::PreTranslateMessage(pMsg);
+}
+
+BOOL CUserDataDlg::OnInitDialog() {
+    plat::CDialog::OnInitDialog();
+    if (&GetTemplate() != &plat::kUserDataTemplate) return TRUE;
+
+    wxImage pattern;
+    if (plat::LoadResourceImage(IDB_PATTERN, plat::RT_BITMAP, pattern) && pattern.IsOk())
+        m_brushBack = wxBrush(wxBitmap(pattern));
+    // Labels, radio buttons, the frame and the status line show white text
+    // straight over the pattern.
+    for (const plat::DlgControl& c : plat::kUserDataTemplate.controls)
+        if (c.kind == Ctl::Static || c.kind == Ctl::Radio || c.kind == Ctl::GroupBox)
+            if (wxWindow* w = c.id == -1 ? nullptr : GetDlgItem(c.id)) w->SetForegroundColour(*wxWHITE);
+    for (wxWindow* child : GetChildren())
+        if (child->GetId() < 0 && child->IsKindOf(wxCLASSINFO(wxStaticBox))) child->SetForegroundColour(*wxWHITE);
+
+    SetupButtons();
+    SetupListColumns();
+    BindListClicks();
+    if (wxWindow* photo = GetDlgItem(IDC_PHOTO)) photo->Bind(wxEVT_PAINT, &CUserDataDlg::PaintPhoto, this);
+
+    const wxString folder = plat::GetExecutableFolder();
+    m_strNoPhoto = folder + "standard/photo/women.bmp";
+    m_strPhotoTemp = folder + "standard/photo/default.bmp";
+    m_strPhotoPath = m_strNoPhoto;
+    m_strDbPath = folder + "UserData.mdb";
+
+    if (!OpenDatabase()) return TRUE;
+    LoadRecords();
+    m_nNumber = m_nMaxNumber + 1;
+    ShowNumber();
+    ApplyLanguage();
+    return TRUE;
+}
+
+void CUserDataDlg::SetupButtons() {
+    const std::pair<int, CImgButton*> buttons[] = {
+        {IDC_ADD, &m_btnAdd},     {IDC_DELETE, &m_btnDelete}, {IDC_MODIFY, &m_btnModify},
+        {IDC_SEARCH, &m_btnSearch}, {IDC_ALL, &m_btnAll},       {IDC_START, &m_btnStartDetect},
+        {IDC_CLOSE, &m_btnClose},
+    };
+    for (auto [id, button] : buttons) {
+        if (!SubclassDlgItem(id, *button)) continue;
+        button->LoadBitmaps(IDB_FACE_UP, IDB_FACE_DOWN, IDB_FACE_UP, 0);
+        button->SizeToContent();
+        button->SetTextColor(RGB(255, 255, 255));
+    }
+}
+
+void CUserDataDlg::SetupListColumns() {
+    if (!m_listUsers) return;
+    const int width = m_listUsers->GetClientSize().x;
+    long column = 0;
+    for (const Column& c : kColumns)
+        m_listUsers->InsertColumn(column++, theApp.GetLangString(c.key), wxLIST_FORMAT_CENTRE,
+                                  width * c.ninths / 9);
+    // Full-row selection is the list's own way here; grid lines between rows and columns.
+    m_listUsers->SetWindowStyleFlag(m_listUsers->GetWindowStyleFlag() | wxLC_HRULES | wxLC_VRULES);
+}
+
+void CUserDataDlg::BindListClicks() {
+    if (!m_listUsers) return;
+    // Only a click of the mouse on the rows loads a customer, not a selection
+    // made with the keyboard.  The rows lie in an inner window of the list,
+    // which handles the press itself first: the selection is read after it.
+    for (wxWindow* inner : m_listUsers->GetChildren()) {
+        if (wxString(inner->GetClassInfo()->GetClassName()) != "wxListMainWindow") continue;
+        inner->Bind(wxEVT_LEFT_DOWN, [this](wxMouseEvent& event) {
+            event.Skip();
+            std::weak_ptr<bool> alive = m_alive;
+            CallAfter([this, alive] {
+                if (!alive.expired()) OnNMClickList();
+            });
+        });
+    }
+}
+
+void CUserDataDlg::ApplyLanguage() {
+    for (const LanguageText& t : kLanguageTexts) {
+        wxString text = theApp.GetLangString(t.key);
+        if (t.colon) text += ":";
+        if (wxWindow* w = GetDlgItem(t.id)) {
+            w->SetLabel(text);
+            w->Refresh();
+        }
+    }
+}
+
+void CUserDataDlg::ShowNumber() { SetDlgItemText(IDC_NUMBER, wxString::Format("%04d", m_nNumber)); }
+
+void CUserDataDlg::ClearForm() {
+    m_strName.clear();
+    m_strOperator.clear();
+    m_strPhone.clear();
+    m_strRemark.clear();
+    m_strEmail.clear();
+    m_strBirthday.clear();
+    m_strAddress.clear();
+    UpdateData(FALSE);
+    SetDlgItemText(IDC_NUMBER, wxString());
+    m_strPhotoPath = m_strNoPhoto;
+}
+
+long CUserDataDlg::SelectedRow() const {
+    if (!m_listUsers) return -1;
+    return m_listUsers->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
+}
+
+wxString CUserDataDlg::PickerBirthday() const {
+    auto* picker = GetDlgItemAs<wxDatePickerCtrl>(IDC_BIRTHDAY);
+    const wxDateTime date = picker ? picker->GetValue() : wxDateTime::Today();
+    return form::FormatBirthday(date.IsValid() ? date : wxDateTime::Today());
+}
+
+void CUserDataDlg::ShowStatusMessage(const char* key) { ShowStatus(theApp.GetLangString(key)); }
+
+void CUserDataDlg::OnPaint(wxPaintEvent&) {
+    wxPaintDC dc(this);
+    if (!m_brushBack.IsOk()) return;
+    // The pattern repeats from the client area's top-left corner.
+    dc.SetBrush(m_brushBack);
+    dc.SetPen(*wxTRANSPARENT_PEN);
+    dc.DrawRectangle(wxPoint(0, 0), GetClientSize());
+}
+
+void CUserDataDlg::DrawPhoto() {
+    if (wxWindow* photo = GetDlgItem(IDC_PHOTO)) {
+        photo->Refresh(false);
+        photo->Update();
+    }
+}
+
+void CUserDataDlg::PaintPhoto(wxPaintEvent& event) {
+    auto* photo = static_cast<wxWindow*>(event.GetEventObject());
+    wxPaintDC dc(photo);
+    const wxSize size = photo->GetClientSize();
+    dc.SetPen(*wxBLACK_PEN);
+    dc.SetBrush(*wxTRANSPARENT_BRUSH);
+    dc.DrawRectangle(wxPoint(0, 0), size);
+
+    // Read from disk at every paint: the file may have been replaced since.
+    char path[260];
+    theApp.WideToAnsi(m_strPhotoPath, path, sizeof path);
+    if (wxString::FromUTF8(path) != m_strPhotoPath) return;  // cut to fit, it would name another file
+    IplImage* picture = cvLoadImage(path, CV_LOAD_IMAGE_COLOR);
+    if (!picture) return;
+    CvvImage image;
+    image.CopyOf(picture, 1);
+    RECT box{0, 0, size.x, size.y};
+    image.DrawToHDC(&dc, &box);
+    cvReleaseImage(&picture);
+}
+
+bool CUserDataDlg::AskPhotoFile(wxString& path) {
+    wxFileDialog dialog(nullptr, wxEmptyString, wxEmptyString, wxEmptyString, "BMP file(*.bmp)|*.bmp",
+                        wxFD_OPEN);
+    if (dialog.ShowModal() != wxID_OK) return false;
+    path = dialog.GetPath();
+    return true;
+}
+
+void CUserDataDlg::OnStnDblclickPhoto() {
+    wxString path;
+    const std::weak_ptr<bool> alive = m_alive;
+    if (!AskPhotoFile(path) || alive.expired()) return;
+    m_strPhotoPath = path;
+    DrawPhoto();
+}
+
+bool CUserDataDlg::OpenDatabase() {
+    if (!plat::PathFileExists(m_strDbPath)) WriteDatabaseFromResource();
+    try {
+        m_pConnection = nullptr;
+        m_pConnection.CreateInstance();
+        const wxString connect = wxString::Format("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%s", m_strDbPath);
+        m_pConnection->Open(connect, "", "", 0);
+    } catch (const _com_error& e) {
+        ShowDatabaseError(e);
+        return false;
+    }
+    return true;
+}
+
+void CUserDataDlg::OnNMClickList() {
+    const long row = SelectedRow();
+    if (row < 0) return;
+    if (!OpenRecordset(m_pRecordset, KeyQuery(ListRowKey(row)))) return;
+    // The row is read whole before the form changes, so that a failed read
+    // leaves the form as it was.
+    wxString text[10];
+    static const char* const kFields[10] = {"Number", "Name",     "Sex",    "Phone",  "Email",
+                                            "Age",    "Operator", "Remark", "Address", "Birthday"};
+    try {
+        if (!RowPresent()) {
+            CloseRecordset();
+            return;
+        }
+        m_pRecordset->MoveFirst();
+        for (int i = 0; i < 10; ++i) text[i] = VariantToString(m_pRecordset->GetCollect(kFields[i]));
+    } catch (const _com_error& e) {
+        ShowDatabaseError(e);
+        CloseRecordset();
+        return;
+    }
+    m_nNumber = _wtoi(text[0]);
+    m_strName = text[1];
+    m_nSex = text[2] == "0" ? 0 : 1;
+    m_strPhone = text[3];
+    m_strEmail = text[4];
+    m_nAge = _wtoi(text[5]);
+    m_strOperator = text[6];
+    m_strRemark = text[7];
+    m_strAddress = text[8];
+    m_strBirthday = text[9];
+    UpdateData(FALSE);
+    ShowNumber();
+
+    wxDateTime birthday;
+    if (form::ParseBirthday(m_strBirthday, birthday))
+        if (auto* picker = GetDlgItemAs<wxDatePickerCtrl>(IDC_BIRTHDAY)) picker->SetValue(birthday);
+
+    bool extracted = false;
+    try {
+        extracted = ReadPhotoFromRecord(m_pRecordset, m_strPhotoTemp);
+    } catch (const _com_error& e) {
+        ShowDatabaseError(e);
+    }
+    m_strPhotoPath = extracted ? m_strPhotoTemp : m_strNoPhoto;
+    DrawPhoto();
+    CloseRecordset();
+}

@@ -1,0 +1,177 @@
+#pragma once
+// The customer records dialog: the list of every stored customer, the form of
+// one customer with a photo, and the seven command buttons that add, modify,
+// delete, search and list customers, hand the chosen one to the start page or
+// close.  The start page runs it modally before the station window.
+//
+// The dialog itself is UserDataDlg.cpp, the command buttons UserOps.cpp.
+// The database side (UserDataDb.cpp): writing the empty database, opening
+// queries, loading every row into the record vector and the list, moving a
+// photo between a file and a row, and the status line.
+#include <memory>
+#include <vector>
+
+#include <wx/brush.h>
+#include <wx/string.h>
+
+#include "controls/ImgButton.h"
+#include "customers/UserRecord.h"
+#include "platform/WinTypes.h"
+#include "platform/ado/Ado.h"
+#include "platform/ui/Dialog.h"
+
+class wxListCtrl;
+class wxPaintEvent;
+
+namespace plat {
+extern const DlgTemplate kUserDataTemplate;
+}
+
+// The text of a field value by its variant type (empty for null, numbers in
+// their fixed formats, "[BLOB]" for binary values, "UN_KNOW" for types with
+// no text).
+wxString VariantToString(const _variant_t& var);
+
+class CUserDataDlg : public plat::CDialog {
+public:
+    enum { IDD = 233 };
+    // Controls the database side addresses.
+    enum { IDC_USER_LIST = 1048, IDC_STATUS_LINE = 1076 };
+
+    // On the dialog's own template 233.
+    explicit CUserDataDlg(wxWindow* parent = nullptr);
+    // On another template (tests of the database side): the controls of
+    // template 233 are not there, so its start-up is left out.
+    explicit CUserDataDlg(const plat::DlgTemplate& tpl, wxWindow* parent = nullptr)
+        : plat::CDialog(tpl, parent) {}
+
+    void DoDataExchange(CDataExchange* pDX) override;
+    // Enter and Escape neither end the dialog nor press a button.
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+    BOOL OnInitDialog() override;
+
+    // Control texts from the language pack.
+    void ApplyLanguage();
+    // Empties the form for the next customer; number, sex and age stay.
+    void ClearForm();
+
+    // A mouse click on the list loads the first selected row into the form.
+    void OnNMClickList();
+    // A double click on the photo box lets the operator choose a photo file.
+    void OnStnDblclickPhoto();
+
+    // The command buttons.
+    void OnBnClickedAdd();
+    void OnBnClickedModify();
+    void OnBnClickedDelete();
+    void OnBnClickedSearch();
+    void OnBnClickedShowAll();
+    void OnBnClickedStartDetect();
+    void OnBnClickedClose();
+
+    // Writes the empty database template to m_strDbPath when no file is
+    // there.  The bytes go to a temporary file beside it that is then moved
+    // into place, so no half-written database is ever left; an existing file
+    // is never replaced.  FALSE when nothing was written.
+    BOOL WriteDatabaseFromResource();
+    // Opens `sql` on m_pConnection into `recordset` (releasing what it held).
+    // On a database error the status line shows it and FALSE is returned, with
+    // `recordset` empty.
+    BOOL OpenRecordset(_RecordsetPtr& recordset, const wxString& sql);
+    // Every row of table info into m_records and the list (row i shows record
+    // i), and the largest number into m_nMaxNumber.  A failed query leaves
+    // both as they were; an error while reading keeps the rows read so far.
+    // Uses m_pRecordset and leaves it empty.
+    void LoadRecords();
+    // Writes the current row's photo to `path` in pieces of 1024 bytes; FALSE
+    // (the file untouched) when no photo is stored.  Throws _com_error when the
+    // field cannot be read or the file cannot be written (a partly written file
+    // is removed).
+    static BOOL ReadPhotoFromRecord(_RecordsetPtr& recordset, const wxString& path);
+    // Appends the bytes of the file `path` to the current row's photo in
+    // pieces of 1024 bytes, the first replacing the stored photo; the caller's
+    // Update saves the row.  When the file cannot be read or a piece cannot be
+    // appended, the recordset's pending edit (the whole new or changed row) is
+    // given up and _com_error is thrown: the stored row stays as it was.
+    static void WritePhotoToRecord(_RecordsetPtr& recordset, wxString path);
+    // Repaints, with erasing, the dialog's area under control `id`, so that a
+    // transparent static shows its new text over the dialog's background.
+    void RedrawControl(UINT id);
+    // Sets the status line's text and repaints it.
+    void ShowStatus(const wxString& text);
+    // The status line's database-error message: the IDS_WARN_CATCH text
+    // directly followed by the error's text.
+    void ShowDatabaseError(const _com_error& error);
+    // The status line showing the language text of `key`.
+    void ShowStatusMessage(const char* key);
+    // Draws the photo box from m_strPhotoPath at once.
+    void DrawPhoto();
+
+    wxBrush m_brushBack;                // the pattern of bitmap 234
+    wxListCtrl* m_listUsers = nullptr;  // list view 1048, report mode with six columns
+    int m_nSearchBy = 1;                // 0 by number, 1 by name
+    std::vector<UserRecord> m_records;
+    wxString m_strDbPath;
+    _ConnectionPtr m_pConnection;
+    _RecordsetPtr m_pRecordset;
+    int m_nNumber = 0;
+    wxString m_strName;
+    int m_nSex = 1;  // 0 male, 1 female
+    int m_nAge = 20;
+    wxString m_strBirthday;  // the last loaded customer's, as stored
+    wxString m_strPhone;
+    wxString m_strEmail;
+    wxString m_strAddress;
+    wxString m_strOperator = "Operator";
+    wxString m_strRemark;
+    int m_nMaxNumber = 0;
+    wxString m_strSearch;
+    wxString m_strPhotoTemp;  // where a loaded customer's photo is written to be shown
+    wxString m_strNoPhoto;    // the picture of a customer without a photo
+    wxString m_strPhotoPath;  // the photo shown, and stored by Add and Modify
+    CImgButton m_btnAdd, m_btnDelete, m_btnModify, m_btnSearch, m_btnAll, m_btnStartDetect, m_btnClose;
+
+    // A list row's identity in the table: its stored Number and Name, whole.
+    struct RowKey {
+        wxString number;
+        wxString name;
+    };
+    // One key per list row, in list order: the list shows texts cut to the
+    // record's fields, which would find no row.
+    std::vector<RowKey> m_listKeys;
+
+protected:
+    // Asks for a photo file; false when the operator cancels.
+    virtual bool AskPhotoFile(wxString& path);
+
+private:
+    static wxString KeyQuery(const RowKey& key);
+    RowKey ListRowKey(long row) const;
+    // The loaded record of a list row's customer; nullptr when none.
+    const UserRecord* FindRecord(const RowKey& key) const;
+    // Whether the open query stands on a row; when not, the status line says so.
+    bool RowPresent();
+    // Puts the form into the recordset's current row (a new one when adding)
+    // and saves it; on an error the row is left as it was and the error shown.
+    bool WriteCurrentRow(bool adding, const wxString& birthday);
+    void CloseRecordset();
+    void CloseConnection();
+
+    // Writes the empty database when the file is missing and opens the
+    // connection; false (with the error on the status line) when it failed.
+    bool OpenDatabase();
+    void OnPaint(wxPaintEvent& event);
+    void PaintPhoto(wxPaintEvent& event);
+    void SetupButtons();
+    void SetupListColumns();
+    void BindListClicks();
+    // The number box showing m_nNumber with four digits.
+    void ShowNumber();
+    // The first selected list row from the top, -1 when none.
+    long SelectedRow() const;
+    // The birthday picker's date as the form stores it.
+    wxString PickerBirthday() const;
+
+    // Expires with the dialog: calls queued for later check it.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+};

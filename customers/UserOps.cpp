@@ -1,0 +1,292 @@
+// The command buttons of the customer records dialog: Add, Modify, Delete,
+// Search, All, Start detection and Close.  Every value put into a query goes
+// through EscapeSqlQuotes; every database error is shown on the status line
+// and changes nothing more.
+#include <wx/listctrl.h>
+
+#include "app/QuillmarshApp.h"
+#include "app/StartPageDlg.h"
+#include "customers/UserDataDlg.h"
+#include "customers/UserForm.h"
+#include "platform/Crt.h"
+#include "platform/MessageBox.h"
+#include "platform/ado/Ado.h"
+
+namespace {
+
+constexpr int IDC_NUMBER = 1038;
+
+bool InRange(int number, int age) { return number >= 1 && number <= 999 && age >= 1 && age <= 99; }
+
+}  // namespace
+
+wxString CUserDataDlg::KeyQuery(const RowKey& key) {
+    return "select * from info where Number='" + EscapeSqlQuotes(key.number) + "' and Name='" +
+           EscapeSqlQuotes(key.name) + "'";
+}
+
+void CUserDataDlg::CloseRecordset() {
+    if (!m_pRecordset) return;
+    try {
+        if (m_pRecordset->GetState() != adStateClosed) m_pRecordset->Close();
+    } catch (const _com_error& e) {
+        ShowDatabaseError(e);
+    }
+    m_pRecordset = nullptr;
+}
+
+void CUserDataDlg::CloseConnection() {
+    if (!m_pConnection) return;
+    try {
+        if (m_pConnection->GetState() != adStateClosed) m_pConnection->Close();
+    } catch (const _com_error&) {
+        // The dialog ends: nothing is left to report the failure to.
+    }
+    m_pConnection = nullptr;
+}
+
+bool CUserDataDlg::WriteCurrentRow(bool adding, const wxString& birthday) {
+    try {
+        if (adding) {
+            m_pRecordset->AddNew();
+            m_pRecordset->PutCollect("Number", _variant_t(form::NumberText(m_nNumber)));
+            m_pRecordset->PutCollect("Name", _variant_t(m_strName));
+            m_pRecordset->PutCollect("Sex", _variant_t(m_nSex, VT_INT));
+            m_pRecordset->PutCollect("Age", _variant_t(m_nAge, VT_INT));
+            m_pRecordset->PutCollect("Birthday", _variant_t(birthday));
+            m_pRecordset->PutCollect("Phone", _variant_t(m_strPhone));
+            m_pRecordset->PutCollect("Email", _variant_t(m_strEmail));
+            m_pRecordset->PutCollect("Address", _variant_t(m_strAddress));
+            m_pRecordset->PutCollect("Operator", _variant_t(m_strOperator));
+            m_pRecordset->PutCollect("Remark", _variant_t(m_strRemark));
+        } else {
+            // The Number is the customer's identity: it is never rewritten.
+            m_pRecordset->PutCollect("Name", _variant_t(m_strName));
+            m_pRecordset->PutCollect("Sex", _variant_t(m_nSex, VT_INT));
+            m_pRecordset->PutCollect("Age", _variant_t(m_nAge, VT_INT));
+            m_pRecordset->PutCollect("Phone", _variant_t(m_strPhone));
+            m_pRecordset->PutCollect("Email", _variant_t(m_strEmail));
+            m_pRecordset->PutCollect("Address", _variant_t(m_strAddress));
+            m_pRecordset->PutCollect("Birthday", _variant_t(birthday));
+            m_pRecordset->PutCollect("Remark", _variant_t(m_strRemark));
+            m_pRecordset->PutCollect("Operator", _variant_t(m_strOperator));
+        }
+        if (!m_strPhotoPath.empty()) WritePhotoToRecord(m_pRecordset, m_strPhotoPath);
+        m_pRecordset->Update();
+        m_pRecordset->MoveLast();
+        return true;
+    } catch (const _com_error& e) {
+        ShowDatabaseError(e);
+    }
+    // The unfinished edit is given up, so that the row stays as it was.
+    try {
+        m_pRecordset->CancelUpdate();
+    } catch (const _com_error&) {
+    }
+    return false;
+}
+
+void CUserDataDlg::OnBnClickedAdd() {
+    // A form that cannot be read (a number box without a number) stores nothing.
+    if (!UpdateData(TRUE)) return;
+    ShowStatus(wxString());
+    const wxString birthday = PickerBirthday();
+    if (!InRange(m_nNumber, m_nAge)) {
+        ShowStatusMessage("IDS_INPUT_NUMBERERROR");
+        return;
+    }
+    if (m_strName.empty()) {
+        ShowStatusMessage("IDS_INPUT_NAMEERROR");
+        return;
+    }
+    const wxString number = form::NumberText(m_nNumber);
+    for (const UserRecord& r : m_records)
+        if (record::FieldText(r.szNumber) == number) {
+            ShowStatusMessage("IDS_INPUT_NUMBEREXIST");
+            return;
+        }
+    if (!OpenRecordset(m_pRecordset, "select * from info")) {
+        ShowStatusMessage("IDS_OPEN_DATA_FAILED");
+        return;
+    }
+    const bool written = WriteCurrentRow(true, birthday);
+    CloseRecordset();
+    LoadRecords();
+    if (written) AfxMessageBox(theApp.GetLangString("IDS_ADD_SUCCESS"), MB_OK | MB_ICONEXCLAMATION);
+
+    // Ready for the next customer, by the same operator and with the same photo.
+    m_strName.clear();
+    m_strEmail.clear();
+    m_strPhone.clear();
+    m_strAddress.clear();
+    m_strBirthday.clear();
+    m_strRemark.clear();
+    m_nAge = 20;
+    m_nNumber = m_nMaxNumber + 1;
+    m_nSex = 1;
+    UpdateData(FALSE);
+    SetDlgItemText(IDC_NUMBER, form::NumberText(m_nNumber));
+}
+
+void CUserDataDlg::OnBnClickedModify() {
+    ShowStatus(wxString());
+    const long row = SelectedRow();
+    if (row < 0) {
+        ShowStatusMessage("IDS_SELECT_FIRST");
+        return;
+    }
+    if (!UpdateData(TRUE)) return;
+    const wxString birthday = PickerBirthday();
+    if (!InRange(m_nNumber, m_nAge)) {
+        ShowStatusMessage("IDS_INPUT_NUMBERERROR");
+        return;
+    }
+    m_strName = form::RemoveSpaces(m_strName);
+    m_strEmail = form::RemoveSpaces(m_strEmail);
+    if (m_strName.empty()) {
+        ShowStatusMessage("IDS_INPUT_NAMEERROR");
+        return;
+    }
+    const RowKey key = ListRowKey(row);
+    if (!OpenRecordset(m_pRecordset, KeyQuery(key))) return;
+    if (RowPresent()) WriteCurrentRow(false, birthday);
+    CloseRecordset();
+    LoadRecords();
+}
+
+void CUserDataDlg::OnBnClickedDelete() {
+    ShowStatus(wxString());
+    const long row = SelectedRow();
+    if (row < 0) {
+        ShowStatusMessage("IDS_SELECT_FIRST");
+        return;
+    }
+    const RowKey key = ListRowKey(row);
+    if (AfxMessageBox(theApp.GetLangString("IDS_DELETE_MAKESURE"), MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+
+    m_listUsers->DeleteItem(row);
+    if (row < static_cast<long>(m_listKeys.size())) m_listKeys.erase(m_listKeys.begin() + row);
+    if (!OpenRecordset(m_pRecordset, KeyQuery(key))) return;
+    bool deleted = false;
+    if (RowPresent()) {
+        try {
+            m_pRecordset->Delete(adAffectCurrent);
+            deleted = true;
+        } catch (const _com_error& e) {
+            ShowDatabaseError(e);
+        }
+    }
+    CloseRecordset();
+    if (deleted) {
+        ClearForm();
+        // The no-photo picture shows at the box's next paint.
+        if (wxWindow* photo = GetDlgItem(1037)) photo->Refresh(false);
+    }
+    LoadRecords();
+}
+
+bool CUserDataDlg::RowPresent() {
+    try {
+        if (!m_pRecordset->GetEOF()) return true;
+        // Gone since the list was loaded (another copy of the program, say).
+        ShowStatusMessage("IDS_SEARCH_FAIL");
+    } catch (const _com_error& e) {
+        ShowDatabaseError(e);
+    }
+    return false;
+}
+
+void CUserDataDlg::OnBnClickedSearch() {
+    ShowStatus(wxString());
+    // A form that cannot be read leaves the search text unread: no search.
+    if (!UpdateData(TRUE)) return;
+    if (m_strSearch.empty()) return;
+    wxString query;
+    if (m_nSearchBy == 0)
+        query = "select * from info where Number='" +
+                EscapeSqlQuotes(form::NumberText(_wtoi(m_strSearch))) + "'";
+    else
+        query = "select * from info where Name='" + EscapeSqlQuotes(m_strSearch) + "'";
+    if (!OpenRecordset(m_pRecordset, query)) return;
+    try {
+        if (m_pRecordset->GetBOF())
+            ShowStatusMessage("IDS_SEARCH_FAIL");
+        else
+            m_pRecordset->MoveFirst();
+        if (!m_pRecordset->GetEOF()) {
+            m_listUsers->DeleteAllItems();
+            m_listKeys.clear();
+        }
+        const wxString men = theApp.GetLangString("IDS_MEMBER_SEX_MEN");
+        const wxString women = theApp.GetLangString("IDS_MEMBER_SEX_WOMEN");
+        for (long row = 0; !m_pRecordset->GetEOF(); ++row) {
+            const wxString number = VariantToString(m_pRecordset->GetCollect("Number"));
+            const wxString name = VariantToString(m_pRecordset->GetCollect("Name"));
+            const wxString sex = VariantToString(m_pRecordset->GetCollect("Sex"));
+            m_listUsers->InsertItem(row, wxString());
+            m_listUsers->SetItem(row, 0, number);
+            m_listUsers->SetItem(row, 1, name);
+            m_listUsers->SetItem(row, 2, sex == "0" ? men : women);
+            m_listUsers->SetItem(row, 3, VariantToString(m_pRecordset->GetCollect("Age")));
+            m_listUsers->SetItem(row, 4, VariantToString(m_pRecordset->GetCollect("Birthday")));
+            m_listUsers->SetItem(row, 5, VariantToString(m_pRecordset->GetCollect("Phone")));
+            m_listKeys.insert(m_listKeys.begin() + row, RowKey{number, name});
+            m_pRecordset->MoveNext();
+        }
+    } catch (const _com_error& e) {
+        ShowDatabaseError(e);
+    }
+    CloseRecordset();
+}
+
+void CUserDataDlg::OnBnClickedShowAll() {
+    ShowStatus(wxString());
+    LoadRecords();
+}
+
+void CUserDataDlg::OnBnClickedStartDetect() {
+    ShowStatus(wxString());
+    const long row = SelectedRow();
+    const UserRecord* chosen = row < 0 ? nullptr : FindRecord(ListRowKey(row));
+    if (!chosen) {
+        ShowStatusMessage("IDS_SELECT_FIRST");
+        if (g_pStartPage) g_pStartPage->m_bCustomerChosen = 0;
+        return;
+    }
+    CloseConnection();
+    if (g_pStartPage) {
+        g_pStartPage->m_curRecord = *chosen;
+        g_pStartPage->m_bCustomerChosen = 1;
+    }
+    // The form is not read again: nothing of it is used after this, and a
+    // number box without a number must not keep the dialog open.
+    EndDialog(IDOK);
+}
+
+void CUserDataDlg::OnBnClickedClose() {
+    ShowStatus(wxString());
+    CloseConnection();
+    if (g_pStartPage) g_pStartPage->m_bCustomerChosen = 0;
+    EndDialog(IDCANCEL);
+}
+
+const UserRecord* CUserDataDlg::FindRecord(const RowKey& key) const {
+    // The record holds texts cut to its fields: the row's texts are cut alike
+    // before they are compared.
+    UserRecord cut{};
+    record::FillField(cut.szNumber, key.number);
+    record::FillField(cut.szName, key.name);
+    const UserRecord* byNumber = nullptr;
+    for (const UserRecord& r : m_records) {
+        if (std::char_traits<char16_t>::compare(r.szNumber, cut.szNumber, std::size(cut.szNumber)) != 0) continue;
+        if (std::char_traits<char16_t>::compare(r.szName, cut.szName, std::size(cut.szName)) == 0) return &r;
+        if (!byNumber) byNumber = &r;
+    }
+    return byNumber;
+}
+
+CUserDataDlg::RowKey CUserDataDlg::ListRowKey(long row) const {
+    if (row >= 0 && row < static_cast<long>(m_listKeys.size())) return m_listKeys[static_cast<size_t>(row)];
+    // A row of unknown origin: its texts as listed.
+    return RowKey{m_listUsers->GetItemText(row, 0), m_listUsers->GetItemText(row, 1)};
+}

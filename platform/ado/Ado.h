@@ -1,0 +1,259 @@
+#pragma once
+// The database layer of the customer records: a connection, recordsets over
+// a query, fields read and written as variants, long binary fields moved in
+// pieces, and one exception type for every failure.  It keeps the shape of
+// the automation data objects the records were written against and stores in
+// an SQLite 3 file.
+//
+// What the records rely on, and this layer keeps:
+//  - Recordsets are keyset cursors: opening runs the query once and keeps the
+//    row ids of its rows; every field read goes to the stored row, so changes
+//    made through another recordset show.  Rows come in insertion order unless
+//    the query has an ORDER BY of its own.
+//  - Edits (PutCollect, AppendChunk, AddNew) stay pending in the recordset
+//    until Update writes them in one statement; CancelUpdate, Close or a
+//    failure leaves the stored row as it was.
+//  - The first AppendChunk to a field after the row was positioned, created or
+//    saved replaces the field's value; later ones add to it.
+//  - Text comparison without case and integers written to text columns being
+//    stored as their text come from the table's declaration (COLLATE NOCASE,
+//    TEXT affinity).
+//  - Values are only ever bound as parameters; the SQL texts handed to Open are
+//    the caller's, with single quotes doubled (EscapeSqlQuotes).
+//
+// Not thread-safe: one thread uses a connection and its recordsets.
+#include <cstdint>
+#include <exception>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <wx/string.h>
+
+#include "platform/WinTypes.h"
+#include "platform/ado/Variant.h"
+
+// Failures of this layer; the description is the engine's message when the
+// engine failed, else the layer's own.
+class _com_error : public std::exception {
+public:
+    explicit _com_error(HRESULT hr, const wxString& description = wxString());
+    HRESULT Error() const { return m_hr; }
+    // The text shown to the operator: the description, or a generic text for
+    // the code when there is none.
+    wxString ErrorMessage() const;
+    wxString Description() const { return m_description; }
+    const char* what() const noexcept override { return m_what.c_str(); }
+
+private:
+    HRESULT m_hr;
+    wxString m_description;
+    std::string m_what;
+};
+
+// Codes of the layer's own failures.
+constexpr HRESULT adErrNoCurrentRecord = static_cast<HRESULT>(0x800A0BCDu);
+constexpr HRESULT adErrItemNotFound = static_cast<HRESULT>(0x800A0CC1u);
+constexpr HRESULT adErrObjectClosed = static_cast<HRESULT>(0x800A0E78u);
+constexpr HRESULT adErrObjectOpen = static_cast<HRESULT>(0x800A0E79u);
+constexpr HRESULT adErrDataConversion = static_cast<HRESULT>(0x800A0D5Du);
+
+enum ObjectStateEnum { adStateClosed = 0, adStateOpen = 1 };
+enum CursorTypeEnum { adOpenForwardOnly = 0, adOpenKeyset = 1, adOpenDynamic = 2, adOpenStatic = 3 };
+enum LockTypeEnum { adLockReadOnly = 1, adLockPessimistic = 2, adLockOptimistic = 3 };
+enum CommandTypeEnum { adCmdText = 1 };
+enum AffectEnum { adAffectCurrent = 1 };
+enum EditModeEnum { adEditNone = 0, adEditInProgress = 1, adEditAdd = 2 };
+
+// A reference-counted pointer to one of the objects below.  The arrow on an
+// empty pointer throws _com_error(E_POINTER) instead of crashing.
+template <class T>
+class AdoPtr {
+public:
+    AdoPtr() = default;
+    AdoPtr(std::nullptr_t) {}
+    explicit AdoPtr(std::shared_ptr<T> p) : m_p(std::move(p)) {}
+
+    // A new object in place of the one held (these cannot fail: S_OK).
+    HRESULT CreateInstance() {
+        m_p = std::make_shared<T>();
+        return S_OK;
+    }
+    void Release() { m_p.reset(); }
+    AdoPtr& operator=(std::nullptr_t) {
+        m_p.reset();
+        return *this;
+    }
+    T* operator->() const {
+        if (!m_p) throw _com_error(E_POINTER);
+        return m_p.get();
+    }
+    T* GetInterfacePtr() const { return m_p.get(); }
+    explicit operator bool() const { return m_p != nullptr; }
+    bool operator==(std::nullptr_t) const { return m_p == nullptr; }
+    const std::shared_ptr<T>& Shared() const { return m_p; }
+
+private:
+    std::shared_ptr<T> m_p;
+};
+
+namespace ado {
+class Database;
+}
+class Connection;
+class Recordset;
+class Fields;
+class Field;
+using _ConnectionPtr = AdoPtr<Connection>;
+using _RecordsetPtr = AdoPtr<Recordset>;
+using FieldsPtr = AdoPtr<Fields>;
+using FieldPtr = AdoPtr<Field>;
+
+class Connection {
+public:
+    Connection() = default;
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Opens the database file named by the text's "Data Source" (other keys,
+    // the provider among them, are accepted and not used).  The file must
+    // exist and be an SQLite database: a missing file, or one that is not a
+    // database, fails with the engine's message and is left as it is.  A file
+    // the process may only read opens for reading; writes then fail.
+    void Open(const wxString& connectionString, const wxString& userId = wxString(),
+              const wxString& password = wxString(), long options = 0);
+    // Recordsets still open on the connection fail from then on.
+    void Close();
+    long GetState() const;
+
+    std::shared_ptr<ado::Database> GetDatabase() const { return m_db; }
+
+private:
+    std::shared_ptr<ado::Database> m_db;
+};
+
+class Recordset : public std::enable_shared_from_this<Recordset> {
+public:
+    Recordset();
+    ~Recordset();
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+
+    // Runs `source`, an SQL text, on the connection.  A query must select
+    // columns of one table (SELECT ... FROM table [WHERE ...] [ORDER BY ...]);
+    // the cursor and lock types are accepted as the only ones this layer has
+    // (a keyset cursor, optimistic writing).  A statement that returns no rows
+    // is run and leaves the recordset closed.  Fails with the engine's message
+    // for an SQL text the engine rejects.
+    void Open(const wxString& source, const _ConnectionPtr& activeConnection,
+              CursorTypeEnum cursorType = adOpenDynamic, LockTypeEnum lockType = adLockOptimistic,
+              long options = adCmdText);
+    // Gives up a pending edit.  Closing a closed recordset does nothing.
+    void Close();
+    long GetState() const;
+
+    // Before the first row (only when there are no rows) and after the last.
+    bool GetBOF() const;
+    bool GetEOF() const;
+    // Moving saves a pending edit first.  MoveFirst and MoveLast on no rows
+    // stay at BOF and EOF; MoveNext at EOF fails.
+    void MoveFirst();
+    void MoveNext();
+    void MoveLast();
+
+    // Fields by name, without regard to case.  A value read from the stored
+    // row: VT_NULL, VT_I4 (VT_I8 beyond 32 bits), VT_R8, VT_BSTR or a byte
+    // array; the pending value when the field was edited.
+    _variant_t GetCollect(const wxString& field);
+    // Starts an edit of the current row (or continues AddNew's).  Storable
+    // values: empty, null, integers, VT_R4, VT_R8, VT_BOOL (-1 or 0), texts and
+    // byte arrays; others fail at once.
+    void PutCollect(const wxString& field, const _variant_t& value);
+    // A new row, pending until Update; the new row is then the current one.
+    void AddNew();
+    // Writes the pending edit.  On failure the edit stays pending.
+    void Update();
+    void CancelUpdate();
+    // Deletes the current row at once; moving on leaves it.
+    void Delete(AffectEnum affect = adAffectCurrent);
+    EditModeEnum GetEditMode() const { return m_edit; }
+    FieldsPtr GetFields();
+
+private:
+    friend class Field;
+    friend class Fields;
+    struct Column {
+        wxString name;       // as the query names it
+        std::string origin;  // the table's column it comes from
+    };
+
+    void RequireOpen() const;
+    void RequireRow() const;
+    int FindField(const wxString& name) const;
+    // Before positioning: save a pending edit, restart the piecewise reads and writes.
+    void Leave();
+    void ResetPieces();
+    std::int64_t CurrentKey() const;
+    std::string ColumnSql(const char* expression, int field) const;
+
+    _variant_t Value(int field);
+    void PutValue(int field, const _variant_t& value);
+    long ActualSize(int field);
+    _variant_t GetChunk(int field, long bytes);
+    void AppendChunk(int field, const _variant_t& data);
+
+    std::shared_ptr<ado::Database> m_db;
+    bool m_open = false;
+    unsigned m_generation = 0;  // changes at every Open and Close
+    std::string m_table;
+    std::vector<Column> m_columns;
+    std::vector<std::int64_t> m_keys;
+    std::size_t m_pos = 0;
+    bool m_currentDeleted = false;
+    EditModeEnum m_edit = adEditNone;
+    std::map<int, _variant_t> m_pending;
+    std::vector<bool> m_appended;            // per field: appended since positioning
+    std::vector<std::int64_t> m_chunkOffset;  // per field: where the next GetChunk reads
+};
+
+class Fields {
+public:
+    Fields(std::shared_ptr<Recordset> rs, unsigned generation);
+    // Fails (adErrItemNotFound) when the query has no such field.
+    FieldPtr GetItem(const wxString& name);
+    long GetCount();
+
+private:
+    Recordset& Rs();
+    std::shared_ptr<Recordset> m_rs;
+    unsigned m_generation;
+};
+
+// One field of the current row; valid until its recordset is closed.
+class Field {
+public:
+    Field(std::shared_ptr<Recordset> rs, int index, unsigned generation);
+    wxString GetName();
+    _variant_t GetValue();
+    void PutValue(const _variant_t& value);
+    // Bytes of the value: a byte array's length, a text's length in UTF-8;
+    // 0 for null.
+    long GetActualSize();
+    // The next `bytes` bytes of the value, from where the last GetChunk since
+    // positioning ended, as a byte array; VT_NULL when nothing is left.
+    _variant_t GetChunk(long bytes);
+    // Appends a byte array to the value (the first append replaces it).
+    void AppendChunk(const _variant_t& data);
+
+private:
+    Recordset& Rs();
+    std::shared_ptr<Recordset> m_rs;
+    int m_index;
+    unsigned m_generation;
+};
+
+// `value` with every single quote doubled, to be placed between single quotes
+// in an SQL text.
+wxString EscapeSqlQuotes(const wxString& value);

@@ -1,0 +1,74 @@
+#pragma once
+// The SQLite handle behind a connection, shared with its recordsets, and the
+// statements they reuse.  Internal to the database layer.
+#include <map>
+#include <string>
+
+#include <sqlite3.h>
+
+#include "platform/ado/Ado.h"
+
+namespace ado {
+
+class Database {
+public:
+    explicit Database(sqlite3* db) : m_db(db) {}
+    ~Database() { Close(); }
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // Null once closed.
+    sqlite3* Handle() const { return m_db; }
+    void Close();
+    // A prepared statement of `sql`, kept until the connection closes.
+    sqlite3_stmt* Cached(const std::string& sql);
+    // The engine's last message as a _com_error.
+    [[noreturn]] void Fail() const;
+
+private:
+    sqlite3* m_db;
+    std::map<std::string, sqlite3_stmt*> m_cache;
+};
+
+// Resets a statement and clears its parameters when it goes out of scope.
+class StatementUse {
+public:
+    explicit StatementUse(sqlite3_stmt* st) : m_st(st) {}
+    ~StatementUse() {
+        sqlite3_reset(m_st);
+        sqlite3_clear_bindings(m_st);
+    }
+    StatementUse(const StatementUse&) = delete;
+    StatementUse& operator=(const StatementUse&) = delete;
+
+private:
+    sqlite3_stmt* m_st;
+};
+
+// Finalizes a statement of its own when it goes out of scope.
+class Statement {
+public:
+    Statement() = default;
+    ~Statement() { sqlite3_finalize(m_st); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    sqlite3_stmt** operator&() { return &m_st; }
+    operator sqlite3_stmt*() const { return m_st; }
+
+private:
+    sqlite3_stmt* m_st = nullptr;
+};
+
+// Quotes an identifier for an SQL text ("a""b").
+std::string QuoteIdentifier(const std::string& name);
+
+// How a query names its rows, read from its text: only a plain SELECT whose
+// result rows are rows of one table can be kept as row ids.
+struct SelectShape {
+    bool plainSelect = false;     // SELECT without DISTINCT, GROUP BY, joins or compounds
+    std::size_t afterSelect = 0;  // where the SELECT keyword ends
+    bool ordered = false;         // has an ORDER BY of its own
+};
+SelectShape AnalyseSelect(const std::string& sql);
+
+}  // namespace ado

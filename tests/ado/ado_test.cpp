@@ -1,0 +1,285 @@
+// The database layer over SQLite files in a scratch folder, made from the
+// embedded template as the customer dialog makes them.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/Resources.h"
+#include "platform/ado/Ado.h"
+#include "support/TempDir.h"
+
+namespace {
+
+std::vector<BYTE> Pattern(std::size_t n) {
+    std::vector<BYTE> v(n);
+    for (std::size_t i = 0; i < n; ++i) v[i] = static_cast<BYTE>(i * 7 + 3);
+    return v;
+}
+
+class AdoTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        plat::ResourceBlob blob = plat::FindResource(270, "MDB");
+        ASSERT_TRUE(blob);
+        path = dir.Write("UserData.mdb", std::string(reinterpret_cast<const char*>(blob.data), blob.size));
+        conn.CreateInstance();
+        conn->Open(Source(path));
+    }
+    static wxString Source(const std::string& file) {
+        return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + wxString::FromUTF8(file);
+    }
+    _RecordsetPtr Query(const wxString& sql) {
+        _RecordsetPtr rs;
+        rs.CreateInstance();
+        rs->Open(sql, conn, adOpenDynamic, adLockOptimistic, adCmdText);
+        return rs;
+    }
+    void Add(std::vector<std::pair<const char*, _variant_t>> values) {
+        _RecordsetPtr rs = Query("select * from info");
+        rs->AddNew();
+        for (auto& [name, value] : values) rs->PutCollect(name, value);
+        rs->Update();
+        rs->Close();
+    }
+    // One field of every row the query returns, joined by commas.
+    std::string Column(const wxString& sql, const char* field) {
+        _RecordsetPtr rs = Query(sql);
+        std::string out;
+        for (; !rs->GetEOF(); rs->MoveNext()) {
+            _variant_t v = rs->GetCollect(field);
+            out += (out.empty() ? "" : ",") + (v.IsNull() ? std::string("<null>") : std::string(v.text.utf8_str()));
+        }
+        return out;
+    }
+    TempDir dir;
+    std::string path;
+    _ConnectionPtr conn;
+};
+
+TEST_F(AdoTest, RowsComeInInsertionOrderAndCompareWithoutCase) {
+    Add({{"Number", "0003"}, {"Name", "Alice"}, {"Sex", _variant_t(0, VT_INT)}, {"Age", _variant_t(31, VT_INT)}});
+    Add({{"Number", "0012"}, {"Name", "O'Brien"}});
+    Add({{"Number", "0001"}, {"Name", "alice"}});
+
+    EXPECT_EQ(Column("select * from info", "Number"), "0003,0012,0001");
+    // The index on Number does not change the order of a query without ORDER BY.
+    EXPECT_EQ(Column("select * from info where Number > '0000'", "Name"), "Alice,O'Brien,alice");
+    EXPECT_EQ(Column("select * from info order by Number", "Number"), "0001,0003,0012");
+    EXPECT_EQ(Column("select * from info where Name='ALICE'", "Number"), "0003,0001");
+    EXPECT_EQ(Column("select * from info where Name='" + EscapeSqlQuotes("O'Brien") + "'", "Number"), "0012");
+
+    // Integers written to text columns are stored as their text; unset columns are null.
+    _RecordsetPtr rs = Query("select * from info where Number='0003'");
+    EXPECT_EQ(rs->GetCollect("Sex").vt, VT_BSTR);
+    EXPECT_EQ(rs->GetCollect("sex").text, "0");
+    EXPECT_EQ(rs->GetCollect("Age").text, "31");
+    EXPECT_TRUE(rs->GetCollect("Phone").IsNull());
+    EXPECT_THROW(rs->GetCollect("Colour"), _com_error);
+}
+
+TEST_F(AdoTest, EditsStayPendingUntilUpdate) {
+    Add({{"Number", "0001"}, {"Name", "Alice"}});
+    _RecordsetPtr rs = Query("select * from info");
+    rs->PutCollect("Name", "Bob");
+    EXPECT_EQ(rs->GetEditMode(), adEditInProgress);
+    EXPECT_EQ(rs->GetCollect("Name").text, "Bob");
+    EXPECT_EQ(Column("select * from info", "Name"), "Alice");
+    rs->CancelUpdate();
+    EXPECT_EQ(rs->GetCollect("Name").text, "Alice");
+
+    rs->AddNew();
+    rs->PutCollect("Number", "0002");
+    EXPECT_FALSE(rs->GetEOF());
+    rs->Close();  // the pending new row is given up
+    EXPECT_EQ(Column("select * from info", "Number"), "0001");
+
+    rs->Open("select * from info", conn);
+    rs->PutCollect("Name", "Carol");
+    rs->MoveNext();  // moving saves the edit
+    EXPECT_TRUE(rs->GetEOF());
+    EXPECT_THROW(rs->MoveNext(), _com_error);
+    EXPECT_EQ(Column("select * from info", "Name"), "Carol");
+
+    // A value the database cannot hold is refused at once.
+    _variant_t dispatch;
+    dispatch.vt = VT_DISPATCH;
+    rs->MoveFirst();
+    EXPECT_THROW(rs->PutCollect("Name", dispatch), _com_error);
+}
+
+TEST_F(AdoTest, DeleteRemovesOnlyTheCurrentRow) {
+    Add({{"Number", "0001"}, {"Name", "A"}});
+    Add({{"Number", "0001"}, {"Name", "B"}});
+    Add({{"Number", "0002"}, {"Name", "C"}});
+    _RecordsetPtr rs = Query("select * from info where Number='0001'");
+    rs->Delete(adAffectCurrent);
+    EXPECT_THROW(rs->GetCollect("Name"), _com_error);
+    rs->MoveNext();
+    EXPECT_EQ(rs->GetCollect("Name").text, "B");
+    EXPECT_EQ(Column("select * from info", "Name"), "B,C");
+
+    _RecordsetPtr none = Query("select * from info where Number='9999'");
+    EXPECT_TRUE(none->GetBOF());
+    EXPECT_TRUE(none->GetEOF());
+    EXPECT_THROW(none->Delete(), _com_error);
+}
+
+TEST_F(AdoTest, PhotoMovesInPiecesAndTheFirstAppendReplaces) {
+    Add({{"Number", "0001"}});
+    struct Case {
+        std::size_t size;
+        std::vector<long> reads;  // sizes GetChunk(1024) returns, 0 for null
+    };
+    const Case cases[] = {{2500, {1024, 1024, 452, 0}}, {2048, {1024, 1024, 0}}, {1024, {1024, 0}}, {0, {0}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        const std::vector<BYTE> photo = Pattern(c.size);
+        _RecordsetPtr rs = Query("select * from info");
+        FieldPtr field = rs->GetFields()->GetItem("Photo");
+        // An old value first, which the first append of the next edit replaces.
+        field->AppendChunk(_variant_t::Bytes("old", 3));
+        rs->Update();
+        for (std::size_t at = 0; at < photo.size(); at += 1024)
+            field->AppendChunk(_variant_t::Bytes(photo.data() + at, std::min<std::size_t>(1024, photo.size() - at)));
+        if (photo.empty()) field->AppendChunk(_variant_t::Bytes(nullptr, 0));
+        rs->Update();
+        rs->Close();
+
+        rs = Query("select * from info");
+        field = rs->GetFields()->GetItem("Photo");
+        EXPECT_EQ(field->GetActualSize(), static_cast<long>(c.size));
+        std::vector<BYTE> back;
+        for (long expected : c.reads) {
+            _variant_t piece = field->GetChunk(1024);
+            if (expected == 0) {
+                EXPECT_TRUE(piece.IsNull());
+                continue;
+            }
+            ASSERT_TRUE(piece.IsByteArray());
+            EXPECT_EQ(static_cast<long>(piece.bytes.size()), expected);
+            back.insert(back.end(), piece.bytes.begin(), piece.bytes.end());
+        }
+        EXPECT_EQ(back, photo);
+    }
+}
+
+TEST_F(AdoTest, EngineErrorsCarryTheEngineText) {
+    try {
+        Query("select * from info where Name='O'Brien'");
+        FAIL() << "an unbalanced quote was accepted";
+    } catch (const _com_error& e) {
+        EXPECT_EQ(e.ErrorMessage().utf8_string(), "near \"Brien\": syntax error");
+    }
+    // Queries whose rows are not rows of one table, and a second statement.
+    for (const char* sql : {"select count(*) from info", "select distinct Name from info",
+                            "select * from info a join info b on a.Number = b.Number",
+                            "select * from info; delete from info"}) {
+        SCOPED_TRACE(sql);
+        EXPECT_THROW(Query(sql), _com_error);
+    }
+    _RecordsetPtr rs;
+    EXPECT_THROW(rs->Close(), _com_error);  // an empty pointer fails, it does not crash
+    conn->Close();
+    EXPECT_EQ(conn->GetState(), adStateClosed);
+    EXPECT_THROW(Query("select * from info"), _com_error);
+}
+
+TEST_F(AdoTest, DataSourceIsFoundInTheConnectionText) {
+    conn->Close();
+    const std::string odd = dir.Write("a;b c/UserData.mdb", TempDir::Read(path));
+    const wxString folder = wxString::FromUTF8(odd);
+    for (const wxString& text : {Source(odd), "data source = " + folder + ";Persist Security Info=False",
+                                 "Data Source=\"" + folder + "\";"}) {
+        SCOPED_TRACE(text.utf8_str().data());
+        _ConnectionPtr c;
+        c.CreateInstance();
+        c->Open(text, "", "", 0);
+        EXPECT_EQ(c->GetState(), adStateOpen);
+    }
+}
+
+// A file that is not a database, or is missing, fails with the engine's text
+// and is neither made nor changed.
+TEST_F(AdoTest, FilesThatAreNoDatabaseAreLeftAlone) {
+    const std::string template_ = TempDir::Read(path);
+    const std::pair<const char*, std::string> files[] = {
+        {"jet.mdb", std::string("\0\x01\0\0Standard Jet DB\0", 19) + std::string(4077, '\x5a')},
+        {"garbage.mdb", std::string(8192, '\x7f')},
+        {"truncated.mdb", template_.substr(0, 100) + std::string(3996, '\x33')},
+    };
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        const std::string file = dir.Write(name, bytes);
+        _ConnectionPtr c;
+        c.CreateInstance();
+        try {
+            c->Open(Source(file));
+            FAIL() << "opened";
+        } catch (const _com_error& e) {
+            EXPECT_FALSE(e.ErrorMessage().empty());
+        }
+        EXPECT_EQ(TempDir::Read(file), bytes);
+    }
+    _ConnectionPtr c;
+    c.CreateInstance();
+    EXPECT_THROW(c->Open(Source(dir.File("missing.mdb"))), _com_error);
+    EXPECT_NE(::access(dir.File("missing.mdb").c_str(), F_OK), 0);
+}
+
+// Writing to a file the process may only read fails with the engine's text
+// and keeps the stored rows.  Root may write any file, so as root the check
+// runs in a child process under an unprivileged user.
+TEST_F(AdoTest, ReadOnlyFileReportsTheErrorAndKeepsTheRows) {
+    Add({{"Number", "0001"}, {"Name", "Alice"}});
+    conn->Close();
+    ::chmod(dir.Path().c_str(), 0755);
+    ::chmod(path.c_str(), 0444);
+    const std::string before = TempDir::Read(path);
+    auto check = [&]() -> int {
+        _ConnectionPtr c;
+        c.CreateInstance();
+        c->Open(Source(path));
+        _RecordsetPtr rs;
+        rs.CreateInstance();
+        rs->Open("select * from info", c);
+        rs->PutCollect("Name", "Mallory");
+        try {
+            rs->Update();
+            return 1;
+        } catch (const _com_error& e) {
+            if (e.ErrorMessage() != "attempt to write a readonly database") return 2;
+        }
+        rs->CancelUpdate();
+        return rs->GetCollect("Name").text == "Alice" ? 0 : 3;
+    };
+    if (::geteuid() != 0) {
+        EXPECT_EQ(check(), 0);
+    } else {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            int rc = 4;
+            if (::setgid(65534) == 0 && ::setuid(65534) == 0) {
+                try {
+                    rc = check();
+                } catch (...) {
+                    rc = 5;
+                }
+            }
+            ::_exit(rc);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+    }
+    EXPECT_EQ(TempDir::Read(path), before);
+}
+
+}  // namespace
