@@ -50,7 +50,6 @@ void PlayShutter() {
 }
 constexpr int kSnapshotPathBytes = 260;
 
-
 // Captions and button pictures of the four built-in languages.
 struct LanguageSet {
     const wchar_t* caption;
@@ -95,10 +94,6 @@ CQuillmarshDlg::CQuillmarshDlg(wxWindow* parent) : plat::CDialog(plat::kStationT
     BindClicked(IDC_SCALE, [this] { OnBnClickedScale(); });
     BindClicked(IDC_SAVE, [this] { OnBnClickedSave(); });
     BindClicked(IDC_FREEZE, [this] { OnBnClickedFreeze(); });
-    // Back, for now only its comparison branch (leaving comparison mode).
-    BindClicked(IDC_BACK, [this] {
-        if (theApp.m_bCompareMode) LeaveCompareMode();
-    });
     OnMessage(WM_STILL_BUTTON, [this](WPARAM, LPARAM) -> LRESULT {
         // The camera's hardware button acts as the freeze button and repaints it.
         OnBnClickedFreeze();
@@ -107,9 +102,11 @@ CQuillmarshDlg::CQuillmarshDlg(wxWindow* parent) : plat::CDialog(plat::kStationT
     });
     BindDeviceLinks();
     BindCommands();
+    BindCameraAndView();
 }
 
 CQuillmarshDlg::~CQuillmarshDlg() {
+    ReleaseUsbCamera();
     StopDeviceLinks();
     DetachFrameSink();
     KillTimer(kTimerDrag);
@@ -220,6 +217,7 @@ BOOL CQuillmarshDlg::OnInitDialog() {
     m_nMagnification = 0;
 
     SetTimer(kTimerCameraStart, 1000);
+    StartDeviceMonitor();
 
     // Mouse presses on the plain statics count as presses on the window.
     BindMouse(this);
@@ -432,7 +430,7 @@ void CQuillmarshDlg::OnTimer(UINT nIDEvent) {
             break;
         case kTimerCameraStart:
             KillTimer(kTimerCameraStart);
-            // The first supported USB camera is opened here, one second after start-up.
+            OpenUsbCamera();
             break;
         case kTimerMiddleHold: {
             KillTimer(kTimerMiddleHold);
