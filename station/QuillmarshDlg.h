@@ -133,6 +133,8 @@ public:
     void OnBnClickedScaleMenu();
     // Popup menu commands 3584-7679: 3584 chooses 50X, 3585 200X.
     void OnMenuCommand(UINT nID);
+    // The report form, modally over this window (StationReport.cpp).
+    void OnBnClickedReport();
     // Leaves comparison mode as the back button does in it: the comparison
     // window goes and the live view's controls come back.
     void LeaveCompareMode();
@@ -262,6 +264,9 @@ private:
     void OpenCompare(int mode);
 
     void SinkFrame(IplImage* frame);
+    // The folder the customers' folders lie in: the application's image
+    // root, or "Guests-Image" beside the program when it has none.
+    static wxString ImageRoot();
     void ChooseImageFolder();
     void ApplyLanguage(int language, int screenWidth);
     void BindMouse(wxWindow* w);
