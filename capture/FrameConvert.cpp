@@ -1,14 +1,9 @@
 #include "capture/FrameConvert.h"
 
-#include <csetjmp>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <utility>
 
-#include <jpeglib.h>
-#include <jerror.h>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -227,92 +222,24 @@ namespace {
 // Offsets 0..kTableSearchWindow are where a frame's own tables must start to count.
 constexpr std::size_t kTableSearchWindow = 2048;
 
-// libjpeg error manager whose fatal exit jumps back to the decoder, and which
-// keeps warnings off the console while noting the ones that mean the picture
-// is incomplete.
-struct JpegTrap {
-    jpeg_error_mgr mgr;
-    std::jmp_buf jump;
-    bool dataMissing;
-    bool endOfData;
+// The caller's buffer takes the picture only when the picture fills it exactly.
+struct FixedBuffer {
+    BYTE* dst;
+    std::size_t size;
 };
 
-[[noreturn]] void TrapErrorExit(j_common_ptr cinfo) {
-    JpegTrap* trap = reinterpret_cast<JpegTrap*>(cinfo->err);
-    std::longjmp(trap->jump, 1);
+unsigned char* RowsOfFixedBuffer(void* context, int width, int height, int components, std::size_t* rowStep) {
+    const FixedBuffer* b = static_cast<const FixedBuffer*>(context);
+    const std::size_t stride = static_cast<std::size_t>(width) * components;
+    if (stride * static_cast<std::size_t>(height) != b->size) return nullptr;
+    *rowStep = stride;
+    return b->dst;
 }
 
-void TrapEmitMessage(j_common_ptr cinfo, int level) {
-    if (level >= 0) return;  // trace messages
-    JpegTrap* trap = reinterpret_cast<JpegTrap*>(cinfo->err);
-    ++trap->mgr.num_warnings;
-    // The entropy decoder ran out of data before the image was complete: the
-    // rest of the picture would be filled with grey.
-    if (trap->mgr.msg_code == JWRN_HIT_MARKER) trap->dataMissing = true;
-    if (trap->mgr.msg_code == JWRN_JPEG_EOF) trap->endOfData = true;
-}
-
-void TrapOutputMessage(j_common_ptr) {}
-
-// Kept free of C++ objects with destructors: a libjpeg error longjmps out of
-// the calls below.
 BOOL DecodeJpeg(BYTE* dst, std::size_t dstSize, const BYTE* src, std::size_t srcLen, JpegPixelOrder order) {
-    if (!dst || !src || srcLen == 0 || srcLen > static_cast<unsigned long>(-1)) return FALSE;
-
-    jpeg_decompress_struct cinfo;
-    JpegTrap trap;
-    std::memset(&cinfo, 0, sizeof cinfo);
-    std::memset(&trap, 0, sizeof trap);
-    cinfo.err = jpeg_std_error(&trap.mgr);
-    trap.mgr.error_exit = TrapErrorExit;
-    trap.mgr.emit_message = TrapEmitMessage;
-    trap.mgr.output_message = TrapOutputMessage;
-
-    if (setjmp(trap.jump)) {
-        jpeg_destroy_decompress(&cinfo);
-        return FALSE;
-    }
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, src, static_cast<unsigned long>(srcLen));
-    jpeg_read_header(&cinfo, TRUE);
-    if (trap.endOfData) {
-        // The header itself ran past the end of the frame.
-        jpeg_destroy_decompress(&cinfo);
-        return FALSE;
-    }
-#ifdef JCS_EXTENSIONS
-    if (order == JpegPixelOrder::BGR && cinfo.out_color_space == JCS_RGB) cinfo.out_color_space = JCS_EXT_BGR;
-#endif
-    jpeg_calc_output_dimensions(&cinfo);
-    const std::size_t stride = static_cast<std::size_t>(cinfo.output_width) * cinfo.output_components;
-    if (stride * cinfo.output_height != dstSize || stride == 0) {
-        jpeg_destroy_decompress(&cinfo);
-        return FALSE;
-    }
-    jpeg_start_decompress(&cinfo);
-#ifndef JCS_EXTENSIONS
-    const bool swap = order == JpegPixelOrder::BGR && cinfo.out_color_space == JCS_RGB;
-#endif
-    while (cinfo.output_scanline < cinfo.output_height && !trap.dataMissing) {
-        JSAMPROW rows[16];
-        JDIMENSION want = cinfo.output_height - cinfo.output_scanline;
-        if (want > 16) want = 16;
-        for (JDIMENSION i = 0; i < want; ++i) rows[i] = dst + (cinfo.output_scanline + i) * stride;
-        JDIMENSION got = jpeg_read_scanlines(&cinfo, rows, want);
-        if (got == 0) break;  // cannot happen with a memory source; never spin
-#ifndef JCS_EXTENSIONS
-        if (swap)
-            for (JDIMENSION i = 0; i < got; ++i)
-                for (std::size_t x = 0; x < stride; x += 3) std::swap(rows[i][x], rows[i][x + 2]);
-#endif
-    }
-    const bool complete = cinfo.output_scanline == cinfo.output_height && !trap.dataMissing;
-    if (complete)
-        jpeg_finish_decompress(&cinfo);
-    else
-        jpeg_abort_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    return complete ? TRUE : FALSE;
+    if (!dst) return FALSE;
+    FixedBuffer target{dst, dstSize};
+    return plat::DecodeJpeg(src, srcLen, order, RowsOfFixedBuffer, &target) ? TRUE : FALSE;
 }
 
 // First offset of the pair FF `second` at or after `from`, or srcLen.

@@ -6,6 +6,7 @@
 // reported as a failure and the caller drops it.
 #include <cstddef>
 
+#include "platform/JpegDecode.h"
 #include "platform/WinTypes.h"
 
 // Size of the standard Huffman table segment (FF C4, length 418, the four
@@ -48,8 +49,7 @@ BOOL DecodeMjpgFrame(MjpgCodec* codec, BYTE* dst, std::size_t dstSize, const BYT
 // one pass.
 BOOL DecodeMjpgFrameBGR(BYTE* dst, std::size_t dstSize, const BYTE* src, std::size_t srcLen);
 
-// Byte order of the decoded rows of a colour JPEG.
-enum class JpegPixelOrder { RGB, BGR };
+using plat::JpegPixelOrder;
 
 // Decodes one JPEG image into packed rows of its output components (R, G, B
 // for colour images, or B, G, R when asked; one byte for greyscale), top-down.

@@ -1,18 +1,12 @@
 #include "platform/CvCompat.h"
 
-#include <atomic>
-#include <memory>
 #include <vector>
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
-#include <opencv2/videoio.hpp>
 
 namespace {
-
-std::atomic<int> g_openTimeoutMs{5000};
-std::atomic<int> g_readTimeoutMs{5000};
 
 IplImage* CloneToIpl(const cv::Mat& mat) {
     IplImage header = cvIplImage(mat);
@@ -99,66 +93,3 @@ void cvConvertImage(const CvArr* src, CvArr* dst, int flags) {
     }
 }
 
-struct CvCapture {
-    cv::VideoCapture capture;
-    cv::Mat frame;
-    cv::Mat converted;
-    IplImage header;
-};
-
-CvCapture* cvCreateFileCapture(const char* filename) {
-    if (!filename || !*filename) return nullptr;
-    try {
-        // Owned here until it is handed out, so a throwing open loses nothing.
-        auto c = std::make_unique<CvCapture>();
-        const std::vector<int> params = {cv::CAP_PROP_OPEN_TIMEOUT_MSEC, g_openTimeoutMs.load(),
-                                         cv::CAP_PROP_READ_TIMEOUT_MSEC, g_readTimeoutMs.load()};
-        if (!c->capture.open(filename, cv::CAP_FFMPEG, params) || !c->capture.isOpened()) return nullptr;
-        return c.release();
-    } catch (...) {
-        return nullptr;
-    }
-}
-
-IplImage* cvQueryFrame(CvCapture* capture) {
-    if (!capture) return nullptr;
-    try {
-        if (!capture->capture.read(capture->frame) || capture->frame.empty()) return nullptr;
-        cv::Mat* frame = &capture->frame;
-        if (frame->depth() != CV_8U || frame->channels() != 3) {
-            cv::Mat eight;
-            if (frame->depth() != CV_8U)
-                frame->convertTo(eight, CV_8U);
-            else
-                eight = *frame;
-            if (eight.channels() == 1)
-                cv::cvtColor(eight, capture->converted, cv::COLOR_GRAY2BGR);
-            else if (eight.channels() == 4)
-                cv::cvtColor(eight, capture->converted, cv::COLOR_BGRA2BGR);
-            else
-                return nullptr;
-            frame = &capture->converted;
-        }
-        capture->header = cvIplImage(*frame);
-        return &capture->header;
-    } catch (...) {
-        return nullptr;
-    }
-}
-
-void cvReleaseCapture(CvCapture** capture) {
-    if (!capture || !*capture) return;
-    try {
-        (*capture)->capture.release();
-    } catch (...) {
-    }
-    delete *capture;
-    *capture = nullptr;
-}
-
-namespace plat {
-void SetCaptureTimeouts(int openMs, int readMs) {
-    g_openTimeoutMs = openMs;
-    g_readTimeoutMs = readMs;
-}
-}  // namespace plat

@@ -25,12 +25,16 @@ int cvSaveImage(const char* filename, const CvArr* image, const int* params = nu
 // CV_CVTIMG_FLIP flips vertically, CV_CVTIMG_SWAP_RB swaps red and blue.
 void cvConvertImage(const CvArr* src, CvArr* dst, int flags = 0);
 
-// The network stream capture: an opaque handle over cv::VideoCapture with open
-// and read time-outs, so a stalled stream returns within seconds.
+// The stream capture: an opaque handle over cv::VideoCapture with open and
+// read time-outs, so a stalled stream returns within seconds.  A network
+// address (one with a scheme such as "http://") is a live stream: when it
+// ends, stalls or stops decoding, later queries open it again, at most once a
+// second, and each query waits for at most one open or one read.
 struct CvCapture;
 CvCapture* cvCreateFileCapture(const char* filename);
-// The next frame (8-bit BGR), owned by the capture and valid until the next
-// query or the release; nullptr on failure or at the end.
+// The next frame (8-bit BGR, at the size the stream has now), owned by the
+// capture and valid until the next query or the release; nullptr on failure,
+// at the end of a file, or while a network stream is being opened again.
 IplImage* cvQueryFrame(CvCapture* capture);
 void cvReleaseCapture(CvCapture** capture);
 

@@ -50,7 +50,6 @@ void PlayShutter() {
 }
 constexpr int kSnapshotPathBytes = 260;
 
-
 // Captions and button pictures of the four built-in languages.
 struct LanguageSet {
     const wchar_t* caption;
@@ -95,10 +94,6 @@ CQuillmarshDlg::CQuillmarshDlg(wxWindow* parent) : plat::CDialog(plat::kStationT
     BindClicked(IDC_SCALE, [this] { OnBnClickedScale(); });
     BindClicked(IDC_SAVE, [this] { OnBnClickedSave(); });
     BindClicked(IDC_FREEZE, [this] { OnBnClickedFreeze(); });
-    // Back, for now only its comparison branch (leaving comparison mode).
-    BindClicked(IDC_BACK, [this] {
-        if (theApp.m_bCompareMode) LeaveCompareMode();
-    });
     OnMessage(WM_STILL_BUTTON, [this](WPARAM, LPARAM) -> LRESULT {
         // The camera's hardware button acts as the freeze button and repaints it.
         OnBnClickedFreeze();
@@ -107,9 +102,11 @@ CQuillmarshDlg::CQuillmarshDlg(wxWindow* parent) : plat::CDialog(plat::kStationT
     });
     BindDeviceLinks();
     BindCommands();
+    BindCameraAndView();
 }
 
 CQuillmarshDlg::~CQuillmarshDlg() {
+    ReleaseUsbCamera();
     StopDeviceLinks();
     DetachFrameSink();
     KillTimer(kTimerDrag);
@@ -213,13 +210,14 @@ BOOL CQuillmarshDlg::OnInitDialog() {
 
     m_pMagnifyMenu = new CMenuEx;
     m_pMagnifyMenu->Create(FALSE, this, 0, 2, 4, 0x000000, 0xD2D2D2, 0xFFFFFF, 0xFBCC93, 0xFDF6E5, FALSE);
-    m_pMagnifyMenu->AddItem(MenuItemRecord(L" 50  X ", 3584, TRUE), 0, -1);
-    m_pMagnifyMenu->AddItem(MenuItemRecord(L" 200 X ", 3585, TRUE), 1, -1);
+    m_pMagnifyMenu->AddItem(MenuItemRecord(L" 50  X ", IDM_MAGNIFY_50X, TRUE), 0, -1);
+    m_pMagnifyMenu->AddItem(MenuItemRecord(L" 200 X ", IDM_MAGNIFY_200X, TRUE), 1, -1);
     m_repaintMagnifyMenu = plat::RepaintRequest(m_pMagnifyMenu);
 
     m_nMagnification = 0;
 
     SetTimer(kTimerCameraStart, 1000);
+    StartDeviceMonitor();
 
     // Mouse presses on the plain statics count as presses on the window.
     BindMouse(this);
@@ -243,9 +241,12 @@ BOOL CQuillmarshDlg::OnInitDialog() {
     return TRUE;
 }
 
+wxString CQuillmarshDlg::ImageRoot() {
+    return theApp.m_strImageRoot.empty() ? plat::GetExecutableFolder() + "Guests-Image" : theApp.m_strImageRoot;
+}
+
 void CQuillmarshDlg::ChooseImageFolder() {
-    wxString root = theApp.m_strImageRoot;
-    if (root.empty()) root = plat::GetExecutableFolder() + "Guests-Image";
+    const wxString root = ImageRoot();
     const bool chosen = g_pStartPage && g_pStartPage->m_bCustomerChosen == 1;
     m_strLastImage.clear();
     if (chosen) {
@@ -432,7 +433,7 @@ void CQuillmarshDlg::OnTimer(UINT nIDEvent) {
             break;
         case kTimerCameraStart:
             KillTimer(kTimerCameraStart);
-            // The first supported USB camera is opened here, one second after start-up.
+            OpenUsbCamera();
             break;
         case kTimerMiddleHold: {
             KillTimer(kTimerMiddleHold);

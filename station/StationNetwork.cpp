@@ -46,6 +46,10 @@ void CQuillmarshDlg::ReleaseNetReader(std::chrono::milliseconds bound) {
 }
 
 LRESULT CQuillmarshDlg::OnDeviceStatus(WPARAM, LPARAM lParam) {
+    // A probe that spoke just as a USB camera opened: the camera keeps the
+    // view (no second source, no no-device picture over its picture), and the
+    // probe ends at its next look at the USB flag.
+    if (theApp.m_bUsbCamera) return 0;
     if (lParam == 0) {
         theApp.m_bNetCamera = 1;
         ReleaseNetReader(kReaderStopBound);

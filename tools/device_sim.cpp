@@ -9,7 +9,8 @@
 // Presses come from standard input ("press"), from SIGUSR1, or from the
 // --press-every option.  Other standard-input commands: "send <text>" (raw
 // text on the status link, \n and \\ understood), "drop" (close the status
-// link), "stall" / "resume" (stop / restart the frames), "quit".
+// link), "stall" / "resume" (stop / restart the frames), "size WxH" (the
+// next frames at that size), "quit".
 //
 // Options that make it misbehave, for tests:
 //   --refuse                 listen on no port at all (connections refused)
@@ -300,7 +301,16 @@ int main(int argc, char** argv) {
                     statusFd = -1;
                 } else if (line == "stall") stalled = true;
                 else if (line == "resume") stalled = false;
-                else if (line == "quit") g_quit = 1;
+                else if (line.rfind("size ", 0) == 0) {
+                    int w = 0, h = 0;
+                    if (sscanf(line.c_str() + 5, "%dx%d", &w, &h) == 2 && w >= 16 && h >= 16 && w <= 8192 &&
+                        h <= 8192) {
+                        o.width = w;
+                        o.height = h;
+                    } else {
+                        fprintf(stderr, "device_sim: size wants WxH\n");
+                    }
+                } else if (line == "quit") g_quit = 1;
                 else if (!line.empty()) fprintf(stderr, "device_sim: unknown command %s\n", line.c_str());
             }
         }

@@ -6,8 +6,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,11 +15,6 @@
 #include "support/TempDir.h"
 
 namespace {
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 std::vector<BYTE> Pattern(std::size_t n) {
     std::vector<BYTE> v(n);
@@ -199,7 +192,7 @@ TEST_F(AdoTest, EngineErrorsCarryTheEngineText) {
 
 TEST_F(AdoTest, DataSourceIsFoundInTheConnectionText) {
     conn->Close();
-    const std::string odd = dir.Write("a;b c/UserData.mdb", ReadAll(path));
+    const std::string odd = dir.Write("a;b c/UserData.mdb", TempDir::Read(path));
     const wxString folder = wxString::FromUTF8(odd);
     for (const wxString& text : {Source(odd), "data source = " + folder + ";Persist Security Info=False",
                                  "Data Source=\"" + folder + "\";"}) {
@@ -214,7 +207,7 @@ TEST_F(AdoTest, DataSourceIsFoundInTheConnectionText) {
 // A file that is not a database, or is missing, fails with the engine's text
 // and is neither made nor changed.
 TEST_F(AdoTest, FilesThatAreNoDatabaseAreLeftAlone) {
-    const std::string template_ = ReadAll(path);
+    const std::string template_ = TempDir::Read(path);
     const std::pair<const char*, std::string> files[] = {
         {"jet.mdb", std::string("\0\x01\0\0Standard Jet DB\0", 19) + std::string(4077, '\x5a')},
         {"garbage.mdb", std::string(8192, '\x7f')},
@@ -231,12 +224,12 @@ TEST_F(AdoTest, FilesThatAreNoDatabaseAreLeftAlone) {
         } catch (const _com_error& e) {
             EXPECT_FALSE(e.ErrorMessage().empty());
         }
-        EXPECT_EQ(ReadAll(file), bytes);
+        EXPECT_EQ(TempDir::Read(file), bytes);
     }
     _ConnectionPtr c;
     c.CreateInstance();
     EXPECT_THROW(c->Open(Source(dir.File("missing.mdb"))), _com_error);
-    EXPECT_FALSE(std::ifstream(dir.File("missing.mdb")).good());
+    EXPECT_NE(::access(dir.File("missing.mdb").c_str(), F_OK), 0);
 }
 
 // Writing to a file the process may only read fails with the engine's text
@@ -247,7 +240,7 @@ TEST_F(AdoTest, ReadOnlyFileReportsTheErrorAndKeepsTheRows) {
     conn->Close();
     ::chmod(dir.Path().c_str(), 0755);
     ::chmod(path.c_str(), 0444);
-    const std::string before = ReadAll(path);
+    const std::string before = TempDir::Read(path);
     auto check = [&]() -> int {
         _ConnectionPtr c;
         c.CreateInstance();
@@ -286,7 +279,7 @@ TEST_F(AdoTest, ReadOnlyFileReportsTheErrorAndKeepsTheRows) {
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), 0);
     }
-    EXPECT_EQ(ReadAll(path), before);
+    EXPECT_EQ(TempDir::Read(path), before);
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <thread>
 
-#include "FakeCamera.h"
+#include "support/FakeCamera.h"
 #include "capture/CaptureDevice.h"
 #include "capture/FrameSink.h"
 

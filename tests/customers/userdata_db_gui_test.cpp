@@ -5,8 +5,6 @@
 
 #include <sqlite3.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include <wx/listctrl.h>
@@ -22,11 +20,6 @@ const plat::DlgControl kControls[] = {
     {1076, plat::Ctl::Static, 0, 174, 65, 377, 11, L""},
 };
 const plat::DlgTemplate kTemplate = {233, 585, 391, L"", plat::ds::Popup, L"MS Shell Dlg", 8, kControls};
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 class UserDataDbTest : public ::testing::Test {
 protected:
@@ -68,9 +61,9 @@ TEST_F(UserDataDbTest, MissingDatabaseIsMadeEmptyAndNeverWrittenOver) {
     EXPECT_FALSE(dlg.m_pRecordset);
 
     Exec("INSERT INTO info (Number) VALUES ('0001')");
-    const std::string stored = ReadAll(dir.File("UserData.mdb"));
+    const std::string stored = TempDir::Read(dir.File("UserData.mdb"));
     EXPECT_FALSE(dlg.WriteDatabaseFromResource());
-    EXPECT_EQ(ReadAll(dir.File("UserData.mdb")), stored);
+    EXPECT_EQ(TempDir::Read(dir.File("UserData.mdb")), stored);
 }
 
 TEST_F(UserDataDbTest, RowsLoadIntoRecordsAndListInStoredOrder) {

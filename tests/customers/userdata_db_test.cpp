@@ -2,12 +2,9 @@
 // database in a scratch folder.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "customers/UserDataDlg.h"
-#include "platform/Crt.h"
 #include "platform/Resources.h"
 #include "support/TempDir.h"
 
@@ -66,17 +63,6 @@ TEST(VariantToString, EveryTypeHasItsText) {
     }
 }
 
-TEST(Wtoi, ReadsTheLeadingWholeNumber) {
-    const std::pair<const char*, int> cases[] = {{"0012", 12}, {" 12abc", 12}, {"abc", 0}, {"", 0},
-                                                 {"-3", -3}, {"+7x", 7}, {"99999999999", INT_MAX}};
-    for (const auto& [text, n] : cases) EXPECT_EQ(_wtoi(text), n) << text;
-}
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 class PhotoTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -113,7 +99,7 @@ TEST_F(PhotoTest, PhotosGoInAndOutWhole) {
         const std::string target = dir.File("standard/photo/default.bmp");
         dir.Write("standard/photo/default.bmp", "previous photo, much longer than the one stored");
         EXPECT_TRUE(CUserDataDlg::ReadPhotoFromRecord(rs, wxString::FromUTF8(target)));
-        EXPECT_EQ(ReadAll(target), bytes);
+        EXPECT_EQ(TempDir::Read(target), bytes);
     }
 }
 
@@ -125,7 +111,7 @@ TEST_F(PhotoTest, NoStoredPhotoLeavesTheTargetFileAlone) {
     CUserDataDlg::WritePhotoToRecord(rs, wxString::FromUTF8(dir.Write("empty.bmp", "")));
     rs->Update();
     EXPECT_FALSE(CUserDataDlg::ReadPhotoFromRecord(rs, wxString::FromUTF8(target)));
-    EXPECT_EQ(ReadAll(target), "the last customer's photo");
+    EXPECT_EQ(TempDir::Read(target), "the last customer's photo");
 }
 
 TEST_F(PhotoTest, UnreadablePhotoGivesUpTheWholeRow) {

@@ -1,6 +1,7 @@
 // The network stream reader against the simulator's MJPEG stream on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <mutex>
 
 #include "DeviceSim.h"
@@ -44,6 +45,7 @@ protected:
     }
     void TearDown() override {
         SetFrameSink(nullptr);
+        plat::SetCaptureTimeouts(5000, 5000);
         theApp.m_bNetCamera = 0;
         theApp.m_bUsbCamera = 0;
     }
@@ -148,21 +150,79 @@ TEST_F(Reader, NoFlagOrNoStreamEndsTheThreadWithoutAMessage) {
     EXPECT_EQ(Frames(), 0);
 }
 
-TEST_F(Reader, AStreamThatEndsIsQueriedAgainWithoutSpinningUntilStopped) {
-    DeviceSim sim({"--fps", "20", "--close-stream-after", "3"});
+TEST_F(Reader, AClosedStreamIsOpenedAgainAndFramesFlowOn) {
+    DeviceSim sim({"--fps", "20", "--close-stream-after", "4"});
     ASSERT_TRUE(sim.Started());
     CNetStreamReader reader(Window());
     reader.Start();
-    ASSERT_TRUE(WaitUntil([&] { return Frames() >= 1; }, 8s));
-    std::this_thread::sleep_for(1500ms);
-    EXPECT_FALSE(reader.HasEnded());
-    // The reader's thread keeps looking for frames but sleeps between empty
-    // queries: the process stays nearly idle.
+    ASSERT_TRUE(WaitUntil([&] { return Frames() >= 13; }, 10s)) << Frames();
+    EXPECT_GE(sim.CountOutput("stream opened"), 4);
+    EXPECT_EQ(ready, 1) << "the ready message belongs to the reader, not to each connection";
+    EXPECT_TRUE(reader.Stop());
+}
+
+TEST_F(Reader, PicturesComeBackAfterAStallAndAtANewSize) {
+    DeviceSim sim({"--fps", "20"});
+    ASSERT_TRUE(sim.Started());
+    CNetStreamReader reader(Window());
+    reader.Start();
+    ASSERT_TRUE(WaitUntil([&] { return Frames() >= 3; }, 8s));
+
+    // Longer than the read time-out: the stalled connection is given up and
+    // the device is asked again until it serves.
+    sim.Command("stall");
+    std::this_thread::sleep_for(7s);
+    const int stalled = Frames();
+    sim.Command("resume");
+    EXPECT_TRUE(WaitUntil([&] { return Frames() >= stalled + 3; }, 2500ms));
+
+    sim.Command("size 1280x720");
+    ASSERT_TRUE(WaitUntil([&] {
+        std::lock_guard<std::mutex> lock(log.mutex);
+        return log.width == 1280 && log.height == 720;
+    }, 2s));
+    const int resized = Frames();
+    EXPECT_TRUE(WaitUntil([&] { return Frames() >= resized + 3; }, 2s));
+    {
+        std::lock_guard<std::mutex> lock(log.mutex);
+        EXPECT_TRUE(IsRed(log.first)) << "still turned: " << log.first;
+    }
+    EXPECT_EQ(ready, 1);
+    EXPECT_TRUE(reader.Stop());
+}
+
+// Entries of a /proc/self folder: the process's threads or open files.
+int Entries(const char* folder) {
+    int n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder)) ++n;
+    return n;
+}
+
+TEST_F(Reader, ASilentDeviceIsAskedAgainWithoutSpinningOrLeakingAndStopsWithinTheTimeOut) {
+    plat::SetCaptureTimeouts(1000, 1000);
+    DeviceSim sim({"--fps", "20", "--stall-after", "3"});
+    ASSERT_TRUE(sim.Started());
+    auto reader = std::make_unique<CNetStreamReader>(Window());
+    reader->Start();
+    ASSERT_TRUE(WaitUntil([&] { return Frames() >= 3; }, 8s));
+    // Each new connection gets the stream's header and then nothing.
+    ASSERT_TRUE(sim.WaitForOutput("stream opened", 3, 8s));
+    const int threads = Entries("/proc/self/task"), files = Entries("/proc/self/fd");
+    const int opened = sim.CountOutput("stream opened");
     const std::clock_t cpu0 = std::clock();
-    std::this_thread::sleep_for(1000ms);
+    std::this_thread::sleep_for(4s);
     const double cpuSeconds = double(std::clock() - cpu0) / CLOCKS_PER_SEC;
     EXPECT_LT(cpuSeconds, 0.3);
-    EXPECT_TRUE(reader.Stop());
+    EXPECT_GE(sim.CountOutput("stream opened"), opened + 2);
+    EXPECT_LE(Entries("/proc/self/task"), threads);
+    EXPECT_LE(Entries("/proc/self/fd"), files);
+
+    // Stopped while it waits for the device to answer an open.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(reader->Stop(3s));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
+    reader.reset();
+    EXPECT_EQ(Frames(), 3);
 }
 
 TEST_F(Reader, StoppingAStalledStreamReturnsWithinTheBoundOrTheReadTimeOut) {

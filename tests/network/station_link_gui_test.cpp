@@ -1,7 +1,8 @@
 // The station window against the device simulator on 127.0.0.1: waiting,
 // the device found and its stream live in the view, the device's button
-// freezing and resuming, the device gone and found again, and the window's
-// end with a stalled stream.
+// freezing and resuming, the device gone and found again, the full view of
+// its stream, a USB camera taking over from it, and the window's end with a
+// stalled stream.
 #include <gtest/gtest.h>
 
 #include <opencv2/imgcodecs.hpp>
@@ -10,7 +11,10 @@
 #include <wx/stopwatch.h>
 #include <wx/utils.h>
 
+#include <linux/videodev2.h>
+
 #include "DeviceSim.h"
+#include "support/FakeCamera.h"
 #include "support/MessageRecorder.h"
 #include "support/TempDir.h"
 #include "app/QuillmarshApp.h"
@@ -174,6 +178,66 @@ TEST_F(StationLink, WaitingMessageHidesTheLiveControlsAndRetryLeavesOneProbe) {
     EXPECT_TRUE(m_dlg->m_links.m_hPresenceThread.IsRunning());
     EXPECT_EQ(m_dlg->m_links.m_hPresenceThread.Socket(), probeSocket);
     EXPECT_TRUE(probeSocket->IsOpen());
+}
+
+TEST_F(StationLink, TheDevicesStreamGoesOnIntoTheFullViewAndBack) {
+    DeviceSim sim({"--size", "640x480", "--fps", "15"});
+    ASSERT_TRUE(sim.Started());
+    Open();
+    ASSERT_TRUE(PumpUntil([&] { return Live(); }, 8000));
+    ASSERT_EQ(m_dlg->GetClientSize(), wxSize(1920, 1040));
+
+    m_dlg->OnBnClickedFullScreen();
+    EXPECT_TRUE(m_dlg->m_bFullView);
+    EXPECT_EQ(m_dlg->m_pCapture, nullptr);
+    EXPECT_EQ(m_dlg->GetDlgItemRect(1011), wxRect(310, 40, 1300, 1000));
+    EXPECT_FALSE(Shown(1012));
+    ASSERT_TRUE(FrameChangesWithin(3000));
+    Pump(100);
+    EXPECT_EQ(View().size(), cv::Size(1300, 1000));
+
+    m_dlg->OnBnClickedClose();
+    EXPECT_FALSE(m_dlg->m_bFullView);
+    EXPECT_EQ(m_dlg->GetDlgItemRect(1011), wxRect(508, 84, 904, 678));
+    EXPECT_TRUE(Shown(1012));
+    EXPECT_TRUE(FrameChangesWithin(3000));
+    EXPECT_EQ(theApp.m_bNetCamera, 1);
+}
+
+TEST_F(StationLink, AUsbCameraOpenedWhileTheDeviceStreamsBecomesTheOnlySource) {
+    DeviceSim sim({"--size", "640x480", "--fps", "15"});
+    ASSERT_TRUE(sim.Started());
+    Open();
+    ASSERT_TRUE(PumpUntil([&] { return Live(); }, 8000));
+
+    fake::Install camera;
+    fake::VideoNode& node = camera.kernel->AddVideo("/dev/video0");
+    node.formats = {{V4L2_PIX_FMT_YUYV, {{800, 600}}}};
+    node.curFormat = V4L2_PIX_FMT_YUYV;
+    node.curW = 800;
+    node.curH = 600;
+    camera.catalog->nodes.push_back({"/dev/video0", "0c45", "6366", ""});
+
+    // Plugged in while the device streams: the device stays the source.
+    m_dlg->SendMessage(WM_DEVICECHANGE);
+    EXPECT_EQ(m_dlg->m_pCapture, nullptr);
+    EXPECT_NE(m_dlg->m_pNetReader, nullptr);
+    EXPECT_EQ(theApp.m_bNetCamera, 1);
+
+    // Opened at the camera start: the stream reader stops, the probe ends,
+    // and only the camera's frames reach the view.
+    m_dlg->OpenUsbCamera();
+    EXPECT_EQ(theApp.m_bUsbCamera, 1);
+    EXPECT_EQ(theApp.m_bNetCamera, 0);
+    EXPECT_EQ(m_dlg->m_pNetReader, nullptr);
+    EXPECT_TRUE(camera.kernel->Streaming("/dev/video0"));
+    EXPECT_TRUE(PumpUntil([&] { return !m_dlg->m_links.m_hPresenceThread.IsRunning(); }, 4000));
+    camera.kernel->PushFrame("/dev/video0", fake::Yuy2Frame(800, 600, [](int, int) -> std::uint8_t { return 90; }));
+    ASSERT_TRUE(PumpUntil([&] { return m_dlg->GetFrameSize().width == 800; }));
+    Pump(500);
+    EXPECT_EQ(m_dlg->GetFrameSize().width, 800);
+    EXPECT_TRUE(Live());
+    m_dlg.reset();  // the camera's graph goes with the window
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <system_error>
 
@@ -30,6 +31,11 @@ public:
         std::ofstream out(File(name), std::ios::binary);
         out << bytes;
         return File(name);
+    }
+    // The whole content of the file at `path` (empty when there is none).
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
 private:

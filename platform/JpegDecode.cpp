@@ -1,0 +1,110 @@
+#include "platform/JpegDecode.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include <jpeglib.h>
+#include <jerror.h>
+
+namespace plat {
+namespace {
+
+// libjpeg error manager whose fatal exit jumps back to the decoder, and which
+// keeps warnings off the console while noting the ones that mean the picture
+// is incomplete.
+struct JpegTrap {
+    jpeg_error_mgr mgr;
+    std::jmp_buf jump;
+    bool dataMissing;
+    bool endOfData;
+};
+
+[[noreturn]] void TrapErrorExit(j_common_ptr cinfo) {
+    JpegTrap* trap = reinterpret_cast<JpegTrap*>(cinfo->err);
+    std::longjmp(trap->jump, 1);
+}
+
+void TrapEmitMessage(j_common_ptr cinfo, int level) {
+    if (level >= 0) return;  // trace messages
+    JpegTrap* trap = reinterpret_cast<JpegTrap*>(cinfo->err);
+    ++trap->mgr.num_warnings;
+    // The entropy decoder ran out of data before the image was complete: the
+    // rest of the picture would be filled with grey.
+    if (trap->mgr.msg_code == JWRN_HIT_MARKER) trap->dataMissing = true;
+    if (trap->mgr.msg_code == JWRN_JPEG_EOF) trap->endOfData = true;
+}
+
+void TrapOutputMessage(j_common_ptr) {}
+
+}  // namespace
+
+// Kept free of C++ objects with destructors: a libjpeg error longjmps out of
+// the calls below.
+bool DecodeJpeg(const unsigned char* src, std::size_t srcLen, JpegPixelOrder order, JpegRowsFor rowsFor,
+                void* context) {
+    if (!src || !rowsFor || srcLen == 0 || srcLen > static_cast<unsigned long>(-1)) return false;
+
+    jpeg_decompress_struct cinfo;
+    JpegTrap trap;
+    std::memset(&cinfo, 0, sizeof cinfo);
+    std::memset(&trap, 0, sizeof trap);
+    cinfo.err = jpeg_std_error(&trap.mgr);
+    trap.mgr.error_exit = TrapErrorExit;
+    trap.mgr.emit_message = TrapEmitMessage;
+    trap.mgr.output_message = TrapOutputMessage;
+
+    if (setjmp(trap.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, src, static_cast<unsigned long>(srcLen));
+    jpeg_read_header(&cinfo, TRUE);
+    if (trap.endOfData) {
+        // The header itself ran past the end of the data.
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+#ifdef JCS_EXTENSIONS
+    if (order == JpegPixelOrder::BGR && cinfo.out_color_space == JCS_RGB) cinfo.out_color_space = JCS_EXT_BGR;
+#endif
+    jpeg_calc_output_dimensions(&cinfo);
+    std::size_t step = 0;
+    unsigned char* first = nullptr;
+    if (cinfo.output_width > 0 && cinfo.output_height > 0)
+        first = rowsFor(context, static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height),
+                        cinfo.output_components, &step);
+    if (!first) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_start_decompress(&cinfo);
+#ifndef JCS_EXTENSIONS
+    const bool swap = order == JpegPixelOrder::BGR && cinfo.out_color_space == JCS_RGB;
+    const std::size_t stride = static_cast<std::size_t>(cinfo.output_width) * cinfo.output_components;
+#endif
+    while (cinfo.output_scanline < cinfo.output_height && !trap.dataMissing) {
+        JSAMPROW rows[16];
+        JDIMENSION want = cinfo.output_height - cinfo.output_scanline;
+        if (want > 16) want = 16;
+        for (JDIMENSION i = 0; i < want; ++i) rows[i] = first + (cinfo.output_scanline + i) * step;
+        JDIMENSION got = jpeg_read_scanlines(&cinfo, rows, want);
+        if (got == 0) break;  // cannot happen with a memory source; never spin
+#ifndef JCS_EXTENSIONS
+        if (swap)
+            for (JDIMENSION i = 0; i < got; ++i)
+                for (std::size_t x = 0; x < stride; x += 3) std::swap(rows[i][x], rows[i][x + 2]);
+#endif
+    }
+    const bool complete = cinfo.output_scanline == cinfo.output_height && !trap.dataMissing;
+    if (complete)
+        jpeg_finish_decompress(&cinfo);
+    else
+        jpeg_abort_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return complete;
+}
+
+}  // namespace plat
