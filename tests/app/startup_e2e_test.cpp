@@ -1,9 +1,10 @@
 // The whole program under the test's X display: the start page with its
 // background and three image buttons on screen, the single-instance guard,
 // the image root folder, the missing-pack warning, Enter and Escape, and the
-// ways the program ends.  Each run uses a copy of the executable and its data
-// files in a scratch folder (the program writes beside itself) and a home
-// folder of its own (where the single-instance lock lives).
+// ways the program ends, from the start page and from the station window.
+// Each run uses a copy of the executable and its data files in a scratch
+// folder (the program writes beside itself) and a home folder of its own
+// (where the single-instance lock lives).
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -126,8 +127,8 @@ struct Geometry {
     int x = 0, y = 0, width = 0, height = 0;
 };
 
-// The start page's window of `pid` once it is mapped (720 pixels wide).
-std::optional<Geometry> FindStartPage(pid_t pid, std::chrono::milliseconds bound = 15s) {
+// The first window of `pid` that is mapped and `fits`.
+std::optional<Geometry> FindWindow(pid_t pid, bool (*fits)(const Geometry&), std::chrono::milliseconds bound) {
     const auto end = std::chrono::steady_clock::now() + bound;
     do {
         std::istringstream ids(Shell("xdotool search --onlyvisible --pid " + std::to_string(pid) + " 2>/dev/null"));
@@ -145,11 +146,21 @@ std::optional<Geometry> FindStartPage(pid_t pid, std::chrono::milliseconds bound
                 if (key == "WIDTH") g.width = value;
                 if (key == "HEIGHT") g.height = value;
             }
-            if (g.width == 720) return g;
+            if (fits(g)) return g;
         }
         std::this_thread::sleep_for(100ms);
     } while (std::chrono::steady_clock::now() < end);
     return std::nullopt;
+}
+
+// The start page (720 pixels wide).
+std::optional<Geometry> FindStartPage(pid_t pid, std::chrono::milliseconds bound = 15s) {
+    return FindWindow(pid, [](const Geometry& g) { return g.width == 720; }, bound);
+}
+
+// The station window, as wide as the screen.
+std::optional<Geometry> FindStationWindow(pid_t pid, std::chrono::milliseconds bound = 15s) {
+    return FindWindow(pid, [](const Geometry& g) { return g.width > 720; }, bound);
 }
 
 wxImage GrabScreen(const fs::path& file) {
@@ -366,6 +377,26 @@ TEST(StartUp, MissingLanguagePackWarnsInTheIndexLanguageAndGoesOn) {
     EXPECT_EQ(station.Messages(),
               std::vector<std::string>{"Language packs is missing, Please reinstall the Program!"});
     EXPECT_TRUE(Alive(pid));
+}
+
+TEST(StartUp, TheStationWindowsCloseButtonEndsTheProgramWithCodeZero) {
+    Station station;
+    const pid_t pid = station.Start();
+    const auto page = FindStartPage(pid);
+    ASSERT_TRUE(page);
+    std::this_thread::sleep_for(300ms);
+    const wxPoint quick = wxPoint(page->x, page->y) + kButtons[1].GetPosition() + wxSize(20, 20);
+    Shell("xdotool mousemove " + std::to_string(quick.x) + " " + std::to_string(quick.y) + " click 1");
+    const auto main = FindStationWindow(pid);
+    ASSERT_TRUE(main) << "no station window";
+    std::this_thread::sleep_for(1500ms);  // past the camera start
+    // The close button: the last 38 pixels of the title strip.
+    Shell("xdotool mousemove " + std::to_string(main->x + main->width - 19) + " " + std::to_string(main->y + 19) +
+          " click 1");
+    const auto status = station.WaitExit(pid, 10s);
+    ASSERT_TRUE(status) << "the program did not end";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << station.OutputText();
+    EXPECT_FALSE(fs::exists(station.Home() / "PreventSecondInstance"));
 }
 
 }  // namespace
