@@ -20,6 +20,7 @@
 #include <wx/valtext.h>
 
 #include "platform/CrossThread.h"
+#include "platform/Exception.h"
 #include "platform/MessageBox.h"
 #include "platform/Resources.h"
 #include "platform/ui/ControlStyle.h"
@@ -475,7 +476,13 @@ bool CDialog::Command(int id) {
     auto it = m_clicked.find(id);
     if (it != m_clicked.end() && it->second) {
         auto handler = it->second;  // the handler may rebind its own id
-        handler();
+        try {
+            handler();
+        } catch (const CException& e) {
+            // A failure the handler did not handle itself is shown to the
+            // operator; the window stays open.
+            e.ReportError();
+        }
         return true;
     }
     if (id == IDOK) {
