@@ -251,6 +251,16 @@ const wxRect kButtons[] = {plat::DluToPx(368, 180, 105, 39), plat::DluToPx(368, 
                            plat::DluToPx(368, 274, 105, 39)};
 const int kButtonImages[] = {170, 171, 242};
 
+void ClickAt(const wxPoint& at) {
+    Shell("xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " click 1");
+}
+
+// The start page's quick-detection button, once the page has painted.
+void ClickQuickStart(const Geometry& page) {
+    std::this_thread::sleep_for(300ms);
+    ClickAt(wxPoint(page.x, page.y) + kButtons[1].GetPosition() + wxSize(20, 20));
+}
+
 TEST(StartUp, StartPageShowsBackgroundAndThreeImageButtons) {
     Station station;
     // A folder that is already there is left as it is.
@@ -369,9 +379,7 @@ TEST(StartUp, MissingLanguagePackWarnsInTheIndexLanguageAndGoesOn) {
     const pid_t pid = station.Start();
     const auto page = FindStartPage(pid);
     ASSERT_TRUE(page);
-    std::this_thread::sleep_for(300ms);
-    const wxPoint quick = wxPoint(page->x, page->y) + kButtons[1].GetPosition() + wxSize(20, 20);
-    Shell("xdotool mousemove " + std::to_string(quick.x) + " " + std::to_string(quick.y) + " click 1");
+    ClickQuickStart(*page);
     const auto end = std::chrono::steady_clock::now() + 5s;
     while (station.Messages().empty() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(50ms);
     EXPECT_EQ(station.Messages(),
@@ -384,15 +392,11 @@ TEST(StartUp, TheStationWindowsCloseButtonEndsTheProgramWithCodeZero) {
     const pid_t pid = station.Start();
     const auto page = FindStartPage(pid);
     ASSERT_TRUE(page);
-    std::this_thread::sleep_for(300ms);
-    const wxPoint quick = wxPoint(page->x, page->y) + kButtons[1].GetPosition() + wxSize(20, 20);
-    Shell("xdotool mousemove " + std::to_string(quick.x) + " " + std::to_string(quick.y) + " click 1");
+    ClickQuickStart(*page);
     const auto main = FindStationWindow(pid);
     ASSERT_TRUE(main) << "no station window";
     std::this_thread::sleep_for(1500ms);  // past the camera start
-    // The close button: the last 38 pixels of the title strip.
-    Shell("xdotool mousemove " + std::to_string(main->x + main->width - 19) + " " + std::to_string(main->y + 19) +
-          " click 1");
+    ClickAt(wxPoint(main->x + main->width - 19, main->y + 19));  // the close button ends the title strip
     const auto status = station.WaitExit(pid, 10s);
     ASSERT_TRUE(status) << "the program did not end";
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << station.OutputText();
