@@ -210,8 +210,8 @@ BOOL CQuillmarshDlg::OnInitDialog() {
 
     m_pMagnifyMenu = new CMenuEx;
     m_pMagnifyMenu->Create(FALSE, this, 0, 2, 4, 0x000000, 0xD2D2D2, 0xFFFFFF, 0xFBCC93, 0xFDF6E5, FALSE);
-    m_pMagnifyMenu->AddItem(MenuItemRecord(L" 50  X ", 3584, TRUE), 0, -1);
-    m_pMagnifyMenu->AddItem(MenuItemRecord(L" 200 X ", 3585, TRUE), 1, -1);
+    m_pMagnifyMenu->AddItem(MenuItemRecord(L" 50  X ", IDM_MAGNIFY_50X, TRUE), 0, -1);
+    m_pMagnifyMenu->AddItem(MenuItemRecord(L" 200 X ", IDM_MAGNIFY_200X, TRUE), 1, -1);
     m_repaintMagnifyMenu = plat::RepaintRequest(m_pMagnifyMenu);
 
     m_nMagnification = 0;
@@ -241,9 +241,12 @@ BOOL CQuillmarshDlg::OnInitDialog() {
     return TRUE;
 }
 
+wxString CQuillmarshDlg::ImageRoot() {
+    return theApp.m_strImageRoot.empty() ? plat::GetExecutableFolder() + "Guests-Image" : theApp.m_strImageRoot;
+}
+
 void CQuillmarshDlg::ChooseImageFolder() {
-    wxString root = theApp.m_strImageRoot;
-    if (root.empty()) root = plat::GetExecutableFolder() + "Guests-Image";
+    const wxString root = ImageRoot();
     const bool chosen = g_pStartPage && g_pStartPage->m_bCustomerChosen == 1;
     m_strLastImage.clear();
     if (chosen) {

@@ -262,6 +262,9 @@ private:
     void OpenCompare(int mode);
 
     void SinkFrame(IplImage* frame);
+    // The folder the customers' folders lie in: the application's image
+    // root, or "Guests-Image" beside the program when it has none.
+    static wxString ImageRoot();
     void ChooseImageFolder();
     void ApplyLanguage(int language, int screenWidth);
     void BindMouse(wxWindow* w);
