@@ -133,6 +133,8 @@ public:
     void OnBnClickedScaleMenu();
     // Popup menu commands 3584-7679: 3584 chooses 50X, 3585 200X.
     void OnMenuCommand(UINT nID);
+    // The report form, modally over this window (StationReport.cpp).
+    void OnBnClickedReport();
     // Leaves comparison mode as the back button does in it: the comparison
     // window goes and the live view's controls come back.
     void LeaveCompareMode();
