@@ -230,18 +230,18 @@ void CUserDataDlg::SetupListColumns() {
 void CUserDataDlg::BindListClicks() {
     if (!m_listUsers) return;
     // Only a click of the mouse on the rows loads a customer, not a selection
-    // made with the keyboard.  The rows lie in an inner window of the list,
-    // which handles the press itself first: the selection is read after it.
-    for (wxWindow* inner : m_listUsers->GetChildren()) {
-        if (wxString(inner->GetClassInfo()->GetClassName()) != "wxListMainWindow") continue;
-        inner->Bind(wxEVT_LEFT_DOWN, [this](wxMouseEvent& event) {
-            event.Skip();
-            std::weak_ptr<bool> alive = m_alive;
-            CallAfter([this, alive] {
-                if (!alive.expired()) OnNMClickList();
-            });
+    // made with the keyboard.  The rows lie in an inner window of the list (the
+    // one it scrolls), which handles the press itself first: the selection is
+    // read after it.
+    wxWindow* rows = m_listUsers->GetTargetWindow();
+    if (!rows) return;
+    rows->Bind(wxEVT_LEFT_DOWN, [this](wxMouseEvent& event) {
+        event.Skip();
+        std::weak_ptr<bool> alive = m_alive;
+        CallAfter([this, alive] {
+            if (!alive.expired()) OnNMClickList();
         });
-    }
+    });
 }
 
 void CUserDataDlg::ApplyLanguage() {

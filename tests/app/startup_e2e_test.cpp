@@ -1,9 +1,10 @@
 // The whole program under the test's X display: the start page with its
 // background and three image buttons on screen, the single-instance guard,
 // the image root folder, the missing-pack warning, Enter and Escape, and the
-// ways the program ends.  Each run uses a copy of the executable and its data
-// files in a scratch folder (the program writes beside itself) and a home
-// folder of its own (where the single-instance lock lives).
+// ways the program ends, from the start page and from the station window.
+// Each run uses a copy of the executable and its data files in a scratch
+// folder (the program writes beside itself) and a home folder of its own
+// (where the single-instance lock lives).
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -126,8 +127,8 @@ struct Geometry {
     int x = 0, y = 0, width = 0, height = 0;
 };
 
-// The start page's window of `pid` once it is mapped (720 pixels wide).
-std::optional<Geometry> FindStartPage(pid_t pid, std::chrono::milliseconds bound = 15s) {
+// The first window of `pid` that is mapped and `fits`.
+std::optional<Geometry> FindWindow(pid_t pid, bool (*fits)(const Geometry&), std::chrono::milliseconds bound) {
     const auto end = std::chrono::steady_clock::now() + bound;
     do {
         std::istringstream ids(Shell("xdotool search --onlyvisible --pid " + std::to_string(pid) + " 2>/dev/null"));
@@ -145,11 +146,21 @@ std::optional<Geometry> FindStartPage(pid_t pid, std::chrono::milliseconds bound
                 if (key == "WIDTH") g.width = value;
                 if (key == "HEIGHT") g.height = value;
             }
-            if (g.width == 720) return g;
+            if (fits(g)) return g;
         }
         std::this_thread::sleep_for(100ms);
     } while (std::chrono::steady_clock::now() < end);
     return std::nullopt;
+}
+
+// The start page (720 pixels wide).
+std::optional<Geometry> FindStartPage(pid_t pid, std::chrono::milliseconds bound = 15s) {
+    return FindWindow(pid, [](const Geometry& g) { return g.width == 720; }, bound);
+}
+
+// The station window, as wide as the screen.
+std::optional<Geometry> FindStationWindow(pid_t pid, std::chrono::milliseconds bound = 15s) {
+    return FindWindow(pid, [](const Geometry& g) { return g.width > 720; }, bound);
 }
 
 wxImage GrabScreen(const fs::path& file) {
@@ -239,6 +250,16 @@ bool SendCloseRequest(unsigned long window) {
 const wxRect kButtons[] = {plat::DluToPx(368, 180, 105, 39), plat::DluToPx(368, 227, 105, 39),
                            plat::DluToPx(368, 274, 105, 39)};
 const int kButtonImages[] = {170, 171, 242};
+
+void ClickAt(const wxPoint& at) {
+    Shell("xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " click 1");
+}
+
+// The start page's quick-detection button, once the page has painted.
+void ClickQuickStart(const Geometry& page) {
+    std::this_thread::sleep_for(300ms);
+    ClickAt(wxPoint(page.x, page.y) + kButtons[1].GetPosition() + wxSize(20, 20));
+}
 
 TEST(StartUp, StartPageShowsBackgroundAndThreeImageButtons) {
     Station station;
@@ -358,14 +379,28 @@ TEST(StartUp, MissingLanguagePackWarnsInTheIndexLanguageAndGoesOn) {
     const pid_t pid = station.Start();
     const auto page = FindStartPage(pid);
     ASSERT_TRUE(page);
-    std::this_thread::sleep_for(300ms);
-    const wxPoint quick = wxPoint(page->x, page->y) + kButtons[1].GetPosition() + wxSize(20, 20);
-    Shell("xdotool mousemove " + std::to_string(quick.x) + " " + std::to_string(quick.y) + " click 1");
+    ClickQuickStart(*page);
     const auto end = std::chrono::steady_clock::now() + 5s;
     while (station.Messages().empty() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(50ms);
     EXPECT_EQ(station.Messages(),
               std::vector<std::string>{"Language packs is missing, Please reinstall the Program!"});
     EXPECT_TRUE(Alive(pid));
+}
+
+TEST(StartUp, TheStationWindowsCloseButtonEndsTheProgramWithCodeZero) {
+    Station station;
+    const pid_t pid = station.Start();
+    const auto page = FindStartPage(pid);
+    ASSERT_TRUE(page);
+    ClickQuickStart(*page);
+    const auto main = FindStationWindow(pid);
+    ASSERT_TRUE(main) << "no station window";
+    std::this_thread::sleep_for(1500ms);  // past the camera start
+    ClickAt(wxPoint(main->x + main->width - 19, main->y + 19));  // the close button ends the title strip
+    const auto status = station.WaitExit(pid, 10s);
+    ASSERT_TRUE(status) << "the program did not end";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << station.OutputText();
+    EXPECT_FALSE(fs::exists(station.Home() / "PreventSecondInstance"));
 }
 
 }  // namespace
