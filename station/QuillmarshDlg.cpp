@@ -37,6 +37,13 @@ std::mutex g_sinkMutex;
 // The window whose sink and still handler are registered with the USB capture.
 CQuillmarshDlg* g_sinkOwner = nullptr;
 
+// The sink reads g_pMainDlg on the capture threads under g_sinkMutex, so the
+// window writes it under that lock too.
+void SetMainDlg(CQuillmarshDlg* dlg) {
+    std::lock_guard<std::mutex> lock(g_sinkMutex);
+    g_pMainDlg = dlg;
+}
+
 constexpr int kShutterSound = 162;
 
 std::function<std::time_t()> g_snapshotClock;
@@ -120,7 +127,7 @@ CQuillmarshDlg::~CQuillmarshDlg() {
         std::lock_guard<std::mutex> lock(m_frameLock);
         if (m_pFrame) cvReleaseImage(&m_pFrame);
     }
-    if (g_pMainDlg == this) g_pMainDlg = nullptr;
+    if (g_pMainDlg == this) SetMainDlg(nullptr);
 }
 
 void CQuillmarshDlg::DoDataExchange(CDataExchange* pDX) {
@@ -164,7 +171,7 @@ BOOL CQuillmarshDlg::PreTranslateMessage(MSG* pMsg) {
 
 BOOL CQuillmarshDlg::OnInitDialog() {
     plat::CDialog::OnInitDialog();
-    g_pMainDlg = this;
+    SetMainDlg(this);
 
     // The window menu's About entry, when there is a text for it.
     m_strAboutText = plat::LoadResourceString(IDS_ABOUTBOX);
@@ -238,7 +245,7 @@ BOOL CQuillmarshDlg::OnInitDialog() {
         if (g_pMainDlg && g_pMainDlg->m_bSinkAttached) g_pMainDlg->PostMessage(WM_STILL_BUTTON);
     });
 
-    g_pMainDlg = this;
+    SetMainDlg(this);
     return TRUE;
 }
 

@@ -206,6 +206,18 @@ struct OfficeRun {
     fs::path Log() const { return work.path() / "office.log"; }
 };
 
+// A LibreOffice built without a user interface (Debian's "nogui" packages)
+// has no window plug-in beside its program; started for the operator it would
+// show nothing and keep running unseen.
+bool HasWindows(const std::string& office) {
+    std::error_code ec;
+    const fs::path program = fs::canonical(office, ec).parent_path();
+    if (ec) return false;
+    for (const auto& entry : fs::directory_iterator(program, ec))
+        if (entry.path().filename().string().rfind("libvclplug_", 0) == 0) return true;
+    return false;
+}
+
 }  // namespace
 
 std::string FindOffice() {
@@ -315,7 +327,7 @@ void OpenForOperator(const wxString& path) {
     const char* headless = std::getenv("QUILLMARSH_HEADLESS");
     if (headless && *headless) return;
     const std::string office = FindOffice();
-    if (office.empty()) return;
+    if (office.empty() || !HasWindows(office)) return;
     // The operator's own LibreOffice (and profile): a Writer already open
     // takes the document into a window of its own.
     LaunchDetached({office, "--writer", ToFs(path)});

@@ -34,7 +34,8 @@ bool Print(const std::string& rtf, wxString* error);
 std::string DefaultPrinter();
 
 // Opens the document in the word processor for the operator, without
-// waiting; nothing when the environment variable QUILLMARSH_HEADLESS is set.
+// waiting; nothing when the environment variable QUILLMARSH_HEADLESS is set
+// or the LibreOffice found has no user interface.
 void OpenForOperator(const wxString& path);
 
 // Tests: how long one LibreOffice run may take (0: the normal bound).

@@ -166,6 +166,9 @@ void PressKey(wxWindow* target, int key) {
 class Report : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Nothing is opened for an operator, however the tests are started.
+        if (const char* headless = std::getenv("QUILLMARSH_HEADLESS")) m_headless = headless;
+        ::setenv("QUILLMARSH_HEADLESS", "1", 1);
         theApp.m_strImageRoot = wxString::FromUTF8(m_scratch.Path() + "Guests-Image");
         fs::create_directories(m_scratch.Path() + "Guests-Image");
         m_metrics = plat::ComputeScreenMetrics(wxRect(0, 0, 1920, 1080), wxRect(0, 0, 1920, 1040));
@@ -182,6 +185,7 @@ protected:
     void TearDown() override {
         m_form.reset();
         m_station.reset();
+        m_headless ? ::setenv("QUILLMARSH_HEADLESS", m_headless->c_str(), 1) : ::unsetenv("QUILLMARSH_HEADLESS");
         g_pStartPage = nullptr;
         theApp.m_strLangIni = m_pack;
         report::SetClockForTesting({});
@@ -241,6 +245,7 @@ protected:
     MessageRecorder m_messages;
     CallLog m_log;
     bool m_replaced = false;
+    std::optional<std::string> m_headless;
     plat::DispatchFactory m_realWord;
 };
 
