@@ -232,9 +232,10 @@ public:
 private:
     // The network side's message-table entries (constructor).
     void BindDeviceLinks();
-    // Stops and deletes the stream reader; one that outlasts `bound` on a
-    // stalled stream is let go and deletes itself when its query returns.
-    void ReleaseNetReader(std::chrono::milliseconds bound);
+    // Stops and deletes the stream reader; one that outlasts the window's
+    // bound on a stalled stream is let go and deletes itself when its query
+    // returns.
+    void ReleaseNetReader();
     // What the link threads ask of the window.
     LRESULT DeviceStatus(LPARAM lParam) override;
     std::atomic<BOOL>& LiveFlag() override { return m_bLive; }

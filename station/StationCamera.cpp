@@ -2,7 +2,6 @@
 // as cameras come and go (the device monitor's notifications), and the life
 // of its capture graph.  A USB camera that opens takes the view over from the
 // networked device.
-#include <chrono>
 #include <utility>
 
 #include "app/QuillmarshApp.h"
@@ -15,10 +14,6 @@ namespace {
 // The graph's event notifications; the window does not handle them.
 constexpr UINT WM_GRAPH_NOTIFY = 0x8001;
 constexpr int kFormatCapacity = 50;
-
-// A stream reader stopped because the USB camera took over; one on a stalled
-// stream is left to end by itself after this.
-constexpr auto kReaderStopBound = std::chrono::seconds(2);
 
 std::function<std::unique_ptr<plat::cam::DeviceEventSource>()> g_makeEventSource;
 
@@ -105,7 +100,7 @@ void CQuillmarshDlg::OnUsbCameraOpened(BOOL opened) {
         // One source feeds the view: the networked device's stream and button
         // stop; the probe ends at its next look at the USB flag.
         theApp.m_bNetCamera = 0;
-        ReleaseNetReader(kReaderStopBound);
+        ReleaseNetReader();
         m_links.DropStatus();
     }
     ShowDlgItem(IDC_WAITING, false);
