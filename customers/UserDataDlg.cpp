@@ -11,7 +11,9 @@
 #include <wx/filedlg.h>
 #include <wx/image.h>
 #include <wx/listctrl.h>
+#include <wx/radiobut.h>
 #include <wx/statbox.h>
+#include <wx/stattext.h>
 
 #include "app/QuillmarshApp.h"
 #include "capture/CvvImage.h"
@@ -177,11 +179,10 @@ BOOL CUserDataDlg::OnInitDialog() {
         m_brushBack = wxBrush(wxBitmap(pattern));
     // Labels, radio buttons, the frame and the status line show white text
     // straight over the pattern.
-    for (const plat::DlgControl& c : plat::kUserDataTemplate.controls)
-        if (c.kind == Ctl::Static || c.kind == Ctl::Radio || c.kind == Ctl::GroupBox)
-            if (wxWindow* w = c.id == -1 ? nullptr : GetDlgItem(c.id)) w->SetForegroundColour(*wxWHITE);
     for (wxWindow* child : GetChildren())
-        if (child->GetId() < 0 && child->IsKindOf(wxCLASSINFO(wxStaticBox))) child->SetForegroundColour(*wxWHITE);
+        if (dynamic_cast<wxStaticText*>(child) || dynamic_cast<wxRadioButton*>(child) ||
+            dynamic_cast<wxStaticBox*>(child))
+            child->SetForegroundColour(*wxWHITE);
 
     SetupButtons();
     SetupListColumns();
@@ -237,10 +238,7 @@ void CUserDataDlg::BindListClicks() {
     if (!rows) return;
     rows->Bind(wxEVT_LEFT_DOWN, [this](wxMouseEvent& event) {
         event.Skip();
-        std::weak_ptr<bool> alive = m_alive;
-        CallAfter([this, alive] {
-            if (!alive.expired()) OnNMClickList();
-        });
+        CallAfter([this] { OnNMClickList(); });  // dropped if the dialog goes first
     });
 }
 
@@ -255,7 +253,7 @@ void CUserDataDlg::ApplyLanguage() {
     }
 }
 
-void CUserDataDlg::ShowNumber() { SetDlgItemText(IDC_NUMBER, wxString::Format("%04d", m_nNumber)); }
+void CUserDataDlg::ShowNumber() { SetDlgItemText(IDC_NUMBER, form::NumberText(m_nNumber)); }
 
 void CUserDataDlg::ClearForm() {
     m_strName.clear();
@@ -330,8 +328,7 @@ bool CUserDataDlg::AskPhotoFile(wxString& path) {
 
 void CUserDataDlg::OnStnDblclickPhoto() {
     wxString path;
-    const std::weak_ptr<bool> alive = m_alive;
-    if (!AskPhotoFile(path) || alive.expired()) return;
+    if (!AskPhotoFile(path)) return;
     m_strPhotoPath = path;
     DrawPhoto();
 }

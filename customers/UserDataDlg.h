@@ -8,7 +8,6 @@
 // The database side (UserDataDb.cpp): writing the empty database, opening
 // queries, loading every row into the record vector and the list, moving a
 // photo between a file and a row, and the status line.
-#include <memory>
 #include <vector>
 
 #include <wx/brush.h>
@@ -171,7 +170,4 @@ private:
     long SelectedRow() const;
     // The birthday picker's date as the form stores it.
     wxString PickerBirthday() const;
-
-    // Expires with the dialog: calls queued for later check it.
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
