@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -86,13 +87,22 @@ struct RunResult {
 
 // Runs the program in a process group of its own, its output into `log`,
 // and waits for it within the bound; a run that overruns is ended with the
-// whole group (LibreOffice starts a second process of its own).
-RunResult RunBounded(const std::vector<std::string>& args, const fs::path& log) {
+// whole group (LibreOffice starts a second process of its own).  Its
+// temporary files go into `tmp`: LibreOffice ended that way leaves its
+// temporary folder behind, which must not pile up in the system's.
+RunResult RunBounded(const std::vector<std::string>& args, const fs::path& log, const fs::path& tmp) {
     RunResult result;
     std::vector<std::string> copy = args;
     std::vector<char*> argv;
     for (std::string& a : copy) argv.push_back(a.data());
     argv.push_back(nullptr);
+    std::vector<std::string> environment;
+    for (char** e = environ; *e; ++e)
+        if (std::strncmp(*e, "TMPDIR=", 7) != 0) environment.emplace_back(*e);
+    environment.push_back("TMPDIR=" + tmp.string());
+    std::vector<char*> envp;
+    for (std::string& e : environment) envp.push_back(e.data());
+    envp.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attr;
@@ -104,7 +114,7 @@ RunResult RunBounded(const std::vector<std::string>& args, const fs::path& log) 
     posix_spawnattr_setpgroup(&attr, 0);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
     pid_t pid = 0;
-    const int rc = ::posix_spawn(&pid, copy[0].c_str(), &actions, &attr, argv.data(), environ);
+    const int rc = ::posix_spawn(&pid, copy[0].c_str(), &actions, &attr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
     if (rc != 0) return result;
@@ -256,7 +266,7 @@ bool SaveAsWord97(const std::string& rtf, const wxString& target, wxString* erro
     std::vector<std::string> command = run.command;
     command.insert(command.end(), {"--convert-to", "doc:MS Word 97", "--outdir", beside.path().string(),
                                    run.input.string()});
-    const RunResult result = RunBounded(command, run.Log());
+    const RunResult result = RunBounded(command, run.Log(), run.work.path());
     const fs::path converted = beside.path() / "report.doc";
     if (!result.started || result.timedOut || result.exitCode != 0 || !fs::exists(converted, ec)) {
         *error = "The document " + target + " could not be saved. " + DescribeFailedRun(result, run.Log());
@@ -285,7 +295,7 @@ bool Print(const std::string& rtf, wxString* error) {
     if (!run.Prepare(rtf, error)) return false;
     std::vector<std::string> command = run.command;
     command.insert(command.end(), {"-p", run.input.string()});
-    const RunResult result = RunBounded(command, run.Log());
+    const RunResult result = RunBounded(command, run.Log(), run.work.path());
     if (!result.started || result.timedOut || result.exitCode != 0) {
         *error = "The document could not be printed. " + DescribeFailedRun(result, run.Log());
         return false;

@@ -285,12 +285,12 @@ namespace {
 // A stand-in `soffice`: records its arguments and acts as FAKE_OFFICE_MODE
 // says: "ok" converts (the compound-file signature, then the rich text),
 // "fail" ends with an error, "plain" writes a file that is no Word document,
-// "hang" never ends.
+// "hang" makes its temporary folder, as LibreOffice does, and never ends.
 const char* const kFakeOffice = R"(#!/bin/sh
 echo "$@" >> "$FAKE_OFFICE_LOG"
 case "$FAKE_OFFICE_MODE" in
   fail) echo "Error: source file could not be loaded"; exit 1;;
-  hang) sleep 60 & echo $! > "$FAKE_OFFICE_LOG.pid"; wait; exit 0;;
+  hang) mkdir "${TMPDIR:-/tmp}/lu$$.tmp"; sleep 60 & echo $! > "$FAKE_OFFICE_LOG.pid"; wait; exit 0;;
 esac
 outdir=""; input=""
 while [ $# -gt 0 ]; do

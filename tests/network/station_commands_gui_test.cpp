@@ -10,7 +10,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <wx/uiaction.h>
 
-#include "DeviceSim.h"
+#include "support/DeviceSim.h"
 #include "app/QuillmarshApp.h"
 #include "capture/CvvImage.h"
 #include "controls/MenuEx.h"

@@ -13,7 +13,7 @@
 
 #include <linux/videodev2.h>
 
-#include "DeviceSim.h"
+#include "support/DeviceSim.h"
 #include "support/FakeCamera.h"
 #include "support/MessageRecorder.h"
 #include "support/TempDir.h"

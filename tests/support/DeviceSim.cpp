@@ -1,4 +1,4 @@
-#include "DeviceSim.h"
+#include "support/DeviceSim.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
