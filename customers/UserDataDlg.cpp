@@ -306,9 +306,10 @@ void CUserDataDlg::PaintPhoto(wxPaintEvent& event) {
     dc.DrawRectangle(wxPoint(0, 0), size);
 
     // Read from disk at every paint: the file may have been replaced since.
+    const wxString& shown = m_strPhotoPath.empty() ? m_strNoPhoto : m_strPhotoPath;
     char path[260];
-    theApp.WideToAnsi(m_strPhotoPath, path, sizeof path);
-    if (wxString::FromUTF8(path) != m_strPhotoPath) return;  // cut to fit, it would name another file
+    theApp.WideToAnsi(shown, path, sizeof path);
+    if (wxString::FromUTF8(path) != shown) return;  // cut to fit, it would name another file
     IplImage* picture = cvLoadImage(path, CV_LOAD_IMAGE_COLOR);
     if (!picture) return;
     CvvImage image;
@@ -385,13 +386,14 @@ void CUserDataDlg::OnNMClickList() {
     if (form::ParseBirthday(m_strBirthday, birthday))
         if (auto* picker = GetDlgItemAs<wxDatePickerCtrl>(IDC_BIRTHDAY)) picker->SetValue(birthday);
 
-    bool extracted = false;
     try {
-        extracted = ReadPhotoFromRecord(m_pRecordset, m_strPhotoTemp);
+        m_strPhotoPath = ReadPhotoFromRecord(m_pRecordset, m_strPhotoTemp) ? m_strPhotoTemp : m_strNoPhoto;
     } catch (const _com_error& e) {
         ShowDatabaseError(e);
+        // The stored photo could not be taken out: no file stands for it, so
+        // Modify keeps the stored one; the box shows the no-photo picture.
+        m_strPhotoPath.clear();
     }
-    m_strPhotoPath = extracted ? m_strPhotoTemp : m_strNoPhoto;
     DrawPhoto();
     CloseRecordset();
 }

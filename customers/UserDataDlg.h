@@ -127,7 +127,10 @@ public:
     wxString m_strSearch;
     wxString m_strPhotoTemp;  // where a loaded customer's photo is written to be shown
     wxString m_strNoPhoto;    // the picture of a customer without a photo
-    wxString m_strPhotoPath;  // the photo shown, and stored by Add and Modify
+    // The photo shown, and stored by Add and Modify; empty when a customer's
+    // stored photo could not be taken out (the no-photo picture shows, Modify
+    // keeps the stored photo and Add stores the no-photo picture).
+    wxString m_strPhotoPath;
     CImgButton m_btnAdd, m_btnDelete, m_btnModify, m_btnSearch, m_btnAll, m_btnStartDetect, m_btnClose;
 
     // A list row's identity in the table: its stored Number and Name, whole.

@@ -74,7 +74,8 @@ bool CUserDataDlg::WriteCurrentRow(bool adding, const wxString& birthday) {
         for (const char* column : order)
             for (const auto& [name, value] : values)
                 if (std::strcmp(name, column) == 0) m_pRecordset->PutCollect(name, value);
-        if (!m_strPhotoPath.empty()) WritePhotoToRecord(m_pRecordset, m_strPhotoPath);
+        const wxString photo = m_strPhotoPath.empty() && adding ? m_strNoPhoto : m_strPhotoPath;
+        if (!photo.empty()) WritePhotoToRecord(m_pRecordset, photo);
         m_pRecordset->Update();
         m_pRecordset->MoveLast();
         return true;

@@ -223,14 +223,24 @@ TEST_F(Records, PhotoAndBirthdayGoInAndComeBackOut) {
     Add("9", "Gil");  // without a chosen photo the no-photo picture is stored
     ASSERT_TRUE(m_folder.Execute("update info set Birthday='1990/05/17' where Number='0008'"));
     ASSERT_TRUE(m_folder.Execute("insert into info (Number, Name) values ('0010', 'Nil')"));
-    EXPECT_EQ(m_folder.Rows("select Photo from info where Name='Gil'"),
-              (Rows{{m_folder.Bytes(m_folder.Path() + "standard/photo/women.bmp")}}));
+    const std::string noPhoto = m_folder.Bytes(m_folder.Path() + "standard/photo/women.bmp");
+    EXPECT_EQ(m_folder.Rows("select Photo from info where Name='Gil'"), Rows{{noPhoto}});
     Click(1058);
     Pick(0);
     EXPECT_TRUE(m_dlg->GetDlgItemAs<wxDatePickerCtrl>(1061)->GetValue().IsSameDate(
         wxDateTime(17, wxDateTime::May, 1990)));
     EXPECT_EQ(m_dlg->m_strPhotoPath, m_dlg->m_strPhotoTemp);
     EXPECT_EQ(m_folder.Bytes(m_dlg->m_strPhotoTemp.utf8_string()), m_folder.Bytes(photo));
+    // The photo cannot be taken out: said so, and a Modify keeps the stored one.
+    m_dlg->m_strPhotoTemp = wxString::FromUTF8(m_folder.Path() + "no-such-folder/default.bmp");
+    Pick(0);
+    EXPECT_TRUE(Status().StartsWith(Lang("IDS_WARN_CATCH")));
+    Type(1041, "444");
+    Click(1052);
+    EXPECT_TRUE(m_folder.Rows("select Phone, Photo from info where Name='Fay'") ==
+                (Rows{{"444", m_folder.Bytes(photo)}}));
+    Add("15", "Ivy");  // stores the picture the box shows
+    EXPECT_TRUE(m_folder.Rows("select Photo from info where Name='Ivy'") == Rows{{noPhoto}});
     Pick(2);
     EXPECT_EQ(m_dlg->m_strPhotoPath, m_dlg->m_strNoPhoto);
 
@@ -243,7 +253,8 @@ TEST_F(Records, PhotoAndBirthdayGoInAndComeBackOut) {
     EXPECT_TRUE(Status().StartsWith(Lang("IDS_WARN_CATCH")));
     EXPECT_TRUE(Status().Contains("gone.bmp"));
     EXPECT_EQ(Stored(),
-              (Rows{{"0008", "Fay", "30", ""}, {"0009", "Gil", "30", ""}, {"0010", "Nil", "<null>", "<null>"}}));
+              (Rows{{"0008", "Fay", "30", "444"}, {"0009", "Gil", "30", ""}, {"0010", "Nil", "<null>", "<null>"},
+                    {"0015", "Ivy", "30", "444"}}));
 }
 
 TEST_F(Records, DatabaseThatCannotBeOpenedIsReportedAndLeftAsItIs) {
