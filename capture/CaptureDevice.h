@@ -83,6 +83,7 @@ public:
     // The camera went away while streaming; its streaming thread has ended.
     bool DeviceLost() const;
     plat::cam::FilterGraph* Graph() const { return m_pGraph.get(); }
+    const std::wstring& DisplayName() const { return m_strDisplayName; }
 
 private:
     CCaptureDevice(std::shared_ptr<plat::cam::Moniker> moniker, const std::wstring& displayName, wxWindow* owner,

@@ -11,7 +11,9 @@
 #include <wx/filedlg.h>
 #include <wx/image.h>
 #include <wx/listctrl.h>
+#include <wx/radiobut.h>
 #include <wx/statbox.h>
+#include <wx/stattext.h>
 
 #include "app/QuillmarshApp.h"
 #include "capture/CvvImage.h"
@@ -177,11 +179,10 @@ BOOL CUserDataDlg::OnInitDialog() {
         m_brushBack = wxBrush(wxBitmap(pattern));
     // Labels, radio buttons, the frame and the status line show white text
     // straight over the pattern.
-    for (const plat::DlgControl& c : plat::kUserDataTemplate.controls)
-        if (c.kind == Ctl::Static || c.kind == Ctl::Radio || c.kind == Ctl::GroupBox)
-            if (wxWindow* w = c.id == -1 ? nullptr : GetDlgItem(c.id)) w->SetForegroundColour(*wxWHITE);
     for (wxWindow* child : GetChildren())
-        if (child->GetId() < 0 && child->IsKindOf(wxCLASSINFO(wxStaticBox))) child->SetForegroundColour(*wxWHITE);
+        if (dynamic_cast<wxStaticText*>(child) || dynamic_cast<wxRadioButton*>(child) ||
+            dynamic_cast<wxStaticBox*>(child))
+            child->SetForegroundColour(*wxWHITE);
 
     SetupButtons();
     SetupListColumns();
@@ -230,18 +231,15 @@ void CUserDataDlg::SetupListColumns() {
 void CUserDataDlg::BindListClicks() {
     if (!m_listUsers) return;
     // Only a click of the mouse on the rows loads a customer, not a selection
-    // made with the keyboard.  The rows lie in an inner window of the list,
-    // which handles the press itself first: the selection is read after it.
-    for (wxWindow* inner : m_listUsers->GetChildren()) {
-        if (wxString(inner->GetClassInfo()->GetClassName()) != "wxListMainWindow") continue;
-        inner->Bind(wxEVT_LEFT_DOWN, [this](wxMouseEvent& event) {
-            event.Skip();
-            std::weak_ptr<bool> alive = m_alive;
-            CallAfter([this, alive] {
-                if (!alive.expired()) OnNMClickList();
-            });
-        });
-    }
+    // made with the keyboard.  The rows lie in an inner window of the list (the
+    // one it scrolls), which handles the press itself first: the selection is
+    // read after it.
+    wxWindow* rows = m_listUsers->GetTargetWindow();
+    if (!rows) return;
+    rows->Bind(wxEVT_LEFT_DOWN, [this](wxMouseEvent& event) {
+        event.Skip();
+        CallAfter([this] { OnNMClickList(); });  // dropped if the dialog goes first
+    });
 }
 
 void CUserDataDlg::ApplyLanguage() {
@@ -255,7 +253,7 @@ void CUserDataDlg::ApplyLanguage() {
     }
 }
 
-void CUserDataDlg::ShowNumber() { SetDlgItemText(IDC_NUMBER, wxString::Format("%04d", m_nNumber)); }
+void CUserDataDlg::ShowNumber() { SetDlgItemText(IDC_NUMBER, form::NumberText(m_nNumber)); }
 
 void CUserDataDlg::ClearForm() {
     m_strName.clear();
@@ -308,9 +306,10 @@ void CUserDataDlg::PaintPhoto(wxPaintEvent& event) {
     dc.DrawRectangle(wxPoint(0, 0), size);
 
     // Read from disk at every paint: the file may have been replaced since.
+    const wxString& shown = m_strPhotoPath.empty() ? m_strNoPhoto : m_strPhotoPath;
     char path[260];
-    theApp.WideToAnsi(m_strPhotoPath, path, sizeof path);
-    if (wxString::FromUTF8(path) != m_strPhotoPath) return;  // cut to fit, it would name another file
+    theApp.WideToAnsi(shown, path, sizeof path);
+    if (wxString::FromUTF8(path) != shown) return;  // cut to fit, it would name another file
     IplImage* picture = cvLoadImage(path, CV_LOAD_IMAGE_COLOR);
     if (!picture) return;
     CvvImage image;
@@ -330,8 +329,7 @@ bool CUserDataDlg::AskPhotoFile(wxString& path) {
 
 void CUserDataDlg::OnStnDblclickPhoto() {
     wxString path;
-    const std::weak_ptr<bool> alive = m_alive;
-    if (!AskPhotoFile(path) || alive.expired()) return;
+    if (!AskPhotoFile(path)) return;
     m_strPhotoPath = path;
     DrawPhoto();
 }
@@ -388,13 +386,14 @@ void CUserDataDlg::OnNMClickList() {
     if (form::ParseBirthday(m_strBirthday, birthday))
         if (auto* picker = GetDlgItemAs<wxDatePickerCtrl>(IDC_BIRTHDAY)) picker->SetValue(birthday);
 
-    bool extracted = false;
     try {
-        extracted = ReadPhotoFromRecord(m_pRecordset, m_strPhotoTemp);
+        m_strPhotoPath = ReadPhotoFromRecord(m_pRecordset, m_strPhotoTemp) ? m_strPhotoTemp : m_strNoPhoto;
     } catch (const _com_error& e) {
         ShowDatabaseError(e);
+        // The stored photo could not be taken out: no file stands for it, so
+        // Modify keeps the stored one; the box shows the no-photo picture.
+        m_strPhotoPath.clear();
     }
-    m_strPhotoPath = extracted ? m_strPhotoTemp : m_strNoPhoto;
     DrawPhoto();
     CloseRecordset();
 }

@@ -8,7 +8,6 @@
 // The database side (UserDataDb.cpp): writing the empty database, opening
 // queries, loading every row into the record vector and the list, moving a
 // photo between a file and a row, and the status line.
-#include <memory>
 #include <vector>
 
 #include <wx/brush.h>
@@ -128,7 +127,10 @@ public:
     wxString m_strSearch;
     wxString m_strPhotoTemp;  // where a loaded customer's photo is written to be shown
     wxString m_strNoPhoto;    // the picture of a customer without a photo
-    wxString m_strPhotoPath;  // the photo shown, and stored by Add and Modify
+    // The photo shown, and stored by Add and Modify; empty when a customer's
+    // stored photo could not be taken out (the no-photo picture shows, Modify
+    // keeps the stored photo and Add stores the no-photo picture).
+    wxString m_strPhotoPath;
     CImgButton m_btnAdd, m_btnDelete, m_btnModify, m_btnSearch, m_btnAll, m_btnStartDetect, m_btnClose;
 
     // A list row's identity in the table: its stored Number and Name, whole.
@@ -171,7 +173,4 @@ private:
     long SelectedRow() const;
     // The birthday picker's date as the form stores it.
     wxString PickerBirthday() const;
-
-    // Expires with the dialog: calls queued for later check it.
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

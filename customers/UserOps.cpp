@@ -2,6 +2,10 @@
 // Search, All, Start detection and Close.  Every value put into a query goes
 // through EscapeSqlQuotes; every database error is shown on the status line
 // and changes nothing more.
+#include <cstring>
+#include <span>
+#include <utility>
+
 #include <wx/listctrl.h>
 
 #include "app/QuillmarshApp.h"
@@ -14,7 +18,7 @@
 
 namespace {
 
-constexpr int IDC_NUMBER = 1038;
+constexpr int IDC_PHOTO = 1037;
 
 bool InRange(int number, int age) { return number >= 1 && number <= 999 && age >= 1 && age <= 99; }
 
@@ -46,32 +50,32 @@ void CUserDataDlg::CloseConnection() {
 }
 
 bool CUserDataDlg::WriteCurrentRow(bool adding, const wxString& birthday) {
+    const std::pair<const char*, _variant_t> values[] = {
+        {"Number", _variant_t(form::NumberText(m_nNumber))},
+        {"Name", _variant_t(m_strName)},
+        {"Sex", _variant_t(m_nSex, VT_INT)},
+        {"Age", _variant_t(m_nAge, VT_INT)},
+        {"Birthday", _variant_t(birthday)},
+        {"Phone", _variant_t(m_strPhone)},
+        {"Email", _variant_t(m_strEmail)},
+        {"Address", _variant_t(m_strAddress)},
+        {"Operator", _variant_t(m_strOperator)},
+        {"Remark", _variant_t(m_strRemark)},
+    };
+    // Modify never writes the Number: it is the customer's identity.
+    static const char* const kAddOrder[] = {"Number", "Name",    "Sex",      "Age",     "Birthday",
+                                            "Phone",  "Email",   "Address",  "Operator", "Remark"};
+    static const char* const kModifyOrder[] = {"Name",    "Sex",      "Age",    "Phone",   "Email",
+                                               "Address", "Birthday", "Remark", "Operator"};
     try {
-        if (adding) {
-            m_pRecordset->AddNew();
-            m_pRecordset->PutCollect("Number", _variant_t(form::NumberText(m_nNumber)));
-            m_pRecordset->PutCollect("Name", _variant_t(m_strName));
-            m_pRecordset->PutCollect("Sex", _variant_t(m_nSex, VT_INT));
-            m_pRecordset->PutCollect("Age", _variant_t(m_nAge, VT_INT));
-            m_pRecordset->PutCollect("Birthday", _variant_t(birthday));
-            m_pRecordset->PutCollect("Phone", _variant_t(m_strPhone));
-            m_pRecordset->PutCollect("Email", _variant_t(m_strEmail));
-            m_pRecordset->PutCollect("Address", _variant_t(m_strAddress));
-            m_pRecordset->PutCollect("Operator", _variant_t(m_strOperator));
-            m_pRecordset->PutCollect("Remark", _variant_t(m_strRemark));
-        } else {
-            // The Number is the customer's identity: it is never rewritten.
-            m_pRecordset->PutCollect("Name", _variant_t(m_strName));
-            m_pRecordset->PutCollect("Sex", _variant_t(m_nSex, VT_INT));
-            m_pRecordset->PutCollect("Age", _variant_t(m_nAge, VT_INT));
-            m_pRecordset->PutCollect("Phone", _variant_t(m_strPhone));
-            m_pRecordset->PutCollect("Email", _variant_t(m_strEmail));
-            m_pRecordset->PutCollect("Address", _variant_t(m_strAddress));
-            m_pRecordset->PutCollect("Birthday", _variant_t(birthday));
-            m_pRecordset->PutCollect("Remark", _variant_t(m_strRemark));
-            m_pRecordset->PutCollect("Operator", _variant_t(m_strOperator));
-        }
-        if (!m_strPhotoPath.empty()) WritePhotoToRecord(m_pRecordset, m_strPhotoPath);
+        if (adding) m_pRecordset->AddNew();
+        const std::span<const char* const> order =
+            adding ? std::span<const char* const>(kAddOrder) : std::span<const char* const>(kModifyOrder);
+        for (const char* column : order)
+            for (const auto& [name, value] : values)
+                if (std::strcmp(name, column) == 0) m_pRecordset->PutCollect(name, value);
+        const wxString photo = m_strPhotoPath.empty() && adding ? m_strNoPhoto : m_strPhotoPath;
+        if (!photo.empty()) WritePhotoToRecord(m_pRecordset, photo);
         m_pRecordset->Update();
         m_pRecordset->MoveLast();
         return true;
@@ -125,7 +129,7 @@ void CUserDataDlg::OnBnClickedAdd() {
     m_nNumber = m_nMaxNumber + 1;
     m_nSex = 1;
     UpdateData(FALSE);
-    SetDlgItemText(IDC_NUMBER, form::NumberText(m_nNumber));
+    ShowNumber();
 }
 
 void CUserDataDlg::OnBnClickedModify() {
@@ -180,7 +184,7 @@ void CUserDataDlg::OnBnClickedDelete() {
     if (deleted) {
         ClearForm();
         // The no-photo picture shows at the box's next paint.
-        if (wxWindow* photo = GetDlgItem(1037)) photo->Refresh(false);
+        if (wxWindow* photo = GetDlgItem(IDC_PHOTO)) photo->Refresh(false);
     }
     LoadRecords();
 }
@@ -219,18 +223,15 @@ void CUserDataDlg::OnBnClickedSearch() {
         }
         const wxString men = theApp.GetLangString("IDS_MEMBER_SEX_MEN");
         const wxString women = theApp.GetLangString("IDS_MEMBER_SEX_WOMEN");
+        static const char* const kColumns[6] = {"Number", "Name", "Sex", "Age", "Birthday", "Phone"};
         for (long row = 0; !m_pRecordset->GetEOF(); ++row) {
-            const wxString number = VariantToString(m_pRecordset->GetCollect("Number"));
-            const wxString name = VariantToString(m_pRecordset->GetCollect("Name"));
-            const wxString sex = VariantToString(m_pRecordset->GetCollect("Sex"));
+            // The row is read whole before it is listed, so that a failed read lists nothing of it.
+            wxString texts[6];
+            for (int c = 0; c < 6; ++c) texts[c] = VariantToString(m_pRecordset->GetCollect(kColumns[c]));
+            texts[2] = texts[2] == "0" ? men : women;
             m_listUsers->InsertItem(row, wxString());
-            m_listUsers->SetItem(row, 0, number);
-            m_listUsers->SetItem(row, 1, name);
-            m_listUsers->SetItem(row, 2, sex == "0" ? men : women);
-            m_listUsers->SetItem(row, 3, VariantToString(m_pRecordset->GetCollect("Age")));
-            m_listUsers->SetItem(row, 4, VariantToString(m_pRecordset->GetCollect("Birthday")));
-            m_listUsers->SetItem(row, 5, VariantToString(m_pRecordset->GetCollect("Phone")));
-            m_listKeys.insert(m_listKeys.begin() + row, RowKey{number, name});
+            for (int c = 0; c < 6; ++c) m_listUsers->SetItem(row, c, texts[c]);
+            m_listKeys.push_back(RowKey{texts[0], texts[1]});
             m_pRecordset->MoveNext();
         }
     } catch (const _com_error& e) {

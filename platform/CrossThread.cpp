@@ -22,11 +22,19 @@ struct QueuedSend {
 
 // One lock and one condition for the whole queue: the user-interface thread
 // waits on it for new sends (and for joined threads), workers wait on it for
-// their send to have run.
-std::mutex g_mutex;
-std::condition_variable g_cond;
-std::deque<std::shared_ptr<QueuedSend>> g_sends;
-std::deque<std::function<void()>> g_posts;
+// their send to have run.  Never destroyed: a joiner left to finish by itself
+// (JoinServingSends) may notify the condition after main has returned, while
+// static objects are being destroyed.
+struct Queue {
+    std::mutex mutex;
+    std::condition_variable cond;
+    std::deque<std::shared_ptr<QueuedSend>> sends;
+    std::deque<std::function<void()>> posts;
+};
+Queue& TheQueue() {
+    static Queue* const queue = new Queue;
+    return *queue;
+}
 
 std::atomic<bool> g_haveUiThread{false};
 std::thread::id g_uiThread;  // written once, before any worker starts
@@ -55,10 +63,10 @@ int RunQueuedPosts() {
     for (;;) {
         std::function<void()> fn;
         {
-            std::lock_guard<std::mutex> lock(g_mutex);
-            if (g_posts.empty()) break;
-            fn = std::move(g_posts.front());
-            g_posts.pop_front();
+            std::lock_guard<std::mutex> lock(TheQueue().mutex);
+            if (TheQueue().posts.empty()) break;
+            fn = std::move(TheQueue().posts.front());
+            TheQueue().posts.pop_front();
         }
         fn();
         ++ran;
@@ -82,21 +90,21 @@ LRESULT SendToUiThread(const std::function<LRESULT()>& fn) {
     auto send = std::make_shared<QueuedSend>();
     send->fn = fn;
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        g_sends.push_back(send);
+        std::lock_guard<std::mutex> lock(TheQueue().mutex);
+        TheQueue().sends.push_back(send);
     }
-    g_cond.notify_all();
+    TheQueue().cond.notify_all();
     WakeUiThread(g_sendWakePending, &DrainSends);
-    std::unique_lock<std::mutex> lock(g_mutex);
-    g_cond.wait(lock, [&] { return send->done; });
+    std::unique_lock<std::mutex> lock(TheQueue().mutex);
+    TheQueue().cond.wait(lock, [&] { return send->done; });
     if (send->error) std::rethrow_exception(send->error);
     return send->result;
 }
 
 void PostToUiThread(std::function<void()> fn) {
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        g_posts.push_back(std::move(fn));
+        std::lock_guard<std::mutex> lock(TheQueue().mutex);
+        TheQueue().posts.push_back(std::move(fn));
     }
     WakeUiThread(g_postWakePending, &DrainPosts);
 }
@@ -108,10 +116,10 @@ int RunQueuedSends() {
     for (;;) {
         std::shared_ptr<QueuedSend> send;
         {
-            std::lock_guard<std::mutex> lock(g_mutex);
-            if (g_sends.empty()) break;
-            send = g_sends.front();
-            g_sends.pop_front();
+            std::lock_guard<std::mutex> lock(TheQueue().mutex);
+            if (TheQueue().sends.empty()) break;
+            send = TheQueue().sends.front();
+            TheQueue().sends.pop_front();
         }
         try {
             send->result = send->fn();
@@ -119,10 +127,10 @@ int RunQueuedSends() {
             send->error = std::current_exception();
         }
         {
-            std::lock_guard<std::mutex> lock(g_mutex);
+            std::lock_guard<std::mutex> lock(TheQueue().mutex);
             send->done = true;
         }
-        g_cond.notify_all();
+        TheQueue().cond.notify_all();
         ++ran;
     }
     return ran;
@@ -142,8 +150,8 @@ bool WaitServingSends(const std::function<bool()>& done, std::chrono::millisecon
         // few milliseconds to look again.
         auto slice = std::min<std::chrono::steady_clock::duration>(deadline - now,
                                                                    std::chrono::milliseconds(5));
-        std::unique_lock<std::mutex> lock(g_mutex);
-        g_cond.wait_for(lock, slice, [] { return !g_sends.empty(); });
+        std::unique_lock<std::mutex> lock(TheQueue().mutex);
+        TheQueue().cond.wait_for(lock, slice, [] { return !TheQueue().sends.empty(); });
     }
 }
 
@@ -162,10 +170,10 @@ bool JoinServingSends(std::thread& t, std::chrono::milliseconds bound) {
     std::thread joiner([state] {
         state->target.join();
         {
-            std::lock_guard<std::mutex> lock(g_mutex);
+            std::lock_guard<std::mutex> lock(TheQueue().mutex);
             state->joined = true;
         }
-        g_cond.notify_all();
+        TheQueue().cond.notify_all();
     });
     if (WaitServingSends([&] { return state->joined.load(); }, bound)) {
         joiner.join();

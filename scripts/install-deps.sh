@@ -11,7 +11,7 @@ PACKAGES=(
   # run time
   libreoffice-writer-nogui fonts-wqy-zenhei xdg-utils
   # tests, fuzzing and benchmarks
-  xvfb xauth xdotool imagemagick libgtest-dev libgmock-dev libbenchmark-dev libyuv-dev
+  xvfb xauth xdotool imagemagick unzip libgtest-dev libgmock-dev libbenchmark-dev libyuv-dev
   clang libclang-rt-14-dev
   # resource generator (tools/make_resources.py)
   python3 python3-pil

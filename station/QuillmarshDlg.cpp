@@ -37,6 +37,13 @@ std::mutex g_sinkMutex;
 // The window whose sink and still handler are registered with the USB capture.
 CQuillmarshDlg* g_sinkOwner = nullptr;
 
+// The sink reads g_pMainDlg on the capture threads under g_sinkMutex, so the
+// window writes it under that lock too.
+void SetMainDlg(CQuillmarshDlg* dlg) {
+    std::lock_guard<std::mutex> lock(g_sinkMutex);
+    g_pMainDlg = dlg;
+}
+
 constexpr int kShutterSound = 162;
 
 std::function<std::time_t()> g_snapshotClock;
@@ -49,7 +56,6 @@ void PlayShutter() {
         plat::PlayWaveResource(kShutterSound);
 }
 constexpr int kSnapshotPathBytes = 260;
-
 
 // Captions and button pictures of the four built-in languages.
 struct LanguageSet {
@@ -95,10 +101,7 @@ CQuillmarshDlg::CQuillmarshDlg(wxWindow* parent) : plat::CDialog(plat::kStationT
     BindClicked(IDC_SCALE, [this] { OnBnClickedScale(); });
     BindClicked(IDC_SAVE, [this] { OnBnClickedSave(); });
     BindClicked(IDC_FREEZE, [this] { OnBnClickedFreeze(); });
-    // Back, for now only its comparison branch (leaving comparison mode).
-    BindClicked(IDC_BACK, [this] {
-        if (theApp.m_bCompareMode) LeaveCompareMode();
-    });
+    BindClicked(IDC_REPORT, [this] { OnBnClickedReport(); });
     OnMessage(WM_STILL_BUTTON, [this](WPARAM, LPARAM) -> LRESULT {
         // The camera's hardware button acts as the freeze button and repaints it.
         OnBnClickedFreeze();
@@ -107,9 +110,11 @@ CQuillmarshDlg::CQuillmarshDlg(wxWindow* parent) : plat::CDialog(plat::kStationT
     });
     BindDeviceLinks();
     BindCommands();
+    BindCameraAndView();
 }
 
 CQuillmarshDlg::~CQuillmarshDlg() {
+    ReleaseUsbCamera();
     StopDeviceLinks();
     DetachFrameSink();
     KillTimer(kTimerDrag);
@@ -122,7 +127,7 @@ CQuillmarshDlg::~CQuillmarshDlg() {
         std::lock_guard<std::mutex> lock(m_frameLock);
         if (m_pFrame) cvReleaseImage(&m_pFrame);
     }
-    if (g_pMainDlg == this) g_pMainDlg = nullptr;
+    if (g_pMainDlg == this) SetMainDlg(nullptr);
 }
 
 void CQuillmarshDlg::DoDataExchange(CDataExchange* pDX) {
@@ -166,7 +171,7 @@ BOOL CQuillmarshDlg::PreTranslateMessage(MSG* pMsg) {
 
 BOOL CQuillmarshDlg::OnInitDialog() {
     plat::CDialog::OnInitDialog();
-    g_pMainDlg = this;
+    SetMainDlg(this);
 
     // The window menu's About entry, when there is a text for it.
     m_strAboutText = plat::LoadResourceString(IDS_ABOUTBOX);
@@ -213,13 +218,14 @@ BOOL CQuillmarshDlg::OnInitDialog() {
 
     m_pMagnifyMenu = new CMenuEx;
     m_pMagnifyMenu->Create(FALSE, this, 0, 2, 4, 0x000000, 0xD2D2D2, 0xFFFFFF, 0xFBCC93, 0xFDF6E5, FALSE);
-    m_pMagnifyMenu->AddItem(MenuItemRecord(L" 50  X ", 3584, TRUE), 0, -1);
-    m_pMagnifyMenu->AddItem(MenuItemRecord(L" 200 X ", 3585, TRUE), 1, -1);
+    m_pMagnifyMenu->AddItem(MenuItemRecord(L" 50  X ", IDM_MAGNIFY_50X, TRUE), 0, -1);
+    m_pMagnifyMenu->AddItem(MenuItemRecord(L" 200 X ", IDM_MAGNIFY_200X, TRUE), 1, -1);
     m_repaintMagnifyMenu = plat::RepaintRequest(m_pMagnifyMenu);
 
     m_nMagnification = 0;
 
     SetTimer(kTimerCameraStart, 1000);
+    StartDeviceMonitor();
 
     // Mouse presses on the plain statics count as presses on the window.
     BindMouse(this);
@@ -244,13 +250,16 @@ BOOL CQuillmarshDlg::OnInitDialog() {
         if (g_pMainDlg && g_pMainDlg->m_bSinkAttached) g_pMainDlg->PostMessage(WM_STILL_BUTTON);
     });
 
-    g_pMainDlg = this;
+    SetMainDlg(this);
     return TRUE;
 }
 
+wxString CQuillmarshDlg::ImageRoot() {
+    return theApp.m_strImageRoot.empty() ? plat::GetExecutableFolder() + "Guests-Image" : theApp.m_strImageRoot;
+}
+
 void CQuillmarshDlg::ChooseImageFolder() {
-    wxString root = theApp.m_strImageRoot;
-    if (root.empty()) root = plat::GetExecutableFolder() + "Guests-Image";
+    const wxString root = ImageRoot();
     const bool chosen = g_pStartPage && g_pStartPage->m_bCustomerChosen == 1;
     m_strLastImage.clear();
     if (chosen) {
@@ -437,7 +446,7 @@ void CQuillmarshDlg::OnTimer(UINT nIDEvent) {
             break;
         case kTimerCameraStart:
             KillTimer(kTimerCameraStart);
-            // The first supported USB camera is opened here, one second after start-up.
+            OpenUsbCamera();
             break;
         case kTimerMiddleHold: {
             KillTimer(kTimerMiddleHold);

@@ -32,6 +32,7 @@
 #include "controls/PictureEx.h"
 #include "platform/FrameSurface.h"
 #include "platform/ScreenMetrics.h"
+#include "platform/camera/DeviceMonitor.h"
 #include "platform/ui/Dialog.h"
 #include "station/BitmapButton.h"
 #include "station/DeviceLinks.h"
@@ -133,6 +134,8 @@ public:
     void OnBnClickedScaleMenu();
     // Popup menu commands 3584-7679: 3584 chooses 50X, 3585 200X.
     void OnMenuCommand(UINT nID);
+    // The report form, modally over this window (StationReport.cpp).
+    void OnBnClickedReport();
     // Leaves comparison mode as the back button does in it: the comparison
     // window goes and the live view's controls come back.
     void LeaveCompareMode();
@@ -147,6 +150,25 @@ public:
     // returns within a few seconds even when the stream has stalled.
     void StopDeviceLinks();
     void OnPaint(wxPaintEvent& event);
+
+    // ---- camera start, device change, full view and leaving
+    // Timer 14: lists the supported USB cameras and opens the first.
+    void OpenUsbCamera();
+    // A new capture graph of the first listed camera on the view, in the
+    // default format; reads its formats.  TRUE when it runs.
+    BOOL StartUsbCapture();
+    // WM_DEVICECHANGE, sent for every notification of the device monitor:
+    // lists the cameras again, opens one when no source is active, falls back
+    // to the network device when none is left.
+    LRESULT OnDeviceChange(WPARAM wParam, LPARAM lParam);
+    void OnBnClickedFullScreen();
+    // Leaves the full view, or ends the program.
+    void OnBnClickedClose();
+    // The window manager's close: ends the program.
+    void OnClose() override;
+    // Leaves comparison mode, or goes back to the start page.
+    void OnBnClickedBack();
+    void OnBnClickedMinimize();
 
     // ---- measuring overlays, calibrated by m_nMagnification
     void DrawRuler(IplImage* frame);
@@ -196,6 +218,8 @@ public:
     CMenuEx* m_pMagnifyMenu = nullptr;
     std::vector<DeviceEntry> m_devices;
     CCaptureDevice* m_pCapture = nullptr;
+    // Camera hot-plug notifications, from OnInitDialog to the window's end.
+    std::unique_ptr<plat::cam::DeviceMonitor> m_pDeviceMonitor;
     std::atomic<int> m_nMagnification{0};
     IplImage* m_pFrame = nullptr;  // guarded by m_frameLock
     int m_nFormats = 0;
@@ -209,14 +233,34 @@ public:
 private:
     // The network side's message-table entries (constructor).
     void BindDeviceLinks();
-    // Stops and deletes the stream reader; one that outlasts `bound` on a
-    // stalled stream is let go and deletes itself when its query returns.
-    void ReleaseNetReader(std::chrono::milliseconds bound);
+    // Stops and deletes the stream reader; one that outlasts the window's
+    // bound on a stalled stream is let go and deletes itself when its query
+    // returns.
+    void ReleaseNetReader();
     // What the link threads ask of the window.
     LRESULT DeviceStatus(LPARAM lParam) override;
     std::atomic<BOOL>& LiveFlag() override { return m_bLive; }
     void PostFreezeButtonUpdate() override;
 
+    // The camera's and the view's message-table entries (constructor).
+    void BindCameraAndView();
+    void StartDeviceMonitor();
+    // The window's end: no more device changes, the graph destroyed.
+    void ReleaseUsbCamera();
+    void DestroyCapture();
+    // Destroys any graph, then creates the first listed camera's graph into
+    // m_pCapture (which keeps it even when it does not run) and opens it.
+    BOOL OpenCaptureGraph(const FormatEntry* requested);
+    // Lets go of a graph that does not stream: its device node is closed,
+    // the object stays until the next open or the window's end.
+    void IdleCapture();
+    // The outcome of opening a camera at start or after a device change.
+    void OnUsbCameraOpened(BOOL opened);
+    // The open graph's camera is still there and streams.
+    bool OpenCameraPresent() const;
+    // Stops every thread of the window, lets go of the single-instance guard
+    // and ends the process with code 0.
+    void EndProcess();
     // The commands' message-table entries (constructor).
     void BindCommands();
     void OpenCompare(int mode);
@@ -225,6 +269,9 @@ private:
     // Under m_frameLock, in the sink: makes m_pFrame the frame's copy by taking
     // the frame's pixels when its producer spares them; false when it cannot.
     bool KeepPixelsOf(IplImage* frame);
+    // The folder the customers' folders lie in: the application's image
+    // root, or "Guests-Image" beside the program when it has none.
+    static wxString ImageRoot();
     void ChooseImageFolder();
     void ApplyLanguage(int language, int screenWidth);
     void BindMouse(wxWindow* w);
@@ -262,6 +309,10 @@ namespace station {
 // plays the shutter sound (WAVE resource 162 without one).
 void SetSnapshotClockForTesting(std::function<std::time_t()> clock);
 void SetShutterSoundForTesting(std::function<void()> play);
+// Tests: where the device monitor's notifications come from (udev without
+// one), and what ends the process (std::_Exit without one).
+void SetDeviceEventSourceForTesting(std::function<std::unique_ptr<plat::cam::DeviceEventSource>()> make);
+void SetProcessEndForTesting(std::function<void(int)> end);
 // Tests: what makes and creates the comparison window (a created window, or
 // nullptr when it could not be made).
 void SetCompareMakerForTesting(std::function<CComPareDLg*(int mode, CQuillmarshDlg* parent)> make);

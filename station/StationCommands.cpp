@@ -6,17 +6,12 @@
 #include "app/QuillmarshApp.h"
 #include "controls/MenuEx.h"
 #include "platform/MessageBox.h"
-#include "platform/Paths.h"
 #include "platform/Shell.h"
 #include "station/QuillmarshDlg.h"
 #include "station/StationFiles.h"
 #include "station/StationIds.h"
 
 namespace {
-
-constexpr UINT kMenuFirst = 3584;  // " 50  X "
-constexpr UINT kMenuLast = 7679;
-constexpr UINT kMenu200X = 3585;   // " 200 X "
 
 std::function<CComPareDLg*(int, CQuillmarshDlg*)> g_compareMaker;
 
@@ -42,8 +37,8 @@ void CQuillmarshDlg::BindCommands() {
     BindClicked(IDC_FILES, [this] { OnBnClickedFiles(); });
     BindClicked(IDC_SCALE_MENU, [this] { OnBnClickedScaleMenu(); });
     Bind(
-        wxEVT_MENU, [this](wxCommandEvent& event) { OnMenuCommand(static_cast<UINT>(event.GetId())); }, kMenuFirst,
-        kMenuLast);
+        wxEVT_MENU, [this](wxCommandEvent& event) { OnMenuCommand(static_cast<UINT>(event.GetId())); },
+        IDM_POPUP_FIRST, IDM_POPUP_LAST);
 }
 
 // ---------------------------------------------------------------------------
@@ -119,10 +114,9 @@ void CQuillmarshDlg::OnBnClickedEraser() {
 // The customer's folder
 
 void CQuillmarshDlg::OnBnClickedFiles() {
-    wxString root = theApp.m_strImageRoot;
-    if (root.empty()) root = plat::GetExecutableFolder() + "Guests-Image";
+    // The same root the window made the folder under.
     wxString why;
-    if (!PrepareCustomerFolder(m_strImageDir, root, &why)) {
+    if (!PrepareCustomerFolder(m_strImageDir, ImageRoot(), &why)) {
         AfxMessageBox(wxString::Format("The customer's folder cannot be opened:\n%s\n%s", m_strImageDir, why),
                       MB_OK | MB_ICONERROR);
         return;
@@ -145,8 +139,8 @@ void CQuillmarshDlg::OnBnClickedScaleMenu() {
 }
 
 void CQuillmarshDlg::OnMenuCommand(UINT nID) {
-    if (nID == kMenuFirst || nID == kMenu200X) {
-        const int index = static_cast<int>(nID - kMenuFirst);
+    if (nID == IDM_MAGNIFY_50X || nID == IDM_MAGNIFY_200X) {
+        const int index = static_cast<int>(nID - IDM_MAGNIFY_50X);
         m_nMagnification = index;
         if (m_pMagnifyMenu) m_pMagnifyMenu->SetCurSel(index);
     }

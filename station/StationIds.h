@@ -28,3 +28,12 @@ enum : int {
     IDC_CAPTION = 1035,
     IDC_SMALL = 1036,
 };
+
+// Commands of the station's popup menus: the magnification menu's two rows,
+// and the range the window takes its menu commands from.
+enum : unsigned {
+    IDM_MAGNIFY_50X = 3584,   // " 50  X "
+    IDM_MAGNIFY_200X = 3585,  // " 200 X "
+    IDM_POPUP_FIRST = 3584,
+    IDM_POPUP_LAST = 7679,
+};

@@ -66,8 +66,31 @@ StationLayout ComputeStationLayout(const plat::ScreenMetrics& m, const StationLa
     l.skinCompare = wxRect(4 * g + 160, y3, 184, 44);
     l.hairCompare = wxRect(7 * g + 616, y3, 184, 44);
 
-    l.scaleMenu = wxRect(right - in.scaleMenu.x, bottom - in.scaleMenu.y, in.scaleMenu.x, in.scaleMenu.y);
+    l.scaleMenu = CornerOf(l.view, in.scaleMenu);
     return l;
+}
+
+wxRect ComputeFullViewRect(const wxRect& client) {
+    const int W = client.width;
+    const int A = client.height - 40;
+    int wv, hv;
+    if (static_cast<float>(A) / static_cast<float>(W) > 0.75f) {
+        wv = W;
+        hv = static_cast<int>(static_cast<float>(W) * 0.75f);
+    } else {
+        hv = A;
+        // Slightly narrower than 4:3.  The product stays in single precision:
+        // 1000 x 1.3f rounds to 1300 there, but is 1299.99995 widened to double.
+        wv = static_cast<int>(static_cast<float>(A) * 1.3f);
+    }
+    return wxRect(client.x + (W - wv) / 2, client.y + 40 + (A - hv) / 2, wv, hv);
+}
+
+wxRect CornerOf(const wxRect& view, const wxSize& size) {
+    // wxRect's right and bottom are inclusive; the corner is the view's far edge.
+    const int right = view.x + view.width;
+    const int bottom = view.y + view.height;
+    return wxRect(right - size.x, bottom - size.y, size.x, size.y);
 }
 
 wxRect StationCaptionRect(int screenWidth, int language) {

@@ -44,6 +44,15 @@ struct StationLayoutInputs {
 
 StationLayout ComputeStationLayout(const plat::ScreenMetrics& metrics, const StationLayoutInputs& in);
 
+// The live view 1011 in the full view, for the window's client rectangle: the
+// area below a 40-pixel strip at the top, filled across at 4:3 when it is
+// taller than that, else filled down at 1.3 times its height (both ratios in
+// single precision, truncated); centred in the area.
+wxRect ComputeFullViewRect(const wxRect& client);
+
+// A control of `size` inside the lower right corner of `view`.
+wxRect CornerOf(const wxRect& view, const wxSize& size);
+
 // The caption 1035 for a language index: centred on the title strip for the
 // screen width; an empty rectangle for an index without a built-in language.
 wxRect StationCaptionRect(int screenWidth, int language);

@@ -14,8 +14,9 @@ constexpr int kIdRetry = 1022;
 // The device's button pressed: the freeze button follows the live flag.
 constexpr UINT WM_DEVICE_BUTTON = WM_USER + 41;
 
-// How long the window waits for the links and for the reader when it ends.
-// The links answer a stop within one 50 ms turn; a reader in the middle of a
+// How long the window waits for the links when it ends, and for a reader it
+// lets go of (at its end, at a new find, when a USB camera takes over).  The
+// links answer a stop within one 50 ms turn; a reader in the middle of a
 // query on a stalled stream is left to finish by itself after this.
 constexpr auto kLinkStopBound = std::chrono::seconds(2);
 constexpr auto kReaderStopBound = std::chrono::seconds(2);
@@ -38,17 +39,21 @@ LRESULT CQuillmarshDlg::DeviceStatus(LPARAM lParam) { return SendMessage(WM_DEVI
 
 void CQuillmarshDlg::PostFreezeButtonUpdate() { PostMessage(WM_DEVICE_BUTTON); }
 
-void CQuillmarshDlg::ReleaseNetReader(std::chrono::milliseconds bound) {
+void CQuillmarshDlg::ReleaseNetReader() {
     // A reader whose query on a stalled stream outlasts the bound deletes
     // itself once that query returns.
-    CNetStreamReader::StopAndDelete(m_pNetReader, bound);
+    CNetStreamReader::StopAndDelete(m_pNetReader, kReaderStopBound);
     m_pNetReader = nullptr;
 }
 
 LRESULT CQuillmarshDlg::OnDeviceStatus(WPARAM, LPARAM lParam) {
+    // A probe that spoke just as a USB camera opened: the camera keeps the
+    // view (no second source, no no-device picture over its picture), and the
+    // probe ends at its next look at the USB flag.
+    if (theApp.m_bUsbCamera) return 0;
     if (lParam == 0) {
         theApp.m_bNetCamera = 1;
-        ReleaseNetReader(kReaderStopBound);
+        ReleaseNetReader();
         m_pNetReader = new CNetStreamReader(
             [this](UINT msg, WPARAM w, LPARAM l) -> LRESULT { return SendMessage(msg, w, l); });
         m_pNetReader->Start();
@@ -95,7 +100,7 @@ void CQuillmarshDlg::StopDeviceLinks() {
     // more to the ending window while the links are waited for.
     if (m_pNetReader) m_pNetReader->m_bStop = true;
     m_links.StopAll(kLinkStopBound);
-    ReleaseNetReader(kReaderStopBound);
+    ReleaseNetReader();
     theApp.m_bNetCamera = 0;
     theApp.m_bUsbCamera = 0;
 }

@@ -101,6 +101,7 @@ private:
 namespace ado {
 class Database;
 }
+struct sqlite3_blob;
 class Connection;
 class Recordset;
 class Fields;
@@ -216,6 +217,11 @@ private:
     std::map<int, _variant_t> m_pending;
     std::vector<bool> m_appended;            // per field: appended since positioning
     std::vector<std::int64_t> m_chunkOffset;  // per field: where the next GetChunk reads
+    // The stored value GetChunk is reading, open until it is read to its end
+    // or the recordset moves.
+    sqlite3_blob* m_pieceBlob = nullptr;
+    int m_pieceField = -1;
+    void ClosePieceBlob();
 };
 
 class Fields {

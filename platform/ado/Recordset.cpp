@@ -93,7 +93,7 @@ std::vector<BYTE> PendingBytes(const _variant_t& v) {
 }  // namespace
 
 Recordset::Recordset() = default;
-Recordset::~Recordset() = default;
+Recordset::~Recordset() { ClosePieceBlob(); }
 
 void Recordset::Open(const wxString& source, const _ConnectionPtr& activeConnection, CursorTypeEnum,
                      LockTypeEnum, long) {
@@ -171,6 +171,7 @@ void Recordset::Open(const wxString& source, const _ConnectionPtr& activeConnect
 
 void Recordset::Close() {
     if (!m_open) return;
+    ClosePieceBlob();
     m_open = false;
     ++m_generation;
     m_pending.clear();
@@ -205,6 +206,7 @@ bool Recordset::GetEOF() const {
 }
 
 void Recordset::ResetPieces() {
+    ClosePieceBlob();
     m_appended.assign(m_columns.size(), false);
     m_chunkOffset.assign(m_columns.size(), 0);
 }
@@ -396,23 +398,42 @@ _variant_t Recordset::GetChunk(int field, long bytes) {
         m_chunkOffset[field] += static_cast<std::int64_t>(k);
         return _variant_t::Bytes(all.data() + offset, k);
     }
-    const long size = ActualSize(field);
-    if (offset >= size) return _variant_t::Null();
-    const int k = static_cast<int>(std::min<std::int64_t>(bytes, size - offset));
     // Read through the engine's incremental access: only the piece is loaded.
-    sqlite3_blob* blob = nullptr;
-    if (sqlite3_blob_open(m_db->Handle(), "main", m_table.c_str(), m_columns[field].origin.c_str(),
-                          CurrentKey(), 0, &blob) != SQLITE_OK) {
-        sqlite3_blob_close(blob);
-        m_db->Fail();
+    // The handle stays open from piece to piece, as reopening it walks the
+    // value's pages from its start every time.
+    if (m_pieceBlob && (m_pieceField != field || !m_db->Handle())) ClosePieceBlob();
+    if (!m_pieceBlob) {
+        if (offset >= ActualSize(field)) return _variant_t::Null();
+        if (sqlite3_blob_open(m_db->Handle(), "main", m_table.c_str(), m_columns[field].origin.c_str(),
+                              CurrentKey(), 0, &m_pieceBlob) != SQLITE_OK) {
+            ClosePieceBlob();
+            m_db->Fail();
+        }
+        m_pieceField = field;
     }
+    const std::int64_t size = sqlite3_blob_bytes(m_pieceBlob);
+    if (offset >= size) {
+        ClosePieceBlob();
+        return _variant_t::Null();
+    }
+    const int k = static_cast<int>(std::min<std::int64_t>(bytes, size - offset));
     _variant_t piece = _variant_t::Bytes(nullptr, 0);
     piece.bytes.resize(static_cast<std::size_t>(k));
-    const int rc = sqlite3_blob_read(blob, piece.bytes.data(), k, static_cast<int>(offset));
-    sqlite3_blob_close(blob);
-    if (rc != SQLITE_OK) m_db->Fail();
+    if (sqlite3_blob_read(m_pieceBlob, piece.bytes.data(), k, static_cast<int>(offset)) != SQLITE_OK) {
+        const _com_error error(E_FAIL, wxString::FromUTF8(sqlite3_errmsg(m_db->Handle())));
+        ClosePieceBlob();
+        throw error;
+    }
     m_chunkOffset[field] += k;
+    // Read to its end: the handle's read of the file ends too.
+    if (m_chunkOffset[field] >= size) ClosePieceBlob();
     return piece;
+}
+
+void Recordset::ClosePieceBlob() {
+    sqlite3_blob_close(m_pieceBlob);
+    m_pieceBlob = nullptr;
+    m_pieceField = -1;
 }
 
 void Recordset::AppendChunk(int field, const _variant_t& data) {

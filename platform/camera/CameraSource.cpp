@@ -87,6 +87,67 @@ struct Capability {
     int width, height;
 };
 
+// The pixel formats the node offers, in the driver's order.
+std::vector<std::uint32_t> Offered(CameraKernel& k, int fd) {
+    std::vector<std::uint32_t> out;
+    for (std::uint32_t i = 0;; ++i) {
+        v4l2_fmtdesc d{};
+        d.index = i;
+        d.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+        if (XIoctl(k, fd, VIDIOC_ENUM_FMT, &d) < 0) break;
+        out.push_back(d.pixelformat);
+    }
+    return out;
+}
+
+// Every format and size the node offers, in the order the capture pin lists them.
+std::vector<Capability> Capabilities(CameraKernel& k, int fd) {
+    std::vector<Capability> caps;
+    for (std::uint32_t pf : Offered(k, fd)) {
+        bool any = false;
+        for (std::uint32_t j = 0;; ++j) {
+            v4l2_frmsizeenum fs{};
+            fs.index = j;
+            fs.pixel_format = pf;
+            if (XIoctl(k, fd, VIDIOC_ENUM_FRAMESIZES, &fs) < 0) break;
+            any = true;
+            if (fs.type == V4L2_FRMSIZE_TYPE_DISCRETE) {
+                caps.push_back({pf, static_cast<int>(fs.discrete.width), static_cast<int>(fs.discrete.height)});
+            } else {
+                // A range: its two ends are the sizes worth offering.
+                caps.push_back({pf, static_cast<int>(fs.stepwise.min_width), static_cast<int>(fs.stepwise.min_height)});
+                caps.push_back({pf, static_cast<int>(fs.stepwise.max_width), static_cast<int>(fs.stepwise.max_height)});
+                break;
+            }
+        }
+        if (!any) {
+            v4l2_format fmt{};
+            fmt.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+            if (XIoctl(k, fd, VIDIOC_G_FMT, &fmt) == 0 && fmt.fmt.pix.pixelformat == pf)
+                caps.push_back({pf, static_cast<int>(fmt.fmt.pix.width), static_cast<int>(fmt.fmt.pix.height)});
+        }
+    }
+    return caps;
+}
+
+// A V4L2 node keeps the last format set on it, by this program or another,
+// while a freshly made DirectShow source starts at its default type.  The
+// first capability stands in for that default: a wide format asked for once
+// (the full view) must not stay on the camera for every later opening.
+void SetDefaultFormat(CameraKernel& k, int fd) {
+    std::vector<Capability> caps = Capabilities(k, fd);
+    if (caps.empty()) return;
+    v4l2_format fmt{};
+    fmt.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    fmt.fmt.pix.pixelformat = caps.front().pixelformat;
+    fmt.fmt.pix.width = static_cast<std::uint32_t>(caps.front().width);
+    fmt.fmt.pix.height = static_cast<std::uint32_t>(caps.front().height);
+    fmt.fmt.pix.field = V4L2_FIELD_ANY;
+    // Refused (another program streams the node): the pin reports, and the
+    // stream would use, whatever the node has; starting the stream fails then.
+    XIoctl(k, fd, VIDIOC_S_FMT, &fmt);
+}
+
 // The stream configuration of one of the source's pins.  The still pin's is
 // read-only: the still branch has no format of its own on V4L2.
 class SourceStreamConfig final : public StreamConfig {
@@ -162,20 +223,8 @@ public:
     }
 
 private:
-    std::vector<std::uint32_t> Offered() {
-        std::vector<std::uint32_t> out;
-        for (std::uint32_t i = 0;; ++i) {
-            v4l2_fmtdesc d{};
-            d.index = i;
-            d.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-            if (XIoctl(m_pSource->K(), m_pSource->Fd(), VIDIOC_ENUM_FMT, &d) < 0) break;
-            out.push_back(d.pixelformat);
-        }
-        return out;
-    }
-
     std::uint32_t PixelFormatFor(const GUID& subtype) {
-        std::vector<std::uint32_t> offered = Offered();
+        std::vector<std::uint32_t> offered = Offered(m_pSource->K(), m_pSource->Fd());
         auto has = [&](std::uint32_t pf) {
             for (std::uint32_t o : offered)
                 if (o == pf) return true;
@@ -199,34 +248,7 @@ private:
     void Load() {
         if (m_bLoaded) return;
         m_bLoaded = true;
-        CameraKernel& k = m_pSource->K();
-        int fd = m_pSource->Fd();
-        for (std::uint32_t pf : Offered()) {
-            bool any = false;
-            for (std::uint32_t j = 0;; ++j) {
-                v4l2_frmsizeenum fs{};
-                fs.index = j;
-                fs.pixel_format = pf;
-                if (XIoctl(k, fd, VIDIOC_ENUM_FRAMESIZES, &fs) < 0) break;
-                any = true;
-                if (fs.type == V4L2_FRMSIZE_TYPE_DISCRETE) {
-                    m_caps.push_back({pf, static_cast<int>(fs.discrete.width), static_cast<int>(fs.discrete.height)});
-                } else {
-                    // A range: its two ends are the sizes worth offering.
-                    m_caps.push_back({pf, static_cast<int>(fs.stepwise.min_width),
-                                      static_cast<int>(fs.stepwise.min_height)});
-                    m_caps.push_back({pf, static_cast<int>(fs.stepwise.max_width),
-                                      static_cast<int>(fs.stepwise.max_height)});
-                    break;
-                }
-            }
-            if (!any) {
-                v4l2_format fmt{};
-                fmt.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-                if (XIoctl(k, fd, VIDIOC_G_FMT, &fmt) == 0 && fmt.fmt.pix.pixelformat == pf)
-                    m_caps.push_back({pf, static_cast<int>(fmt.fmt.pix.width), static_cast<int>(fmt.fmt.pix.height)});
-            }
-        }
+        m_caps = Capabilities(m_pSource->K(), m_pSource->Fd());
     }
 
     std::shared_ptr<CameraSource> m_pSource;
@@ -275,6 +297,7 @@ HRESULT CameraSource::Bind(std::shared_ptr<CameraKernel> kernel, const std::stri
         kernel->Close(fd);
         return VFW_E_CANNOT_CONNECT;
     }
+    SetDefaultFormat(*kernel, fd);
     out->reset(new CameraSource(std::move(kernel), fd, devnode, inputNode));
     return S_OK;
 }

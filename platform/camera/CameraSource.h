@@ -18,7 +18,8 @@ namespace plat::cam {
 
 class CameraSource final : public Filter, public std::enable_shared_from_this<CameraSource> {
 public:
-    // Opens the node (capture and streaming capable) through the kernel.
+    // Opens the node (capture and streaming capable) through the kernel and
+    // sets it to its default format, the first capability it lists.
     static HRESULT Bind(std::shared_ptr<CameraKernel> kernel, const std::string& devnode,
                         const std::string& inputNode, std::shared_ptr<CameraSource>* out);
     ~CameraSource() override;

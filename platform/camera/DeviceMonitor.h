@@ -8,6 +8,11 @@
 #include <string>
 #include <thread>
 
+#include "platform/WinTypes.h"
+
+// The window message each notification is delivered as.
+constexpr UINT WM_DEVICECHANGE = 0x0219;
+
 namespace plat::cam {
 
 // Where monitor events come from: udev in the program, a fake in tests.

@@ -148,7 +148,8 @@ public:
 
     // BN_CLICKED: push buttons, radio buttons, check boxes (and skinned
     // controls sending wxEVT_BUTTON) with this id call `handler`.  Without a
-    // handler, IDOK runs OnOK and IDCANCEL runs OnCancel.
+    // handler, IDOK runs OnOK and IDCANCEL runs OnCancel.  A CException that
+    // leaves the handler is reported to the operator (ReportError).
     void BindClicked(int id, std::function<void()> handler);
     // STN_DBLCLK and STN_CLICKED of frames and notify statics.
     void BindDoubleClicked(int id, std::function<void()> handler);

@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sqlite3.h>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -167,6 +169,51 @@ TEST_F(AdoTest, PhotoMovesInPiecesAndTheFirstAppendReplaces) {
         }
         EXPECT_EQ(back, photo);
     }
+}
+
+// A piecewise read keeps its place in the file open only while it runs: read
+// to the end, or left when the recordset moves or closes, the file is free
+// for another program's writes again.
+TEST_F(AdoTest, PieceReadsLeaveTheFileFreeForOtherWriters) {
+    const std::vector<BYTE> photo = Pattern(50000);
+    Add({{"Number", "0001"}, {"Photo", _variant_t::Bytes(photo.data(), photo.size())}});
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+    auto otherWrites = [&] {
+        return sqlite3_exec(other, "UPDATE info SET Remark = 'x'", nullptr, nullptr, nullptr) == SQLITE_OK;
+    };
+
+    _RecordsetPtr rs = Query("select * from info");
+    FieldPtr field = rs->GetFields()->GetItem("Photo");
+    std::vector<BYTE> back;
+    while (static_cast<long>(back.size()) < field->GetActualSize()) {
+        const _variant_t piece = field->GetChunk(1024);
+        ASSERT_TRUE(piece.IsByteArray());
+        back.insert(back.end(), piece.bytes.begin(), piece.bytes.end());
+    }
+    EXPECT_EQ(back, photo);
+    EXPECT_TRUE(otherWrites());
+
+    rs->Close();
+    for (const char* leave : {"MoveFirst", "Update", "Close"}) {
+        SCOPED_TRACE(leave);
+        rs = Query("select * from info");
+        field = rs->GetFields()->GetItem("Photo");
+        EXPECT_EQ(field->GetChunk(1024).bytes, std::vector<BYTE>(photo.begin(), photo.begin() + 1024));
+        const std::string how = leave;
+        if (how == "MoveFirst") rs->MoveFirst();
+        if (how == "Update") {
+            rs->PutCollect("Name", "Ann");
+            rs->Update();
+        }
+        if (how == "Close") rs->Close();
+        EXPECT_TRUE(otherWrites());
+        // Reading starts again from the first byte.
+        if (how != "Close") {
+            EXPECT_EQ(field->GetChunk(4).bytes, std::vector<BYTE>(photo.begin(), photo.begin() + 4));
+        }
+    }
+    sqlite3_close(other);
 }
 
 TEST_F(AdoTest, EngineErrorsCarryTheEngineText) {

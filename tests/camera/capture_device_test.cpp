@@ -9,7 +9,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <thread>
 
-#include "FakeCamera.h"
+#include "support/FakeCamera.h"
 #include "capture/CaptureDevice.h"
 #include "capture/FrameSink.h"
 
@@ -242,14 +242,39 @@ TEST(CaptureGraph, RequestedSizeAndARefusedRequest) {
     EXPECT_EQ(h, 720u);
     dev->Destroy();
 
-    // A size the camera lacks is refused and the camera keeps its format.
+    // A size the camera lacks is refused and the camera keeps its default
+    // format, not the one the previous opening left on it.
     FormatEntry odd = wide;
     odd.width = 1000;
     odd.height = 1000;
     dev = OpenFirst(&odd);
     ASSERT_NE(dev, nullptr);
+    EXPECT_EQ(fx.kernel->CurrentFormat("/dev/video0", &w, &h), V4L2_PIX_FMT_MJPEG);
+    EXPECT_EQ(w, 640u);
+    dev->Destroy();
+}
+
+TEST(CaptureGraph, WithoutARequestTheCameraStreamsAtItsDefaultSize) {
+    fake::Install fx;
+    fake::VideoNode& n = AddMicroscope(fx, "/dev/video0");
+    // Left at its widest by an earlier opening (the full view, or another program).
+    n.curFormat = V4L2_PIX_FMT_YUYV;
+    n.curW = 1280;
+    n.curH = 720;
+    Recorder rec;
+    CCaptureDevice* dev = OpenFirst();
+    ASSERT_NE(dev, nullptr);
+    int cw = 0, ch = 0;
+    EXPECT_TRUE(dev->GetCurrentFormat(&cw, &ch, nullptr));
+    EXPECT_EQ(cw, 640);
+    EXPECT_EQ(ch, 480);
+    std::uint32_t w, h;
     EXPECT_EQ(fx.kernel->CurrentFormat("/dev/video0", &w, &h), V4L2_PIX_FMT_YUYV);
-    EXPECT_EQ(w, 1280u);
+    EXPECT_EQ(w, 640u);
+    EXPECT_EQ(h, 480u);
+    fx.kernel->PushFrame("/dev/video0", fake::Yuy2Frame(640, 480, [](int, int) -> std::uint8_t { return 128; }));
+    ASSERT_TRUE(rec.WaitFrames(1));
+    EXPECT_EQ(rec.Frames()[0].width, 640);
     dev->Destroy();
 }
 

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <vector>
 
-#include "DeviceSim.h"
+#include "support/DeviceSim.h"
 #include "app/QuillmarshApp.h"
 #include "station/DeviceLinks.h"
 

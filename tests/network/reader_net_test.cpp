@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <mutex>
 
-#include "DeviceSim.h"
+#include "support/DeviceSim.h"
 #include "app/QuillmarshApp.h"
 #include "capture/DeviceMessages.h"
 #include "capture/FrameSink.h"

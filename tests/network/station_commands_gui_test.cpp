@@ -4,20 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include <opencv2/imgcodecs.hpp>
 #include <wx/uiaction.h>
 
-#include "DeviceSim.h"
+#include "support/DeviceSim.h"
 #include "app/QuillmarshApp.h"
 #include "capture/CvvImage.h"
 #include "controls/MenuEx.h"
 #include "station/Overlays.h"
 #include "station/QuillmarshDlg.h"
+#include "support/FakeLauncher.h"
 #include "support/MessageRecorder.h"
 #include "support/Pump.h"
 #include "support/TempDir.h"
@@ -129,19 +128,10 @@ TEST_F(Commands, TheEraserClearsAFrozenPaneAtItsNextPaintAndALiveOneWithTheNextF
 
 TEST_F(Commands, TheFilesButtonHandsExactlyTheCustomersFolderToTheOpener) {
     Open();
-    // An opener first on the search path that writes down its argument.
-    const std::string said = m_scratch.Path() + "opened";
-    fs::permissions(m_scratch.Write("bin/xdg-open", "#!/bin/sh\nprintf %s \"$1\" >" + said + ".p; mv " + said + ".p " + said),
-                    fs::perms::owner_all);
-    const std::string path = std::getenv("PATH");
-    setenv("PATH", (m_scratch.Path() + "bin:" + path).c_str(), 1);
+    FakeLauncher launcher;
     fs::remove_all(m_dlg->m_strImageDir.utf8_string());  // gone meanwhile: made again
     m_dlg->OnBnClickedFiles();
-    const bool opened = PumpUntil([&] { return fs::exists(said); }, 5000);
-    setenv("PATH", path.c_str(), 1);
-    ASSERT_TRUE(opened);
-    std::ifstream in(said);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), m_dlg->m_strImageDir.utf8_string());
+    EXPECT_EQ(launcher.Opened(), m_dlg->m_strImageDir.utf8_string() + "|1");
     EXPECT_TRUE(fs::is_directory(m_dlg->m_strImageDir.utf8_string()));
 }
 

@@ -1,7 +1,8 @@
 // The station window against the device simulator on 127.0.0.1: waiting,
 // the device found and its stream live in the view, the device's button
-// freezing and resuming, the device gone and found again, and the window's
-// end with a stalled stream.
+// freezing and resuming, the device gone and found again, the full view of
+// its stream, a USB camera taking over from it, and the window's end with a
+// stalled stream.
 #include <gtest/gtest.h>
 
 #include <opencv2/imgcodecs.hpp>
@@ -10,7 +11,10 @@
 #include <wx/stopwatch.h>
 #include <wx/utils.h>
 
-#include "DeviceSim.h"
+#include <linux/videodev2.h>
+
+#include "support/DeviceSim.h"
+#include "support/FakeCamera.h"
 #include "support/MessageRecorder.h"
 #include "support/TempDir.h"
 #include "app/QuillmarshApp.h"
@@ -53,6 +57,12 @@ protected:
     bool Shown(int id) const { return m_dlg->GetDlgItem(id) && m_dlg->GetDlgItem(id)->IsShown(); }
     bool Live() const { return Shown(1011) && Shown(1004) && !Shown(1013) && m_dlg->m_bLive; }
     cv::Mat View() const { return m_dlg->GetView().Snapshot(); }
+    void SaveShot(const char* name) const {
+        const cv::Mat shot = plat::CaptureClientArea(m_dlg.get());
+        cv::Mat bgr;
+        if (!shot.empty()) cv::cvtColor(shot, bgr, cv::COLOR_BGRA2BGR);
+        if (!bgr.empty()) cv::imwrite(std::string(QUILL_BUILD_DIR "/") + name, bgr);
+    }
     // The frame counter of the simulator's picture changes from frame to frame.
     bool FrameChangesWithin(long ms) {
         const cv::Mat before = m_dlg->CopyLastFrame();
@@ -90,12 +100,7 @@ TEST_F(StationLink, TheDeviceStreamsIntoTheViewAndItsButtonFreezesAndResumes) {
     const cv::Mat frame = m_dlg->CopyLastFrame();
     EXPECT_EQ(frame.cols, 640);
     EXPECT_EQ(frame.rows, 480);
-    {
-        const cv::Mat shot = plat::CaptureClientArea(m_dlg.get());
-        cv::Mat bgr;
-        if (!shot.empty()) cv::cvtColor(shot, bgr, cv::COLOR_BGRA2BGR);
-        if (!bgr.empty()) cv::imwrite(QUILL_BUILD_DIR "/station_network_live.png", bgr);
-    }
+    SaveShot("station_network_live.png");  // for a person to look at
 
     // The device's button: frozen, the button shows it, no new frames.
     sim.Command("press");
@@ -174,6 +179,46 @@ TEST_F(StationLink, WaitingMessageHidesTheLiveControlsAndRetryLeavesOneProbe) {
     EXPECT_TRUE(m_dlg->m_links.m_hPresenceThread.IsRunning());
     EXPECT_EQ(m_dlg->m_links.m_hPresenceThread.Socket(), probeSocket);
     EXPECT_TRUE(probeSocket->IsOpen());
+}
+
+TEST_F(StationLink, TheDevicesStreamGoesOnIntoTheFullViewAndBack) {
+    DeviceSim sim({"--size", "640x480", "--fps", "15"});
+    ASSERT_TRUE(sim.Started());
+    Open();
+    ASSERT_TRUE(PumpUntil([&] { return Live(); }, 8000));
+    m_dlg->OnBnClickedFullScreen();
+    EXPECT_TRUE(m_dlg->m_bFullView && !Shown(1012));
+    ASSERT_TRUE(FrameChangesWithin(3000));
+    Pump(100);
+    EXPECT_EQ(View().size(), cv::Size(1300, 1000));
+    SaveShot("station_network_fullview.png");  // for a person to look at
+    m_dlg->OnBnClickedClose();
+    EXPECT_EQ(m_dlg->GetDlgItemRect(1011), wxRect(508, 84, 904, 678));
+    EXPECT_TRUE(FrameChangesWithin(3000));
+}
+
+TEST_F(StationLink, AUsbCameraOpenedWhileTheDeviceStreamsBecomesTheOnlySource) {
+    DeviceSim sim({"--size", "640x480", "--fps", "15"});
+    ASSERT_TRUE(sim.Started());
+    Open();
+    ASSERT_TRUE(PumpUntil([&] { return Live(); }, 8000));
+    fake::Install camera;
+    fake::VideoNode& node = camera.kernel->AddVideo("/dev/video0");
+    node.formats = {{V4L2_PIX_FMT_YUYV, {{800, 600}}}};
+    node.curFormat = V4L2_PIX_FMT_YUYV, node.curW = 800, node.curH = 600;
+    camera.catalog->nodes.push_back({"/dev/video0", "0c45", "6366", ""});
+
+    m_dlg->SendMessage(WM_DEVICECHANGE);  // plugged in: the device stays the source
+    EXPECT_TRUE(m_dlg->m_pCapture == nullptr && m_dlg->m_pNetReader && theApp.m_bNetCamera);
+
+    m_dlg->OpenUsbCamera();  // found at the camera start: it takes over alone
+    EXPECT_TRUE(theApp.m_bUsbCamera && !theApp.m_bNetCamera && !m_dlg->m_pNetReader);
+    EXPECT_TRUE(PumpUntil([&] { return !m_dlg->m_links.m_hPresenceThread.IsRunning(); }, 4000));
+    camera.kernel->PushFrame("/dev/video0", fake::Yuy2Frame(800, 600, [](int, int) -> std::uint8_t { return 90; }));
+    Pump(500);
+    EXPECT_EQ(m_dlg->GetFrameSize().width, 800);
+    EXPECT_TRUE(Live());
+    m_dlg.reset();  // before the fake camera goes
 }
 
 }  // namespace

@@ -2,20 +2,17 @@
 // device ports a process is given.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
-#include <thread>
 
 #include "platform/DeviceEndpoint.h"
 #include "platform/Shell.h"
 #include "platform/SingleInstance.h"
+#include "support/FakeLauncher.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -66,35 +63,6 @@ TEST(SingleInstance, AGuardLeftByACrashedProcessDoesNotBlock) {
     plat::SingleInstanceGuard next(name);
     EXPECT_FALSE(next.AnotherIsRunning());
 }
-
-// A stand-in launcher on the PATH records what it was asked to open.
-class FakeLauncher {
-public:
-    FakeLauncher() {
-        m_log = m_dir.File("opened.txt");
-        const std::string script = m_dir.Write("xdg-open", "#!/bin/sh\nprintf '%s|%d' \"$1\" \"$#\" > '" + m_log + ".tmp'\nmv '" +
-                                                               m_log + ".tmp' '" + m_log + "'\n");
-        ::chmod(script.c_str(), 0755);
-        const char* old = std::getenv("PATH");
-        m_oldPath = old ? old : "";
-        ::setenv("PATH", (m_dir.Path() + ":" + m_oldPath).c_str(), 1);
-    }
-    ~FakeLauncher() { ::setenv("PATH", m_oldPath.c_str(), 1); }
-    // What the launcher received, waiting a little for it to run.
-    std::string Opened() const {
-        for (int i = 0; i < 200; ++i) {
-            std::ifstream in(m_log);
-            std::string s;
-            if (std::getline(in, s)) return s;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return "";
-    }
-
-private:
-    TempDir m_dir;
-    std::string m_log, m_oldPath;
-};
 
 TEST(Shell, OpensOnlyExistingFoldersWithTheNameUntouched) {
     TempDir dir;

@@ -151,3 +151,20 @@ TEST(StationFiles, SnapshotNameAndBmpSize) {
     EXPECT_EQ(Bmp24FileSize(3, 2), 54u + 12u * 2u);
     EXPECT_EQ(Bmp24FileSize(1, 1), 58u);
 }
+
+TEST(StationLayout, FullViewFillsTheClientAreaBelowTheStrip) {
+    const struct {
+        wxRect client, view;
+    } cases[] = {
+        // Wider than 4:3: the area's height at 1.3 times it (1300 only in single precision).
+        {wxRect(0, 0, 1920, 1040), wxRect(310, 40, 1300, 1000)},
+        // Taller than 4:3: the full width at 4:3, centred down the area.
+        {wxRect(0, 0, 1024, 1000), wxRect(0, 136, 1024, 768)},
+        // Exactly 4:3 counts as wide; 750 x 1.3f is 974.99996, truncated.
+        {wxRect(0, 0, 1000, 790), wxRect(13, 40, 974, 750)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.client.width);
+        EXPECT_EQ(ComputeFullViewRect(c.client), c.view);
+    }
+}

@@ -7,6 +7,8 @@
 #include <wx/init.h>
 
 #include "platform/CrossThread.h"
+#include <opencv2/core/utility.hpp>
+
 #include "platform/DeviceEndpoint.h"
 #include "support/FailOnAssert.h"
 
@@ -15,6 +17,12 @@ int main(int argc, char** argv) {
     // No test reaches for the device's own ports: a test that wants the
     // network device gives ports of its own (tests/network).
     plat::SetDevicePortsForTesting(std::nullopt);
+#ifdef __SANITIZE_THREAD__
+    // OpenCV's own worker pool (TBB) synchronises in ways ThreadSanitizer
+    // cannot see; its loops run on the calling thread here, so what is checked
+    // are the threads of this program.
+    cv::setNumThreads(1);
+#endif
     // Test discovery only lists the tests; it needs no display.
     // (InitGoogleTest has taken the flag out of argv, so ask gtest.)
     if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();

@@ -1,7 +1,7 @@
 #pragma once
 // A fake camera behind the camera kernel interface: video nodes with their
 // formats and sizes, frames pushed by the test, unplugging (ENODEV), and input
-// devices delivering key presses.
+// devices delivering key presses; hot-plug notifications.
 #include <linux/videodev2.h>
 
 #include <condition_variable>
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/camera/DeviceCatalog.h"
+#include "platform/camera/DeviceMonitor.h"
 #include "platform/camera/Kernel.h"
 
 namespace fake {
@@ -95,6 +96,20 @@ class Catalog final : public plat::cam::DeviceCatalog {
 public:
     std::vector<plat::cam::VideoNodeInfo> nodes;
     std::vector<plat::cam::VideoNodeInfo> VideoNodes() override { return nodes; }
+};
+
+// Hot-plug notifications the test sends, as udev would: every source made
+// here reads the same queue.
+class DeviceEvents {
+public:
+    DeviceEvents();
+    void Push(const std::string& action, const std::string& devnode);
+    std::unique_ptr<plat::cam::DeviceEventSource> Source() const;
+
+    struct Queue;  // shared with the sources
+
+private:
+    std::shared_ptr<Queue> m_q;
 };
 
 // Installs a fake kernel and catalog for the test's lifetime.

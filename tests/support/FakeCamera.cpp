@@ -1,4 +1,4 @@
-#include "FakeCamera.h"
+#include "support/FakeCamera.h"
 
 #include <linux/input.h>
 #include <sys/mman.h>
@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <deque>
 
 namespace fake {
 
@@ -355,6 +356,43 @@ ssize_t Kernel::Read(int fd, void* buf, std::size_t count) {
     n.keys.erase(n.keys.begin());
     std::memcpy(buf, ev, sizeof(ev));
     return sizeof(ev);
+}
+
+struct DeviceEvents::Queue {
+    std::mutex lock;
+    std::condition_variable cv;
+    std::deque<std::pair<std::string, std::string>> events;
+};
+
+namespace {
+class QueueSource final : public plat::cam::DeviceEventSource {
+public:
+    explicit QueueSource(std::shared_ptr<DeviceEvents::Queue> q) : m_q(std::move(q)) {}
+    bool Next(int timeoutMs, std::string* action, std::string* devnode) override {
+        std::unique_lock<std::mutex> lock(m_q->lock);
+        if (!m_q->cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return !m_q->events.empty(); }))
+            return false;
+        *action = m_q->events.front().first;
+        *devnode = m_q->events.front().second;
+        m_q->events.pop_front();
+        return true;
+    }
+
+private:
+    std::shared_ptr<DeviceEvents::Queue> m_q;
+};
+}  // namespace
+
+DeviceEvents::DeviceEvents() : m_q(std::make_shared<Queue>()) {}
+
+void DeviceEvents::Push(const std::string& action, const std::string& devnode) {
+    std::lock_guard<std::mutex> lock(m_q->lock);
+    m_q->events.emplace_back(action, devnode);
+    m_q->cv.notify_all();
+}
+
+std::unique_ptr<plat::cam::DeviceEventSource> DeviceEvents::Source() const {
+    return std::make_unique<QueueSource>(m_q);
 }
 
 Install::Install() {

@@ -1,0 +1,58 @@
+#pragma once
+// What the operator's roads through the whole program share: the station
+// window's controls where the layout puts them on the test display, looks at
+// the screen and at the files the program keeps.
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <opencv2/core.hpp>
+#include <wx/gdicmn.h>
+
+#include "station/StationLayout.h"
+#include "support/DeviceSim.h"
+#include "support/ProgramRun.h"
+
+// The display the tests run on: 1920 x 1080 without a panel.
+constexpr int kScreenWidth = 1920, kScreenHeight = 1080;
+
+// The no-device picture of language 0 (a bitmap resource).
+constexpr int kNoDevicePicture = 163;
+
+// The station window's layout on that display (the window at the screen's
+// origin, borderless, so client coordinates are screen coordinates).
+const StationLayout& StationOnScreen();
+// The back button 1012, where its template puts it.
+wxRect BackButton();
+wxPoint CentreOf(const wxRect& r);
+void Click(const wxRect& control);
+
+// "presence,status,stream" for QUILLMARSH_DEVICE_PORTS.
+std::string PortsText(const plat::DevicePorts& ports);
+
+// The screen now, as B, G, R rows (empty when it could not be read).
+cv::Mat Screen(const ProgramRun& run);
+// The live view's part of the screen.
+cv::Mat ViewOnScreen(const ProgramRun& run);
+
+// What the view shows.  The simulator's picture stands upright with its red
+// block at the top left; the fake USB camera's is plain green.
+bool ShowsSimulatorPicture(const cv::Mat& picture);
+bool ShowsFakeUsbPicture(const cv::Mat& picture);
+// The scale overlay: red lines across the middle of the picture, both ways.
+bool CarriesRuler(const cv::Mat& picture);
+// How many pixels of `picture` are pure red (strokes, overlays).
+int RedPixels(const cv::Mat& picture);
+bool IsRed(const cv::Vec3b& p);
+
+// Waits until `cond` holds, looking every 200 ms.
+bool Within(std::chrono::milliseconds bound, const std::function<bool()>& cond);
+
+// The files of `folder` with extension `ext` (".bmp"), sorted by name.
+std::vector<std::filesystem::path> FilesIn(const std::filesystem::path& folder, const std::string& ext);
+// Waits for a file of `ext` in `folder` that is not among `before` and is
+// complete (its size has stopped changing); empty when none came.
+std::filesystem::path AwaitNewFile(const std::filesystem::path& folder, const std::string& ext,
+                                   const std::vector<std::filesystem::path>& before, std::chrono::milliseconds bound);

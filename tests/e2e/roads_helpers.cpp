@@ -1,0 +1,142 @@
+#include "Roads.h"
+
+#include <algorithm>
+#include <thread>
+
+#include <opencv2/imgcodecs.hpp>
+
+#include "platform/Resources.h"
+#include "platform/ScreenMetrics.h"
+#include "platform/ui/DialogTemplate.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+const StationLayout& StationOnScreen() {
+    static const StationLayout layout = [] {
+        const plat::ScreenMetrics m = plat::ComputeScreenMetrics(wxRect(0, 0, kScreenWidth, kScreenHeight),
+                                                                 wxRect(0, 0, kScreenWidth, kScreenHeight));
+        // The sizes the layout takes from pictures: the no-device picture
+        // (the retry button lies under it) and the waiting animation.
+        StationLayoutInputs in;
+        wxImage picture;
+        if (plat::LoadResourceImage(kNoDevicePicture, plat::RT_BITMAP, picture)) in.noDevice = picture.GetSize();
+        in.waiting = wxSize(400, 300);
+        return ComputeStationLayout(m, in);
+    }();
+    return layout;
+}
+
+wxRect BackButton() { return plat::DluToPx(8, 30, 80, 27); }
+
+wxPoint CentreOf(const wxRect& r) { return wxPoint(r.x + r.width / 2, r.y + r.height / 2); }
+
+void Click(const wxRect& control) { ClickAt(CentreOf(control)); }
+
+std::string PortsText(const plat::DevicePorts& p) {
+    return std::to_string(p.presence) + "," + std::to_string(p.status) + "," + std::to_string(p.stream);
+}
+
+cv::Mat Screen(const ProgramRun& run) {
+    const fs::path file = run.Scratch() / "screen.png";
+    Shell("import -window root " + file.string() + " 2>/dev/null");
+    return cv::imread(file.string(), cv::IMREAD_COLOR);
+}
+
+cv::Mat ViewOnScreen(const ProgramRun& run) {
+    const cv::Mat screen = Screen(run);
+    const wxRect v = StationOnScreen().view;
+    if (screen.empty() || screen.cols < v.x + v.width || screen.rows < v.y + v.height) return cv::Mat();
+    return screen(cv::Rect(v.x, v.y, v.width, v.height)).clone();
+}
+
+bool IsRed(const cv::Vec3b& p) { return p[2] > 200 && p[1] < 60 && p[0] < 60; }
+
+namespace {
+cv::Vec3b At(const cv::Mat& m, double fx, double fy) {
+    return m.at<cv::Vec3b>(static_cast<int>(fy * (m.rows - 1)), static_cast<int>(fx * (m.cols - 1)));
+}
+bool Near(const cv::Vec3b& p, int b, int g, int r, int tolerance) {
+    return std::abs(p[0] - b) <= tolerance && std::abs(p[1] - g) <= tolerance && std::abs(p[2] - r) <= tolerance;
+}
+}  // namespace
+
+bool ShowsSimulatorPicture(const cv::Mat& m) {
+    if (m.empty()) return false;
+    // The red block fills the top left tenth; the gradient elsewhere is never red.
+    return IsRed(At(m, 0.03, 0.04)) && !IsRed(At(m, 0.97, 0.96)) && !IsRed(At(m, 0.3, 0.3));
+}
+
+bool ShowsFakeUsbPicture(const cv::Mat& m) {
+    if (m.empty()) return false;
+    for (double f : {0.1, 0.3, 0.7, 0.9})
+        if (!Near(At(m, f, f), 60, 200, 20, 25)) return false;
+    return true;
+}
+
+bool CarriesRuler(const cv::Mat& m) {
+    if (m.empty()) return false;
+    // Most of the middle row and of the middle column are red (labels and
+    // the scale bar lie over parts of them).
+    auto share = [&](bool row) {
+        int red = 0, all = 0;
+        const int n = row ? m.cols : m.rows;
+        for (int i = n / 5; i < n - n / 5; ++i) {
+            bool hit = false;
+            for (int d = -1; d <= 1 && !hit; ++d) {
+                const cv::Vec3b p = row ? m.at<cv::Vec3b>(m.rows / 2 + d, i) : m.at<cv::Vec3b>(i, m.cols / 2 + d);
+                hit = IsRed(p);
+            }
+            red += hit;
+            ++all;
+        }
+        return static_cast<double>(red) / all;
+    };
+    return share(true) > 0.7 && share(false) > 0.7;
+}
+
+int RedPixels(const cv::Mat& m) {
+    int n = 0;
+    for (int y = 0; y < m.rows; ++y)
+        for (int x = 0; x < m.cols; ++x) n += IsRed(m.at<cv::Vec3b>(y, x));
+    return n;
+}
+
+bool Within(std::chrono::milliseconds bound, const std::function<bool()>& cond) {
+    const auto end = std::chrono::steady_clock::now() + bound;
+    for (;;) {
+        if (cond()) return true;
+        if (std::chrono::steady_clock::now() >= end) return false;
+        std::this_thread::sleep_for(200ms);
+    }
+}
+
+std::vector<fs::path> FilesIn(const fs::path& folder, const std::string& ext) {
+    std::vector<fs::path> found;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(folder, ec))
+        if (e.is_regular_file() && e.path().extension() == ext) found.push_back(e.path());
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+fs::path AwaitNewFile(const fs::path& folder, const std::string& ext, const std::vector<fs::path>& before,
+                      std::chrono::milliseconds bound) {
+    fs::path found;
+    Within(bound, [&] {
+        for (const fs::path& p : FilesIn(folder, ext))
+            if (std::find(before.begin(), before.end(), p) == before.end()) found = p;
+        return !found.empty();
+    });
+    if (found.empty()) return found;
+    // Complete once its size stays the same for a moment.
+    std::error_code ec;
+    auto size = fs::file_size(found, ec);
+    for (int i = 0; i < 50; ++i) {
+        std::this_thread::sleep_for(200ms);
+        const auto now = fs::file_size(found, ec);
+        if (now == size && now > 0) break;
+        size = now;
+    }
+    return found;
+}

@@ -1,0 +1,108 @@
+// The snapshot road through the whole program: quick detection, the device
+// simulator's stream live in the view, the scale on, a snapshot with the ruler
+// in it, freeze, and the report saved as a Word 97 document beside the
+// snapshot with the snapshot in it.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <thread>
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "Roads.h"
+#include "platform/ui/DialogTemplate.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The report form (425 x 509 dialog units) and its Save and Close buttons.
+bool IsReportForm(const Geometry& g) { return g.width == plat::DluToPxX(425) && g.height > 700; }
+const wxRect kReportSave = plat::DluToPx(37, 467, 50, 18);
+const wxRect kReportClose = plat::DluToPx(337, 467, 50, 18);
+
+// The picture a Word document holds, read back by LibreOffice: the document
+// converted to Office Open XML, whose pictures lie apart in its archive.
+cv::Mat PictureInDocument(const fs::path& doc, const fs::path& scratch) {
+    const fs::path out = scratch / "readback";
+    fs::create_directories(out);
+    Shell("soffice --headless -env:UserInstallation=file://" + (out / "profile").string() +
+          " --convert-to docx --outdir '" + out.string() + "' '" + doc.string() + "' >/dev/null 2>&1");
+    const fs::path docx = out / (doc.stem().string() + ".docx");
+    Shell("unzip -o -q '" + docx.string() + "' 'word/media/*' -d '" + out.string() + "' 2>/dev/null");
+    for (const fs::path& p : FilesIn(out / "word" / "media", ".png")) return cv::imread(p.string(), cv::IMREAD_COLOR);
+    for (const fs::path& p : FilesIn(out / "word" / "media", ".jpeg")) return cv::imread(p.string(), cv::IMREAD_COLOR);
+    return cv::Mat();
+}
+
+TEST(SnapshotRoad, ALiveFrameWithTheRulerIsSavedAndTheReportHoldsIt) {
+    DeviceSim sim({"--size", "640x480", "--fps", "15"}, 240);
+    ASSERT_TRUE(sim.Started());
+    ProgramRun run;
+    run.SetEnv("QUILLMARSH_DEVICE_PORTS", PortsText(TestDevicePorts()));
+    const pid_t pid = run.Start();
+    const auto page = FindStartPage(pid);
+    ASSERT_TRUE(page) << run.OutputText();
+    ClickStartPageButton(*page, 1);
+    ASSERT_TRUE(FindStationWindow(pid));
+    const StationLayout& l = StationOnScreen();
+
+    // The device is found and its stream shows in the view, upright.
+    ASSERT_TRUE(Within(15s, [&] { return ShowsSimulatorPicture(ViewOnScreen(run)); })) << run.OutputText();
+
+    // The scale: the ruler is drawn into the live picture.
+    Click(l.scale);
+    ASSERT_TRUE(Within(5s, [&] { return CarriesRuler(ViewOnScreen(run)); }));
+
+    // Save: a BMP in the guest's folder, the frame as the camera gave it,
+    // with the ruler.
+    const fs::path guest = run.Dir() / "Guests-Image" / "Guest";
+    const auto before = FilesIn(guest, ".bmp");
+    Click(l.save);
+    const fs::path snapshot = AwaitNewFile(guest, ".bmp", before, 5s);
+    ASSERT_FALSE(snapshot.empty()) << "no snapshot in " << guest;
+    EXPECT_TRUE(std::regex_match(snapshot.filename().string(), std::regex(R"(\d{14}\.bmp)")));
+    const cv::Mat saved = cv::imread(snapshot.string(), cv::IMREAD_COLOR);
+    ASSERT_FALSE(saved.empty());
+    EXPECT_EQ(saved.size(), cv::Size(640, 480));
+    EXPECT_TRUE(ShowsSimulatorPicture(saved));
+    EXPECT_TRUE(CarriesRuler(saved));
+
+    // Freeze: the view keeps one picture while the stream goes on.
+    Click(l.freeze);
+    std::this_thread::sleep_for(500ms);
+    const cv::Mat frozen = ViewOnScreen(run);
+    std::this_thread::sleep_for(800ms);
+    const cv::Mat later = ViewOnScreen(run);
+    ASSERT_FALSE(frozen.empty());
+    EXPECT_EQ(cv::norm(frozen, later, cv::NORM_L1), 0.0) << "the view still changes";
+
+    // The report: its Save writes a Word 97 document beside the snapshot,
+    // holding the snapshot.
+    Click(l.report);
+    const auto form = FindWindow(pid, IsReportForm, 10s);
+    ASSERT_TRUE(form) << "no report form";
+    std::this_thread::sleep_for(500ms);
+    ClickAt(form->Origin() + CentreOf(kReportSave));
+    const fs::path doc = AwaitNewFile(guest, ".doc", {}, 90s);
+    ASSERT_FALSE(doc.empty()) << "no report document; messages: "
+                              << (run.Messages().empty() ? "" : run.Messages().back());
+    EXPECT_TRUE(std::regex_match(doc.filename().string(), std::regex(R"(\d{8}-\d{6}\.doc)")));
+    std::ifstream in(doc, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(bytes.rfind("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 0), 0u) << "not a Word 97 compound file";
+    cv::Mat stored = PictureInDocument(doc, run.Scratch());
+    ASSERT_FALSE(stored.empty()) << "no picture in the document";
+    cv::resize(stored, stored, saved.size(), 0, 0, cv::INTER_AREA);
+    EXPECT_LT(cv::norm(stored, saved, cv::NORM_L1) / (saved.total() * 3), 12.0) << "another picture";
+
+    ClickAt(form->Origin() + CentreOf(kReportClose));
+    EXPECT_TRUE(Within(5s, [&] { return !WindowShown(pid, IsReportForm); }));
+    EXPECT_TRUE(run.Messages().empty()) << run.Messages().front();
+}
+
+}  // namespace

@@ -1,0 +1,43 @@
+#pragma once
+// A stand-in folder launcher (xdg-open) first on the PATH while it lives,
+// recording what it was asked to open.
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "support/TempDir.h"
+
+class FakeLauncher {
+public:
+    FakeLauncher() {
+        m_log = m_dir.File("opened.txt");
+        const std::string script = m_dir.Write("xdg-open", "#!/bin/sh\nprintf '%s|%d' \"$1\" \"$#\" > '" + m_log + ".tmp'\nmv '" +
+                                                               m_log + ".tmp' '" + m_log + "'\n");
+        ::chmod(script.c_str(), 0755);
+        const char* old = std::getenv("PATH");
+        m_oldPath = old ? old : "";
+        ::setenv("PATH", (m_dir.Path() + ":" + m_oldPath).c_str(), 1);
+    }
+    ~FakeLauncher() { ::setenv("PATH", m_oldPath.c_str(), 1); }
+    FakeLauncher(const FakeLauncher&) = delete;
+    FakeLauncher& operator=(const FakeLauncher&) = delete;
+
+    // "<first argument>|<argument count>", waiting a little for it to run.
+    std::string Opened() const {
+        for (int i = 0; i < 200; ++i) {
+            std::ifstream in(m_log);
+            std::string s;
+            if (std::getline(in, s)) return s;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return "";
+    }
+
+private:
+    TempDir m_dir;
+    std::string m_log, m_oldPath;
+};
