@@ -1,5 +1,7 @@
 #include "platform/ui/Dialog.h"
 
+#include <gtk/gtk.h>
+
 #include <cctype>
 #include <climits>
 
@@ -378,6 +380,15 @@ void CDialog::EndDialog(int code) {
 BOOL CDialog::Create(wxWindow* parent) {
     if (m_created) return FALSE;
     if (!CreateWindowAndControls(parent ? parent : m_parentWnd)) return FALSE;
+    // A modeless dialog takes the mouse and keyboard while its owner runs
+    // modally (the comparison window over the station window): a modal run
+    // shuts off only the windows of its own window group in GTK, so this
+    // dialog gets a group of its own.
+    if (GtkWidget* widget = GetHandle(); widget && GTK_IS_WINDOW(widget)) {
+        GtkWindowGroup* group = gtk_window_group_new();
+        gtk_window_group_add_window(group, GTK_WINDOW(widget));
+        g_object_unref(group);  // the window keeps it
+    }
     OnInitDialog();
     if (m_tpl.style & ds::Visible) Show();
     return TRUE;

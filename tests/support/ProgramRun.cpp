@@ -111,8 +111,6 @@ bool Alive(pid_t pid) {
     return ::waitpid(pid, &status, WNOHANG) == 0;
 }
 
-namespace {
-
 std::vector<Geometry> Windows(pid_t pid) {
     std::vector<Geometry> found;
     std::istringstream ids(Shell("xdotool search --onlyvisible --pid " + std::to_string(pid) + " 2>/dev/null"));
@@ -134,8 +132,6 @@ std::vector<Geometry> Windows(pid_t pid) {
     }
     return found;
 }
-
-}  // namespace
 
 std::optional<Geometry> FindWindow(pid_t pid, const std::function<bool(const Geometry&)>& fits,
                                    std::chrono::milliseconds bound) {

@@ -65,6 +65,8 @@ struct Geometry {
     wxPoint Origin() const { return wxPoint(x, y); }
 };
 
+// The mapped windows of `pid`.
+std::vector<Geometry> Windows(pid_t pid);
 // The first mapped window of `pid` that `fits`, waiting up to `bound`.
 std::optional<Geometry> FindWindow(pid_t pid, const std::function<bool(const Geometry&)>& fits,
                                    std::chrono::milliseconds bound);

@@ -1,0 +1,104 @@
+// The comparison road through the whole program: skin comparison over the
+// device's live picture, pen strokes drawn on it with the mouse, the save
+// writing the comparison window with the strokes into the customer's folder
+// (the guest's, for quick detection), and back leaving comparison mode.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include <opencv2/imgcodecs.hpp>
+
+#include "Roads.h"
+#include "compare/ComPareDlg.h"
+#include "platform/ScreenMetrics.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Whether a red pixel lies within 3 pixels of `p`.
+bool RedNear(const cv::Mat& m, const wxPoint& p) {
+    for (int dy = -3; dy <= 3; ++dy)
+        for (int dx = -3; dx <= 3; ++dx) {
+            const int x = p.x + dx, y = p.y + dy;
+            if (x >= 0 && y >= 0 && x < m.cols && y < m.rows && IsRed(m.at<cv::Vec3b>(y, x))) return true;
+        }
+    return false;
+}
+
+// Points along the polyline through `points`, every few pixels.
+std::vector<wxPoint> Along(const std::vector<wxPoint>& points) {
+    std::vector<wxPoint> out;
+    for (size_t i = 1; i < points.size(); ++i)
+        for (int k = 0; k <= 10; ++k)
+            out.push_back(points[i - 1] + wxPoint((points[i].x - points[i - 1].x) * k / 10,
+                                                  (points[i].y - points[i - 1].y) * k / 10));
+    return out;
+}
+
+TEST(ComparisonRoad, StrokesOnTheLivePictureAreSavedWithTheComparisonWindowAndBackLeavesIt) {
+    DeviceSim sim({"--fps", "15"}, 240);
+    ASSERT_TRUE(sim.Started());
+    ProgramRun run;
+    run.SetEnv("QUILLMARSH_DEVICE_PORTS", PortsText(TestDevicePorts()));
+    const pid_t pid = run.Start();
+    const auto page = FindStartPage(pid);
+    ASSERT_TRUE(page) << run.OutputText();
+    ClickStartPageButton(*page, 1);
+    ASSERT_TRUE(FindStationWindow(pid));
+    ASSERT_TRUE(Within(15s, [&] { return ShowsSimulatorPicture(ViewOnScreen(run)); }));
+    const StationLayout& l = StationOnScreen();
+
+    // Skin comparison: its window lies over the station where its layout puts it.
+    const CompareLayout c = ComputeCompareLayout(
+        plat::ComputeScreenMetrics(wxRect(0, 0, kScreenWidth, kScreenHeight), wxRect(0, 0, kScreenWidth, kScreenHeight)),
+        wxSize(1, 1));
+    Click(l.skinCompare);
+    auto isComparison = [&](const Geometry& g) { return g.width == c.window.width && g.height == c.window.height; };
+    const auto window = FindWindow(pid, isComparison, 10s);
+    ASSERT_TRUE(window) << "no comparison window";
+    EXPECT_EQ(window->Origin(), c.window.GetPosition());
+    // The live picture in its left pane.
+    const wxPoint pane = window->Origin() + c.leftPane.GetPosition();
+    ASSERT_TRUE(Within(10s, [&] {
+        const cv::Mat s = Screen(run);
+        return !s.empty() && ShowsSimulatorPicture(s(cv::Rect(pane.x, pane.y, c.leftPane.width, c.leftPane.height)));
+    }));
+
+    // The pen (where the full-view button stands outside comparison), then a
+    // stroke across the middle of the live picture, away from its red block.
+    Click(l.fullView);
+    std::this_thread::sleep_for(300ms);
+    const int w = c.leftPane.width, h = c.leftPane.height;
+    const std::vector<wxPoint> stroke = {{w * 3 / 10, h / 2}, {w / 2, h * 7 / 10}, {w * 7 / 10, h / 2}, {w * 6 / 10, h * 3 / 10}};
+    std::vector<wxPoint> onScreen;
+    for (const wxPoint& p : stroke) onScreen.push_back(pane + p);
+    DragThrough(onScreen.front(), std::vector<wxPoint>(onScreen.begin() + 1, onScreen.end()));
+    std::this_thread::sleep_for(500ms);
+
+    // Save: the comparison window's client area, with the stroke on the live picture.
+    const fs::path guest = run.Dir() / "Guests-Image" / "Guest";
+    const auto before = FilesIn(guest, ".bmp");
+    Click(l.save);
+    const fs::path shot = AwaitNewFile(guest, ".bmp", before, 5s);
+    ASSERT_FALSE(shot.empty()) << "no comparison screenshot in " << guest;
+    const cv::Mat saved = cv::imread(shot.string(), cv::IMREAD_COLOR);
+    ASSERT_EQ(saved.size(), cv::Size(c.window.width, c.window.height));
+    int onStroke = 0;
+    const auto path = Along(stroke);
+    for (const wxPoint& p : path) onStroke += RedNear(saved, c.leftPane.GetPosition() + p);
+    EXPECT_GT(onStroke, static_cast<int>(path.size()) * 9 / 10) << "the stroke is not in the screenshot";
+    // Nothing red where no stroke was drawn (the lower right of the pane).
+    const cv::Rect clear(c.leftPane.x + w * 3 / 4, c.leftPane.y + h * 3 / 4, w / 5, h / 5);
+    EXPECT_EQ(RedPixels(saved(clear)), 0);
+
+    // Back leaves comparison mode: its window goes and the view is live again.
+    Click(BackButton());
+    ASSERT_TRUE(Within(5s, [&] { return !WindowShown(pid, isComparison); })) << "the comparison window stays";
+    EXPECT_TRUE(Within(5s, [&] { return ShowsSimulatorPicture(ViewOnScreen(run)); }));
+    ASSERT_TRUE(FindStationWindow(pid, 1s)) << "back left the station";
+    EXPECT_TRUE(run.Messages().empty()) << run.Messages().front();
+}
+
+}  // namespace
