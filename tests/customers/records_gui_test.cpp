@@ -1,6 +1,4 @@
-// The customer records dialog over a database in a scratch folder: the form's
-// checks, long and quoted names through every operation, search, the photo,
-// the hand-over to the start page, and what is reported when things fail.
+// The customer records dialog over a database in a scratch folder.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -53,10 +51,14 @@ protected:
         Type(1056, text);
         Click(1057);
     }
-    // Selects only list row `row` and clicks the list, as the mouse does.
-    void Pick(long row) {
+    // Selects only list row `row`, as the arrow keys do: nothing is loaded.
+    void Select(long row) {
         for (long i = 0; i < m_dlg->m_listUsers->GetItemCount(); ++i)
             m_dlg->m_listUsers->SetItemState(i, i == row ? wxLIST_STATE_SELECTED : 0, wxLIST_STATE_SELECTED);
+    }
+    // Selects row `row` and clicks the list, as the mouse does.
+    void Pick(long row) {
+        Select(row);
         m_dlg->OnNMClickList();
     }
     void AnswerDelete(int answer) {
@@ -94,13 +96,10 @@ TEST_F(Records, AddChecksTheFormAndLeavesItReadyForTheNextCustomer) {
         Add(c.number, c.name, c.age);
         EXPECT_EQ(Status(), c.refusal ? Lang(c.refusal) : wxString());
         EXPECT_EQ(m_messages.texts, c.refusal ? Texts{} : Texts{Lang("IDS_ADD_SUCCESS")});
-        if (c.refusal) {
-            EXPECT_EQ(Text(1039), c.name);  // left for the operator to correct
-        }
+        if (c.refusal) EXPECT_EQ(Text(1039), c.name) << "left for the operator to correct";
     }
     EXPECT_EQ(Stored(), (Rows{{"0001", "First", "1", ""}, {"0007", "   ", "1", ""}, {"0999", "Last", "99", ""}}));
-    // Ready for the next one: age 20, female, the operator kept, one above
-    // the largest number -- which is out of range.
+    // Ready for the next one, numbered one above the largest: out of range.
     EXPECT_EQ(Text(1038), "1000");
     EXPECT_EQ(Text(1047), "20");
     EXPECT_EQ(Text(1044), "Operator");
@@ -164,6 +163,25 @@ TEST_F(Records, LongAndQuotedNamesAreModifiedAndDeletedWhole) {
     plat::SetMessageBoxHook({});
 }
 
+TEST_F(Records, ModifyWritesTheCustomerTheFormWasLoadedFromNotTheSelectedRow) {
+    Open();
+    Add("1", "Ann");
+    Add("2", "Bob");
+    Select(1);  // nothing loaded yet
+    Type(1039, "Zed");
+    Click(1052);
+    EXPECT_EQ(Status(), Lang("IDS_SELECT_FIRST"));
+
+    Pick(0);
+    Select(1);
+    Type(1039, "Ann Lee");
+    Type(1041, "555");
+    Click(1052);
+    Type(1041, "666");
+    Click(1052);  // still found under the name it now has
+    EXPECT_EQ(Stored(), (Rows{{"0001", "AnnLee", "30", "666"}, {"0002", "Bob", "30", ""}}));
+}
+
 TEST_F(Records, SearchFindsByNumberOrWholeNameAndStartDetectionHandsOverTheFoundCustomer) {
     m_dlg = std::make_unique<CUserDataDlg>();
     wxTheApp->CallAfter([&] {
@@ -204,10 +222,7 @@ TEST_F(Records, CloseAndStartDetectionWithoutASelectionLeaveNoCustomerChosen) {
             EXPECT_EQ(Status(), Lang("IDS_SELECT_FIRST"));
             EXPECT_EQ(m_page.m_bCustomerChosen, 0);
             m_page.m_bCustomerChosen = 1;
-            if (run == 0)
-                Click(1009);
-            else
-                m_dlg->Close();  // the system's close command
+            run == 0 ? Click(1009) : (void)m_dlg->Close();  // the button, then the system's close
         });
         EXPECT_EQ(m_dlg->DoModal(), IDCANCEL);
         EXPECT_EQ(m_page.m_bCustomerChosen, run == 0 ? 0 : 1);
