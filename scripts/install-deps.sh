@@ -12,6 +12,7 @@ PACKAGES=(
   libreoffice-writer-nogui fonts-wqy-zenhei xdg-utils
   # tests, fuzzing and benchmarks
   xvfb xauth xdotool imagemagick unzip libgtest-dev libgmock-dev libbenchmark-dev libyuv-dev
+  ffmpeg libxdamage-dev
   clang libclang-rt-14-dev
   # resource generator (tools/make_resources.py)
   python3 python3-pil
