@@ -197,6 +197,8 @@ void CUserDataDlg::LoadRecords() {
     }
     m_pRecordset->Close();
     m_pRecordset.Release();
+    if (m_loadedKey && std::find(m_listKeys.begin(), m_listKeys.end(), *m_loadedKey) == m_listKeys.end())
+        m_loadedKey.reset();
 
     if (!m_listUsers) return;
     for (std::size_t i = m_records.size(); i-- > 0;) {

@@ -263,6 +263,7 @@ void CUserDataDlg::ClearForm() {
     m_strEmail.clear();
     m_strBirthday.clear();
     m_strAddress.clear();
+    m_loadedKey.reset();
     UpdateData(FALSE);
     SetDlgItemText(IDC_NUMBER, wxString());
     m_strPhotoPath = m_strNoPhoto;
@@ -351,7 +352,8 @@ bool CUserDataDlg::OpenDatabase() {
 void CUserDataDlg::OnNMClickList() {
     const long row = SelectedRow();
     if (row < 0) return;
-    if (!OpenRecordset(m_pRecordset, KeyQuery(ListRowKey(row)))) return;
+    const RowKey key = ListRowKey(row);
+    if (!OpenRecordset(m_pRecordset, KeyQuery(key))) return;
     // The row is read whole before the form changes, so that a failed read
     // leaves the form as it was.
     wxString text[10];
@@ -379,6 +381,7 @@ void CUserDataDlg::OnNMClickList() {
     m_strRemark = text[7];
     m_strAddress = text[8];
     m_strBirthday = text[9];
+    m_loadedKey = key;
     UpdateData(FALSE);
     ShowNumber();
 

@@ -8,6 +8,7 @@
 // The database side (UserDataDb.cpp): writing the empty database, opening
 // queries, loading every row into the record vector and the list, moving a
 // photo between a file and a row, and the status line.
+#include <optional>
 #include <vector>
 
 #include <wx/brush.h>
@@ -137,10 +138,16 @@ public:
     struct RowKey {
         wxString number;
         wxString name;
+        bool operator==(const RowKey&) const = default;
     };
     // One key per list row, in list order: the list shows texts cut to the
     // record's fields, which would find no row.
     std::vector<RowKey> m_listKeys;
+    // The row the form was loaded from by a click, which Modify writes to: the
+    // selection may have moved since (the arrow keys move it without loading),
+    // and writing there would overwrite another customer.  None after the form
+    // was cleared or reset, or once a reload no longer lists that row.
+    std::optional<RowKey> m_loadedKey;
 
 protected:
     // Asks for a photo file; false when the operator cancels.

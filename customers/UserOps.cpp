@@ -128,14 +128,16 @@ void CUserDataDlg::OnBnClickedAdd() {
     m_nAge = 20;
     m_nNumber = m_nMaxNumber + 1;
     m_nSex = 1;
+    m_loadedKey.reset();  // the form now holds no stored customer
     UpdateData(FALSE);
     ShowNumber();
 }
 
 void CUserDataDlg::OnBnClickedModify() {
     ShowStatus(wxString());
-    const long row = SelectedRow();
-    if (row < 0) {
+    // The form is written back where it was loaded from, not to the selected
+    // row: a selection made without a click did not load the form.
+    if (!m_loadedKey) {
         ShowStatusMessage("IDS_SELECT_FIRST");
         return;
     }
@@ -151,9 +153,11 @@ void CUserDataDlg::OnBnClickedModify() {
         ShowStatusMessage("IDS_INPUT_NAMEERROR");
         return;
     }
-    const RowKey key = ListRowKey(row);
+    const RowKey key = *m_loadedKey;
     if (!OpenRecordset(m_pRecordset, KeyQuery(key))) return;
-    if (RowPresent()) WriteCurrentRow(false, birthday);
+    // The stored name may have changed (its spaces taken out): the row is
+    // followed under its new key, so the next Modify still finds it.
+    if (RowPresent() && WriteCurrentRow(false, birthday)) m_loadedKey = RowKey{key.number, m_strName};
     CloseRecordset();
     LoadRecords();
 }
@@ -167,6 +171,7 @@ void CUserDataDlg::OnBnClickedDelete() {
     }
     const RowKey key = ListRowKey(row);
     if (AfxMessageBox(theApp.GetLangString("IDS_DELETE_MAKESURE"), MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+    if (m_loadedKey == key) m_loadedKey.reset();
 
     m_listUsers->DeleteItem(row);
     if (row < static_cast<long>(m_listKeys.size())) m_listKeys.erase(m_listKeys.begin() + row);

@@ -53,10 +53,14 @@ protected:
         Type(1056, text);
         Click(1057);
     }
-    // Selects only list row `row` and clicks the list, as the mouse does.
-    void Pick(long row) {
+    // Selects only list row `row`, as the arrow keys do: nothing is loaded.
+    void Select(long row) {
         for (long i = 0; i < m_dlg->m_listUsers->GetItemCount(); ++i)
             m_dlg->m_listUsers->SetItemState(i, i == row ? wxLIST_STATE_SELECTED : 0, wxLIST_STATE_SELECTED);
+    }
+    // Selects row `row` and clicks the list, as the mouse does.
+    void Pick(long row) {
+        Select(row);
         m_dlg->OnNMClickList();
     }
     void AnswerDelete(int answer) {
@@ -162,6 +166,25 @@ TEST_F(Records, LongAndQuotedNamesAreModifiedAndDeletedWhole) {
     Click(1053);
     EXPECT_EQ(Status(), Lang("IDS_SEARCH_FAIL"));
     plat::SetMessageBoxHook({});
+}
+
+TEST_F(Records, ModifyWritesTheCustomerTheFormWasLoadedFromNotTheSelectedRow) {
+    Open();
+    Add("1", "Ann");
+    Add("2", "Bob");
+    Select(1);  // nothing loaded yet
+    Type(1039, "Zed");
+    Click(1052);
+    EXPECT_EQ(Status(), Lang("IDS_SELECT_FIRST"));
+
+    Pick(0);
+    Select(1);
+    Type(1039, "Ann Lee");
+    Type(1041, "555");
+    Click(1052);
+    Type(1041, "666");
+    Click(1052);  // still found under the name it now has
+    EXPECT_EQ(Stored(), (Rows{{"0001", "AnnLee", "30", "666"}, {"0002", "Bob", "30", ""}}));
 }
 
 TEST_F(Records, SearchFindsByNumberOrWholeNameAndStartDetectionHandsOverTheFoundCustomer) {
