@@ -3,6 +3,7 @@
 // program ends when that run ends, with the application object's exit code.
 #include <memory>
 
+#include <opencv2/core/utility.hpp>
 #include <wx/app.h>
 
 #include "app/QuillmarshApp.h"
@@ -12,6 +13,10 @@ class QuillmarshWxApp : public wxApp {
 public:
     bool OnInit() override {
         plat::SetUiThread();
+        // The picture path runs one frame at a time on the capture thread; the
+        // image library's worker threads only added hand-overs, and their idle
+        // spinning (sched_yield) cost more than the work they shared.
+        cv::setNumThreads(0);
         theApp.InitInstance();
         m_exitCode = theApp.ExitInstance();
         return true;

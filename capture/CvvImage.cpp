@@ -360,6 +360,10 @@ void CvvImage::DrawToHDC(wxDC* dc, RECT* destination) { DrawFitted(m_img, dc, de
 
 void CvvImage::DrawToHDC(cv::Mat& target, RECT* destination) { DrawFitted(m_img, target, destination); }
 
+void DrawImageToBuffer(const IplImage* img, cv::Mat& target, RECT* destination) {
+    DrawFitted(img, target, destination);
+}
+
 void CvvImage::DrawToHDC(plat::CFrameSurface* surface, RECT* destination) {
     if (!surface || !destination || !Drawable(m_img)) return;
     surface->Render([&](cv::Mat& buffer) { DrawToHDC(buffer, destination); });

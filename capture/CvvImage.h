@@ -42,6 +42,9 @@ constexpr DWORD kBitmapRgb = 0;  // BI_RGB: uncompressed
 void FillBitmapInfo(CvvBitmapInfo* bmi, int width, int height, int bpp, int origin);
 // The rectangle with its corners put in order.
 CvRect RectToCvRect(const RECT& rect);
+// What CvvImage::DrawToHDC draws into a frame surface buffer, straight from
+// an image the caller holds: the same pixels, without a copy of the image.
+void DrawImageToBuffer(const IplImage* img, cv::Mat& target, RECT* destination);
 
 class CvvImage {
 public:

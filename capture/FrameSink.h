@@ -15,11 +15,22 @@ using StillHandlerFn = std::function<void()>;
 
 // Registering (or clearing with nullptr) waits for a call in progress to
 // return, so once it returns the old sink is never called again.  Must not be
-// called from inside the sink or the handler.
-void SetFrameSink(FrameSinkFn sink);
+// called from inside the sink or the handler.  `takesFrames`, when given,
+// tells whether the sink would use a frame now (a frozen view drops them).
+void SetFrameSink(FrameSinkFn sink, std::function<bool()> takesFrames = {});
 void SetStillHandler(StillHandlerFn handler);
 
 // Producers: hand one frame to the sink / one button press to the handler.
-// Nothing happens while none is registered.
-void DeliverFrameToSink(IplImage* frame);
+// Nothing happens while none is registered.  A producer whose frame is its
+// private copy, written over or released right after the call, says so with
+// `pixelsToSpare`: the sink may then keep the frame's pixels instead of
+// copying them, leaving the frame other pixels of the same layout.
+void DeliverFrameToSink(IplImage* frame, bool pixelsToSpare = false);
 void DeliverStillToHandler();
+
+// In the sink, during a call: whether the frame's producer spares its pixels.
+bool SinkMayKeepPixels();
+
+// Producers: whether a frame delivered now would be used.  When not, they
+// may leave it unmade (not decoded, not converted): nobody would see it.
+bool SinkTakesFrames();

@@ -93,20 +93,25 @@ DWORD CNetStreamReader::ThreadProc(CNetStreamReader* r) {
     if (theApp.m_bNetCamera && !r->m_bStop) r->SendCameraReady();
 
     while (!r->m_bStop) {
-        r->m_pFrame = cvQueryFrame(r->m_pCapture);
-        if (r->m_pFrame && !r->m_bStop) {
-            r->m_pCopy = cvCreateImage(cvSize(r->m_pFrame->width, r->m_pFrame->height), r->m_pFrame->depth,
-                                       r->m_pFrame->nChannels);
-            cvCopy(r->m_pFrame, r->m_pCopy, nullptr);
-            if (theApp.m_bNetCamera) cvFlip(r->m_pCopy, nullptr, -1);
-            DeliverFrameToSink(r->m_pCopy);
-            cvReleaseImage(&r->m_pCopy);
-        } else if (!r->m_pFrame) {
+        // The query, the copy and, for the network camera, the 180-degree
+        // turn in one pass: the frame is decoded straight into the copy, which
+        // is kept from frame to frame and made anew only when the size changes.
+        // A frame the sink would drop (the view is frozen) is passed over
+        // undecoded: the stream keeps flowing and nobody sees the difference.
+        const bool wanted = SinkTakesFrames();
+        const bool got = wanted ? plat::QueryFrameCopy(r->m_pCapture, &r->m_pCopy, theApp.m_bNetCamera != 0)
+                                : plat::SkipFrame(r->m_pCapture);
+        r->m_pFrame = got && wanted ? r->m_pCopy : nullptr;
+        if (got && wanted && !r->m_bStop) {
+            // The copy is the sink's alone: the next query writes it over.
+            DeliverFrameToSink(r->m_pCopy, true);
+        } else if (!got) {
             std::this_thread::sleep_for(kEmptyQueryPause);
         }
         if (!theApp.m_bNetCamera && !theApp.m_bUsbCamera) break;
     }
     r->m_pFrame = nullptr;
+    cvReleaseImage(&r->m_pCopy);
     cvReleaseCapture(&r->m_pCapture);
     r->Finish();
     return 0;

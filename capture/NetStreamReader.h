@@ -59,9 +59,9 @@ public:
     // (port 8196 unless a test gives another); empty without a network device.
     static std::string StreamAddress();
 
-    IplImage* m_pCopy = nullptr;        // the copy handed to the sink, one per frame
+    IplImage* m_pCopy = nullptr;        // the frame's copy handed to the sink; owned by the thread
     CvCapture* m_pCapture = nullptr;    // owned by the thread, released when it leaves
-    IplImage* m_pFrame = nullptr;       // owned by the capture, valid until the next query
+    IplImage* m_pFrame = nullptr;       // the frame of the last query (its copy), or null
     std::thread m_hThread;
     std::atomic<bool> m_bStop{false};
 

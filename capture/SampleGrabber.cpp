@@ -37,32 +37,52 @@ HRESULT SampleGrabberCBImpl::BufferCB(double, BYTE* buffer, long length) {
     if (!m_pDevice || !m_pDevice->GetCurrentFormat(&curWidth, &curHeight, &subtype)) return S_OK;
     if (curWidth != width || curHeight != height) return S_OK;
 
-    std::unique_ptr<BYTE[]> frame(new (std::nothrow) BYTE[size]);
+    // A frozen view drops every frame: nothing is decoded for it.
+    if (!SinkTakesFrames()) return S_OK;
+
+    // The frame buffer belongs to an image of the image library when its rows
+    // are packed anyway (width x 3 a multiple of 4): the sink may then keep
+    // its pixels instead of copying them, as the frame is released right after.
+    const bool packed = (static_cast<std::size_t>(width) * 3) % 4 == 0;
+    IplImage* owned = packed ? cvCreateImage(cvSize(width, height), IPL_DEPTH_8U, 3) : nullptr;
+    std::unique_ptr<BYTE[]> loose(owned ? nullptr : new (std::nothrow) BYTE[size]);
+    BYTE* frame = owned ? reinterpret_cast<BYTE*>(owned->imageData) : loose.get();
     if (!frame) return S_OK;
+    struct Release {
+        IplImage*& img;
+        ~Release() {
+            if (img) cvReleaseImage(&img);
+        }
+    } release{owned};
     const std::size_t have = static_cast<std::size_t>(length);
     bool bottomUp = true;
 
     if (subtype == MEDIASUBTYPE_MJPG) {
         // Decoded straight into B, G, R rows top-down: the same picture as
         // decoding R, G, B, swapping and flipping twice, at the cost of one pass.
-        if (!DecodeMjpgFrameBGR(frame.get(), size, buffer, have)) return S_OK;
+        if (!DecodeMjpgFrameBGR(frame, size, buffer, have)) return S_OK;
         bottomUp = false;
     } else if (subtype == MEDIASUBTYPE_YUY2) {
         if (have < static_cast<std::size_t>(width) * height * 2) return S_OK;
         // An odd last pixel of a row is not converted: keep it black.
-        if (width % 2) std::memset(frame.get(), 0, size);
-        ConvertYUY2ToBGR24(buffer, frame.get(), width, height);
+        if (width % 2) std::memset(frame, 0, size);
+        ConvertYUY2ToBGR24(buffer, frame, width, height);
     } else if (subtype == MEDIASUBTYPE_RGB24) {
         // A short sample would leave part of the frame unwritten.
         if (have != size) return S_OK;
-        std::memcpy(frame.get(), buffer, size);
+        std::memcpy(frame, buffer, size);
     } else {
         return S_OK;
     }
 
+    if (owned) {
+        if (bottomUp) cvFlip(owned, nullptr, 0);
+        DeliverFrameToSink(owned, true);
+        return S_OK;
+    }
     IplImage* img = cvCreateImageHeader(cvSize(width, height), IPL_DEPTH_8U, 3);
     if (!img) return S_OK;
-    cvSetData(img, frame.get(), width * 3);
+    cvSetData(img, frame, width * 3);
     if (bottomUp) cvFlip(img, nullptr, 0);
     DeliverFrameToSink(img);
     cvReleaseImageHeader(&img);

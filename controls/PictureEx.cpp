@@ -22,6 +22,7 @@ void AnimationProc(std::shared_ptr<CPictureCanvas> canvas, std::shared_ptr<CStop
     canvas->m_bPlaying = true;
     canvas->CompletePendingDisposal();
     while (!stop->IsSet()) {
+        if (stop->WaitWhilePaused()) break;
         canvas->ShowCurrentFrame();
         if (stop->IsSet()) break;
         if (stop->WaitFor(canvas->CurrentDelayMs())) break;
@@ -299,6 +300,20 @@ bool CStopEvent::WaitFor(std::uint32_t ms) {
     return m_cv.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_bSet; });
 }
 
+void CStopEvent::SetPaused(bool paused) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bPaused = paused;
+    }
+    m_cv.notify_all();
+}
+
+bool CStopEvent::WaitWhilePaused() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_cv.wait(lock, [this] { return m_bSet || !m_bPaused; });
+    return m_bSet;
+}
+
 void CStopEvent::MarkFinished() {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -411,6 +426,7 @@ void CPictureEx::Draw() {
     if (frames.size() > 1) {
         if (m_thread.joinable()) return;  // already playing
         auto stop = std::make_shared<CStopEvent>();
+        stop->SetPaused(!IsShown());
         try {
             m_thread = std::thread(AnimationProc, m_canvas, stop);
         } catch (const std::system_error&) {
@@ -423,6 +439,12 @@ void CPictureEx::Draw() {
     } else if (m_pPicture) {
         m_canvas->RenderPicture(*m_pPicture, 0, 0, m_sizePicture.x, m_sizePicture.y);
     }
+}
+
+bool CPictureEx::Show(bool show) {
+    const bool changed = wxWindow::Show(show);
+    if (m_pStopEvent) m_pStopEvent->SetPaused(!show);
+    return changed;
 }
 
 void CPictureEx::Stop() {

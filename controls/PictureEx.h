@@ -141,6 +141,10 @@ public:
     bool IsSet() const;
     // Waits up to `ms`; true when the event is (or becomes) set.
     bool WaitFor(std::uint32_t ms);
+    // While the control is hidden the thread renders nothing: it waits here
+    // until the control is shown again; true when the event is (or becomes) set.
+    void SetPaused(bool paused);
+    bool WaitWhilePaused();
     void MarkFinished();
     // Waits up to `ms` for the thread to finish; true when it has.
     bool WaitFinished(std::uint32_t ms);
@@ -149,6 +153,7 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_cv;
     bool m_bSet = false;
+    bool m_bPaused = false;
     bool m_bFinished = false;
 };
 
@@ -159,6 +164,8 @@ public:
 
     // Two-step creation, as the dialogs subclass their template controls.
     bool Create(wxWindow* parent, int id, const wxRect& rect, const wxString& text = wxString(), long style = 0);
+    // Hiding the control holds its animation where it is; showing it goes on.
+    bool Show(bool show = true) override;
 
     // Loads a resource of the executable (the waiting animation: 131, "gif").
     BOOL Load(UINT id, const char* type);

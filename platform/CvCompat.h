@@ -39,6 +39,16 @@ IplImage* cvQueryFrame(CvCapture* capture);
 void cvReleaseCapture(CvCapture** capture);
 
 namespace plat {
+// The stream reader's query, copy and turn in one pass: the next frame, as
+// cvQueryFrame gives it, written into the caller's own image `*copy` (made, or
+// made anew when the size changes, as 8-bit B, G, R) and turned by 180 degrees
+// when `turned` is set; a picture the capture decodes itself is decoded
+// straight into the copy.  False when cvQueryFrame would give nothing (the
+// copy then holds nothing to show).
+bool QueryFrameCopy(CvCapture* capture, IplImage** copy, bool turned);
+// Passes over the next frame as cvQueryFrame would give it, without making
+// the picture where that can be helped; true when there was one.
+bool SkipFrame(CvCapture* capture);
 // Time-outs used by cvCreateFileCapture (milliseconds); tests shorten them.
 void SetCaptureTimeouts(int openMs, int readMs);
 }  // namespace plat

@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include <gtk/gtk.h>
 #include <opencv2/imgproc.hpp>
 #include <wx/dcbuffer.h>
 #include <wx/dcclient.h>
@@ -73,6 +74,7 @@ CFrameSurface::CFrameSurface(wxWindow* parent, int id, const wxRect& rect) : CFr
 CFrameSurface::~CFrameSurface() {
     m_state->alive = false;
     m_state->window = nullptr;
+    if (m_screen) cairo_surface_destroy(m_screen);
 }
 
 bool CFrameSurface::Create(wxWindow* parent, int id, const wxRect& rect, const wxString&, long) {
@@ -84,6 +86,13 @@ bool CFrameSurface::Create(wxWindow* parent, int id, const wxRect& rect, const w
     Bind(wxEVT_SIZE, &CFrameSurface::OnSize, this);
     m_state->window = this;
     m_state->alive = true;
+    // Repainted at the camera's rate, the surface gets a window of its own on
+    // the display: GTK 3 draws a child without one as part of its parent, so
+    // each frame made the parent paint its background under the view as well.
+    // (Where the display offers none, as on Wayland, nothing changes.)
+    GtkWidget* widget = m_wxwindow ? m_wxwindow : GTK_WIDGET(GetHandle());
+    gtk_widget_realize(widget);
+    if (GdkWindow* own = gtk_widget_get_window(widget)) gdk_window_ensure_native(own);
     ResizeBuffer();
     return true;
 }
@@ -111,17 +120,56 @@ void CFrameSurface::OnSize(wxSizeEvent& event) {
     event.Skip();
 }
 
+cairo_surface_t* CFrameSurface::ScreenPicture(const cv::Mat& buffer, cairo_surface_t* target) {
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    if (!m_screen || cairo_image_surface_get_width(m_screen) != buffer.cols ||
+        cairo_image_surface_get_height(m_screen) != buffer.rows) {
+        if (m_screen) cairo_surface_destroy(m_screen);
+        // Made for the window's own surface: on X a picture in shared memory,
+        // which goes to the display without another copy.
+        m_screen = cairo_surface_create_similar_image(target, CAIRO_FORMAT_RGB24, buffer.cols, buffer.rows);
+    }
+    if (cairo_surface_status(m_screen) != CAIRO_STATUS_SUCCESS ||
+        cairo_surface_get_type(m_screen) != CAIRO_SURFACE_TYPE_IMAGE)
+        return nullptr;
+    cairo_surface_flush(m_screen);
+    // RGB24 pixels are 32-bit words 0x00RRGGBB: bytes B, G, R and one unused.
+    cv::Mat out(buffer.rows, buffer.cols, CV_8UC4, cairo_image_surface_get_data(m_screen),
+                static_cast<std::size_t>(cairo_image_surface_get_stride(m_screen)));
+    cv::cvtColor(buffer, out, cv::COLOR_BGR2BGRA);
+    cairo_surface_mark_dirty(m_screen);
+    return m_screen;
+#else
+    return nullptr;
+#endif
+}
+
 void CFrameSurface::OnPaint(wxPaintEvent&) {
     wxPaintDC dc(this);
+    // The buffer goes to the screen in one conversion into the display's
+    // format; a wxImage and a wxBitmap made from it cost three more passes
+    // and two allocations at every frame.
+    auto* cr = static_cast<cairo_t*>(dc.GetImpl() ? dc.GetImpl()->GetCairoContext() : nullptr);
     wxImage image;
+    cairo_surface_t* screen = nullptr;
     {
         std::lock_guard<std::mutex> lock(m_state->mutex);
         if (m_state->hasPicture && !m_state->buffer.empty()) {
             const cv::Mat& buf = m_state->buffer;
-            image.Create(buf.cols, buf.rows, false);
-            cv::Mat rgb(buf.rows, buf.cols, CV_8UC3, image.GetData());
-            cv::cvtColor(buf, rgb, cv::COLOR_BGR2RGB);
+            if (cr) screen = ScreenPicture(buf, cairo_get_target(cr));
+            if (!screen) {
+                image.Create(buf.cols, buf.rows, false);
+                cv::Mat rgb(buf.rows, buf.cols, CV_8UC3, image.GetData());
+                cv::cvtColor(buf, rgb, cv::COLOR_BGR2RGB);
+            }
         }
+    }
+    if (screen) {
+        cairo_save(cr);
+        cairo_set_source_surface(cr, screen, 0, 0);
+        cairo_paint(cr);
+        cairo_restore(cr);
+        return;
     }
     if (image.IsOk()) {
         dc.DrawBitmap(wxBitmap(image), 0, 0, false);

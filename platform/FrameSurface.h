@@ -14,6 +14,8 @@
 #include <opencv2/core.hpp>
 #include <wx/window.h>
 
+struct _cairo_surface;
+
 namespace plat {
 
 struct FrameSurfaceState;
@@ -69,8 +71,11 @@ private:
     void OnPaint(wxPaintEvent& event);
     void OnSize(wxSizeEvent& event);
     void ResizeBuffer();
+    // The picture in the display's own pixel format, painted as it is.
+    _cairo_surface* ScreenPicture(const cv::Mat& buffer, _cairo_surface* target);
 
     std::shared_ptr<FrameSurfaceState> m_state;
+    _cairo_surface* m_screen = nullptr;  // user-interface thread
 };
 
 }  // namespace plat

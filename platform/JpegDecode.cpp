@@ -1,12 +1,15 @@
 #include "platform/JpegDecode.h"
 
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <utility>
 
 #include <jpeglib.h>
 #include <jerror.h>
+
+#include "platform/FrameTurn.h"
 
 namespace plat {
 namespace {
@@ -43,7 +46,7 @@ void TrapOutputMessage(j_common_ptr) {}
 // Kept free of C++ objects with destructors: a libjpeg error longjmps out of
 // the calls below.
 bool DecodeJpeg(const unsigned char* src, std::size_t srcLen, JpegPixelOrder order, JpegRowsFor rowsFor,
-                void* context) {
+                void* context, bool turned) {
     if (!src || !rowsFor || srcLen == 0 || srcLen > static_cast<unsigned long>(-1)) return false;
 
     jpeg_decompress_struct cinfo;
@@ -81,15 +84,30 @@ bool DecodeJpeg(const unsigned char* src, std::size_t srcLen, JpegPixelOrder ord
         return false;
     }
     jpeg_start_decompress(&cinfo);
+    const std::size_t stride = static_cast<std::size_t>(cinfo.output_width) * cinfo.output_components;
 #ifndef JCS_EXTENSIONS
     const bool swap = order == JpegPixelOrder::BGR && cinfo.out_color_space == JCS_RGB;
-    const std::size_t stride = static_cast<std::size_t>(cinfo.output_width) * cinfo.output_components;
 #endif
+    // A turned picture is decoded a strip at a time into memory of libjpeg's
+    // own pool (freed with the decoder, however it ends), each row then
+    // reversed into its place while it is still in the cache.  The strip's
+    // rows start off 16- and 32-byte boundaries: libjpeg writes rows that start
+    // on one with stores that bypass the cache, and reading them back from
+    // memory cost more than the whole turn.
+    turned = turned && cinfo.output_components == 3;
+    const std::size_t stripStep = (stride + 15) / 16 * 16;  // every row 8 bytes past a 16-byte boundary
+    JSAMPROW strip = nullptr;
+    if (turned) {
+        auto* block = static_cast<JSAMPLE*>((*cinfo.mem->alloc_large)(reinterpret_cast<j_common_ptr>(&cinfo),
+                                                                    JPOOL_IMAGE, 16 * stripStep + 80));
+        strip = block + (64 - reinterpret_cast<std::uintptr_t>(block) % 64) % 64 + 8;
+    }
     while (cinfo.output_scanline < cinfo.output_height && !trap.dataMissing) {
         JSAMPROW rows[16];
-        JDIMENSION want = cinfo.output_height - cinfo.output_scanline;
+        const JDIMENSION at = cinfo.output_scanline;
+        JDIMENSION want = cinfo.output_height - at;
         if (want > 16) want = 16;
-        for (JDIMENSION i = 0; i < want; ++i) rows[i] = first + (cinfo.output_scanline + i) * step;
+        for (JDIMENSION i = 0; i < want; ++i) rows[i] = turned ? strip + i * stripStep : first + (at + i) * step;
         JDIMENSION got = jpeg_read_scanlines(&cinfo, rows, want);
         if (got == 0) break;  // cannot happen with a memory source; never spin
 #ifndef JCS_EXTENSIONS
@@ -97,6 +115,10 @@ bool DecodeJpeg(const unsigned char* src, std::size_t srcLen, JpegPixelOrder ord
             for (JDIMENSION i = 0; i < got; ++i)
                 for (std::size_t x = 0; x < stride; x += 3) std::swap(rows[i][x], rows[i][x + 2]);
 #endif
+        if (turned)
+            for (JDIMENSION i = 0; i < got; ++i)
+                ReverseRowOfPixels(rows[i], first + (cinfo.output_height - 1 - (at + i)) * step,
+                                   static_cast<int>(cinfo.output_width));
     }
     const bool complete = cinfo.output_scanline == cinfo.output_height && !trap.dataMissing;
     if (complete)

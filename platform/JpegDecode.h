@@ -16,9 +16,11 @@ using JpegRowsFor = unsigned char* (*)(void* context, int width, int height, int
                                        std::size_t* rowStep);
 
 // Decodes one JPEG picture top-down into packed rows of its components (R, G, B
-// or B, G, R; one byte for grey).  False on any libjpeg error, on data ending
-// before the picture does, and when `rowsFor` refuses it.
+// or B, G, R; one byte for grey).  With `turned`, a colour picture is written
+// turned by 180 degrees (its last pixel first) as it is decoded.  False on any
+// libjpeg error, on data ending before the picture does, and when `rowsFor`
+// refuses it.
 bool DecodeJpeg(const unsigned char* src, std::size_t srcLen, JpegPixelOrder order, JpegRowsFor rowsFor,
-                void* context);
+                void* context, bool turned = false);
 
 }  // namespace plat

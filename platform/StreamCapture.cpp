@@ -21,6 +21,7 @@
 #include <opencv2/videoio.hpp>
 
 #include "platform/CvCompat.h"
+#include "platform/FrameTurn.h"
 #include "platform/JpegDecode.h"
 
 namespace {
@@ -52,6 +53,30 @@ unsigned char* RowsOfMat(void* context, int width, int height, int components, s
     return m->data;
 }
 
+// `*image` made, or made anew, as an 8-bit B, G, R image of that size.
+bool FitImage(IplImage** image, int width, int height) {
+    if (*image && (*image)->width == width && (*image)->height == height && (*image)->nChannels == 3 &&
+        (*image)->depth == IPL_DEPTH_8U && !(*image)->roi)
+        return true;
+    if (*image) cvReleaseImage(image);
+    *image = cvCreateImage(cvSize(width, height), IPL_DEPTH_8U, 3);
+    return *image != nullptr;
+}
+
+// The caller's image that a query writes its picture into; none at all
+// (`image` null) when the picture is only to be passed over.
+struct CopyTarget {
+    IplImage** image;
+    bool turned;
+};
+
+unsigned char* RowsOfCopy(void* context, int width, int height, int components, std::size_t* rowStep) {
+    const CopyTarget* t = static_cast<const CopyTarget*>(context);
+    if (components != 3 || !FitImage(t->image, width, height)) return nullptr;
+    *rowStep = static_cast<std::size_t>((*t->image)->widthStep);
+    return reinterpret_cast<unsigned char*>((*t->image)->imageData);
+}
+
 }  // namespace
 
 struct CvCapture {
@@ -76,36 +101,56 @@ struct CvCapture {
         return true;
     }
 
-    // The next picture as 8-bit B, G, R, or nullptr.  A network stream that
-    // ended, or whose pictures have not decoded for a while, is let go so that
-    // the next queries open it again.
-    cv::Mat* Next() {
+    // The next picture as 8-bit B, G, R: true with the picture in `*held`, or,
+    // when it was decoded straight into the caller's `target`, with `*held`
+    // null.  A network stream that ended, or whose pictures have not decoded
+    // for a while, is let go so that the next queries open it again.
+    bool Next(cv::Mat** held, const CopyTarget* target = nullptr) {
+        *held = nullptr;
         if (!capture.isOpened()) {
             if (network && Clock::now() - lastOpen >= kReopenInterval) Open();
-            return nullptr;
+            return false;
         }
-        cv::Mat* picture = packets ? Decoded() : Read();
-        if (picture) {
+        const bool skip = target && !target->image;
+        const bool got = skip      ? Skipped()
+                         : packets ? Decoded(held, target)
+                                   : (*held = Read()) != nullptr;
+        if (got) {
             lastPicture = Clock::now();
         } else if (network && (!packets || packet.empty() || Clock::now() - lastPicture >= kReopenInterval)) {
             capture.release();
         }
-        return picture;
+        return got;
     }
 
-    // A picture the device sent, decoded; nullptr at the end of the stream
-    // (packet left empty) or for a picture that does not decode.
-    cv::Mat* Decoded() {
+    // A picture the device sent, decoded (into `target` when there is one and
+    // the picture is in colour); false at the end of the stream (packet left
+    // empty) or for a picture that does not decode.
+    bool Decoded(cv::Mat** held, const CopyTarget* target) {
         if (!capture.read(packet) || packet.empty()) {
             packet.release();
-            return nullptr;
+            return false;
         }
-        if (!plat::DecodeJpeg(packet.data, packet.total() * packet.elemSize(), plat::JpegPixelOrder::BGR,
-                              RowsOfMat, &frame))
-            return nullptr;
-        if (frame.channels() == 3) return &frame;
+        const std::size_t length = packet.total() * packet.elemSize();
+        if (target && plat::DecodeJpeg(packet.data, length, plat::JpegPixelOrder::BGR, RowsOfCopy,
+                                       const_cast<CopyTarget*>(target), target->turned))
+            return true;
+        if (!plat::DecodeJpeg(packet.data, length, plat::JpegPixelOrder::BGR, RowsOfMat, &frame)) return false;
+        if (frame.channels() == 3) {
+            *held = &frame;
+            return true;
+        }
         cv::cvtColor(frame, converted, cv::COLOR_GRAY2BGR);
-        return &converted;
+        *held = &converted;
+        return true;
+    }
+
+    // The next picture passed over: read, not decoded when it can be helped.
+    bool Skipped() {
+        if (!packets) return capture.grab();
+        if (capture.read(packet) && !packet.empty()) return true;
+        packet.release();
+        return false;
     }
 
     cv::Mat* Read() {
@@ -143,8 +188,8 @@ CvCapture* cvCreateFileCapture(const char* filename) {
 IplImage* cvQueryFrame(CvCapture* capture) {
     if (!capture) return nullptr;
     try {
-        cv::Mat* picture = capture->Next();
-        if (!picture) return nullptr;
+        cv::Mat* picture = nullptr;
+        if (!capture->Next(&picture) || !picture) return nullptr;
         capture->header = cvIplImage(*picture);
         return &capture->header;
     } catch (...) {
@@ -163,6 +208,39 @@ void cvReleaseCapture(CvCapture** capture) {
 }
 
 namespace plat {
+
+bool QueryFrameCopy(CvCapture* capture, IplImage** copy, bool turned) {
+    if (!capture || !copy) return false;
+    try {
+        const CopyTarget target{copy, turned};
+        cv::Mat* picture = nullptr;
+        if (!capture->Next(&picture, &target)) return false;
+        if (!picture) return true;  // decoded straight into the copy
+        if (!FitImage(copy, picture->cols, picture->rows)) return false;
+        IplImage header = cvIplImage(*picture);
+        if (!turned) {
+            cvCopy(&header, *copy, nullptr);
+        } else if (!CopyTurnedHalfWayRound(&header, *copy)) {
+            cvCopy(&header, *copy, nullptr);
+            cvFlip(*copy, nullptr, -1);
+        }
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool SkipFrame(CvCapture* capture) {
+    if (!capture) return false;
+    try {
+        const CopyTarget none{nullptr, false};
+        cv::Mat* picture = nullptr;
+        return capture->Next(&picture, &none);
+    } catch (...) {
+        return false;
+    }
+}
+
 void SetCaptureTimeouts(int openMs, int readMs) {
     g_openTimeoutMs = openMs;
     g_readTimeoutMs = readMs;

@@ -239,7 +239,12 @@ BOOL CQuillmarshDlg::OnInitDialog() {
         m_bSinkAttached = true;
     }
     g_sinkOwner = this;
-    SetFrameSink([](IplImage* frame) { CQuillmarshDlg::OnFrame(frame); });
+    SetFrameSink([](IplImage* frame) { CQuillmarshDlg::OnFrame(frame); },
+                 [] {
+                     // Frozen, the sink drops every frame.
+                     std::lock_guard<std::mutex> lock(g_sinkMutex);
+                     return g_pMainDlg && g_pMainDlg->m_bSinkAttached && g_pMainDlg->m_bLive;
+                 });
     SetStillHandler([] {
         std::lock_guard<std::mutex> lock(g_sinkMutex);
         if (g_pMainDlg && g_pMainDlg->m_bSinkAttached) g_pMainDlg->PostMessage(WM_STILL_BUTTON);
@@ -472,6 +477,10 @@ void CQuillmarshDlg::SinkFrame(IplImage* frame) {
 
     const bool ruler = m_bRuler;
     bool compare = false;
+    // The frame's pixels once the copy is made: m_pFrame's when the frame's
+    // own went into it.  Only the sink writes m_pFrame (one call at a time),
+    // so reading it after the lock is let go is safe.
+    IplImage* shown = frame;
     {
         std::lock_guard<std::mutex> lock(m_frameLock);
         if (frame != m_pFrame && (!m_pFrame || m_pFrame->width != frame->width || m_pFrame->height != frame->height)) {
@@ -480,16 +489,23 @@ void CQuillmarshDlg::SinkFrame(IplImage* frame) {
         }
         compare = theApp.m_bCompareMode && m_pCompareDlg;
         if (!compare && ruler) DrawRuler(frame);
-        if (m_pFrame && frame != m_pFrame) cvCopy(frame, m_pFrame);
+        if (m_pFrame && frame != m_pFrame) {
+            if (KeepPixelsOf(frame))
+                shown = m_pFrame;
+            else
+                cvCopy(frame, m_pFrame);
+        }
+        ++m_nFrameCount;
         // The comparison pane is drawn under the lock: a comparison window
         // being closed is detached under it first.
-        if (compare) m_pCompareDlg->DrawLiveFrame(frame);
+        if (compare) m_pCompareDlg->DrawLiveFrame(shown);
     }
     if (!compare) {
-        m_viewImage.CopyOf(frame, 1);
-        m_viewRef.Render([this](cv::Mat& buffer) {
+        // Drawn as a CvvImage copy of the frame would draw, straight from the
+        // frame: the copy was a whole-frame pass that only fed the drawing.
+        m_viewRef.Render([shown](cv::Mat& buffer) {
             RECT r{0, 0, buffer.cols, buffer.rows};
-            m_viewImage.DrawToHDC(buffer, &r);
+            DrawImageToBuffer(shown, buffer, &r);
         });
     }
     if (ruler) {
@@ -497,6 +513,20 @@ void CQuillmarshDlg::SinkFrame(IplImage* frame) {
         m_repaintScaleMenu.Post(false);
         m_repaintMagnifyMenu.Post(true);
     }
+}
+
+bool CQuillmarshDlg::KeepPixelsOf(IplImage* frame) {
+    // The copy into m_pFrame is made by exchanging pixel buffers when the
+    // producer spares the frame's pixels and both images own pixels of the
+    // same layout: a whole-frame copy less, which is most of the sink's time.
+    if (!SinkMayKeepPixels() || !frame->imageDataOrigin || !m_pFrame->imageDataOrigin || frame->roi ||
+        m_pFrame->roi || frame->imageData != frame->imageDataOrigin ||
+        m_pFrame->imageData != m_pFrame->imageDataOrigin || frame->widthStep != m_pFrame->widthStep ||
+        frame->imageSize != m_pFrame->imageSize || frame->origin != m_pFrame->origin)
+        return false;
+    std::swap(frame->imageData, m_pFrame->imageData);
+    std::swap(frame->imageDataOrigin, m_pFrame->imageDataOrigin);
+    return true;
 }
 
 void CQuillmarshDlg::DetachFrameSink() {
@@ -689,15 +719,20 @@ void CQuillmarshDlg::OnPaint(wxPaintEvent&) {
     DrawBackground(dc, client);
 
     if (!m_bLive) {
-        // The frozen picture, with the graticule on a copy when the scale is on.
+        // The frozen picture, with the graticule on a copy when the scale is
+        // on.  It goes into the view only when the view holds something else:
+        // the view's repaint paints this window under it too (GTK 3), so
+        // drawing it at every paint asked for the next paint without end.
+        FrozenPicture drawn{0, m_bRuler.load(), m_nMagnification.load(), m_view.GetBufferSize()};
         IplImage* copy = nullptr;
         {
             std::lock_guard<std::mutex> lock(m_frameLock);
             const bool compare = theApp.m_bCompareMode && m_pCompareDlg;
-            if (m_pFrame && !compare) copy = cvCloneImage(m_pFrame);
+            drawn.frame = m_nFrameCount;
+            if (m_pFrame && !compare && m_viewFrozen != drawn) copy = cvCloneImage(m_pFrame);
         }
         if (copy) {
-            if (m_bRuler) DrawGraticule(copy);
+            if (drawn.ruler) DrawGraticule(copy);
             CvvImage picture;
             picture.CopyOf(copy, 1);
             m_view.Render([&picture](cv::Mat& buffer) {
@@ -705,8 +740,10 @@ void CQuillmarshDlg::OnPaint(wxPaintEvent&) {
                 picture.DrawToHDC(buffer, &r);
             });
             cvReleaseImage(&copy);
+            m_viewFrozen = drawn;
+            // It lies over the view just drawn.
+            m_btnScaleMenu.Refresh();
         }
-        m_btnScaleMenu.Refresh();
     }
 }
 

@@ -16,6 +16,7 @@
 #include <ctime>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -265,6 +266,9 @@ private:
     void OpenCompare(int mode);
 
     void SinkFrame(IplImage* frame);
+    // Under m_frameLock, in the sink: makes m_pFrame the frame's copy by taking
+    // the frame's pixels when its producer spares them; false when it cannot.
+    bool KeepPixelsOf(IplImage* frame);
     // The folder the customers' folders lie in: the application's image
     // root, or "Guests-Image" beside the program when it has none.
     static wxString ImageRoot();
@@ -276,8 +280,19 @@ private:
     void TellSaveFailed(const wxString& path, const wxString& reason);
 
     mutable std::mutex m_frameLock;
+    // Counts the frames copied into m_pFrame; guarded by m_frameLock.
+    std::uint64_t m_nFrameCount = 0;
+    // What the view holds of the frozen picture (user-interface thread): the
+    // frame by its count, the overlays and the view's size it was drawn with.
+    struct FrozenPicture {
+        std::uint64_t frame = 0;
+        BOOL ruler = FALSE;
+        int magnification = 0;
+        cv::Size size;
+        bool operator==(const FrozenPicture&) const = default;
+    };
+    std::optional<FrozenPicture> m_viewFrozen;
     // Sink-side state (capture threads, one call at a time under the sink lock).
-    CvvImage m_viewImage;
     plat::FrameSurfaceRef m_viewRef;
     plat::RepaintRequest m_repaintScaleMenu;
     plat::RepaintRequest m_repaintMagnifyMenu;

@@ -8,6 +8,7 @@
 
 #include <sqlite3.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -49,7 +50,6 @@ protected:
         rs->Update();
         rs->Close();
     }
-    // One field of every row the query returns, joined by commas.
     std::string Column(const wxString& sql, const char* field) {
         _RecordsetPtr rs = Query(sql);
         std::string out;
@@ -171,9 +171,7 @@ TEST_F(AdoTest, PhotoMovesInPiecesAndTheFirstAppendReplaces) {
     }
 }
 
-// A piecewise read keeps its place in the file open only while it runs: read
-// to the end, or left when the recordset moves or closes, the file is free
-// for another program's writes again.
+// A piecewise read holds the file only while it runs.
 TEST_F(AdoTest, PieceReadsLeaveTheFileFreeForOtherWriters) {
     const std::vector<BYTE> photo = Pattern(50000);
     Add({{"Number", "0001"}, {"Photo", _variant_t::Bytes(photo.data(), photo.size())}});
@@ -195,23 +193,19 @@ TEST_F(AdoTest, PieceReadsLeaveTheFileFreeForOtherWriters) {
     EXPECT_TRUE(otherWrites());
 
     rs->Close();
-    for (const char* leave : {"MoveFirst", "Update", "Close"}) {
-        SCOPED_TRACE(leave);
+    const std::pair<const char*, std::function<void()>> leaves[] = {
+        {"MoveFirst", [&] { rs->MoveFirst(); }},
+        {"Update", [&] { rs->PutCollect("Name", "Ann"); rs->Update(); }},
+        {"Close", [&] { rs->Close(); }}};
+    for (const auto& [name, leave] : leaves) {
+        SCOPED_TRACE(name);
         rs = Query("select * from info");
         field = rs->GetFields()->GetItem("Photo");
         EXPECT_EQ(field->GetChunk(1024).bytes, std::vector<BYTE>(photo.begin(), photo.begin() + 1024));
-        const std::string how = leave;
-        if (how == "MoveFirst") rs->MoveFirst();
-        if (how == "Update") {
-            rs->PutCollect("Name", "Ann");
-            rs->Update();
-        }
-        if (how == "Close") rs->Close();
+        leave();
         EXPECT_TRUE(otherWrites());
-        // Reading starts again from the first byte.
-        if (how != "Close") {
+        if (rs->GetState() != adStateClosed)  // reading starts again from the first byte
             EXPECT_EQ(field->GetChunk(4).bytes, std::vector<BYTE>(photo.begin(), photo.begin() + 4));
-        }
     }
     sqlite3_close(other);
 }
@@ -223,7 +217,7 @@ TEST_F(AdoTest, EngineErrorsCarryTheEngineText) {
     } catch (const _com_error& e) {
         EXPECT_EQ(e.ErrorMessage().utf8_string(), "near \"Brien\": syntax error");
     }
-    // Queries whose rows are not rows of one table, and a second statement.
+    // Rows that are not rows of one table, and a second statement.
     for (const char* sql : {"select count(*) from info", "select distinct Name from info",
                             "select * from info a join info b on a.Number = b.Number",
                             "select * from info; delete from info"}) {
@@ -251,8 +245,6 @@ TEST_F(AdoTest, DataSourceIsFoundInTheConnectionText) {
     }
 }
 
-// A file that is not a database, or is missing, fails with the engine's text
-// and is neither made nor changed.
 TEST_F(AdoTest, FilesThatAreNoDatabaseAreLeftAlone) {
     const std::string template_ = TempDir::Read(path);
     const std::pair<const char*, std::string> files[] = {
@@ -276,12 +268,11 @@ TEST_F(AdoTest, FilesThatAreNoDatabaseAreLeftAlone) {
     _ConnectionPtr c;
     c.CreateInstance();
     EXPECT_THROW(c->Open(Source(dir.File("missing.mdb"))), _com_error);
-    EXPECT_NE(::access(dir.File("missing.mdb").c_str(), F_OK), 0);
+    EXPECT_NE(::access(dir.File("missing.mdb").c_str(), F_OK), 0) << "made";
 }
 
-// Writing to a file the process may only read fails with the engine's text
-// and keeps the stored rows.  Root may write any file, so as root the check
-// runs in a child process under an unprivileged user.
+// Root may write any file: as root the check runs in a child process under
+// an unprivileged user.
 TEST_F(AdoTest, ReadOnlyFileReportsTheErrorAndKeepsTheRows) {
     Add({{"Number", "0001"}, {"Name", "Alice"}});
     conn->Close();

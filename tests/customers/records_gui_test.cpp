@@ -1,6 +1,4 @@
-// The customer records dialog over a database in a scratch folder: the form's
-// checks, long and quoted names through every operation, search, the photo,
-// the hand-over to the start page, and what is reported when things fail.
+// The customer records dialog over a database in a scratch folder.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -98,13 +96,10 @@ TEST_F(Records, AddChecksTheFormAndLeavesItReadyForTheNextCustomer) {
         Add(c.number, c.name, c.age);
         EXPECT_EQ(Status(), c.refusal ? Lang(c.refusal) : wxString());
         EXPECT_EQ(m_messages.texts, c.refusal ? Texts{} : Texts{Lang("IDS_ADD_SUCCESS")});
-        if (c.refusal) {
-            EXPECT_EQ(Text(1039), c.name);  // left for the operator to correct
-        }
+        if (c.refusal) EXPECT_EQ(Text(1039), c.name) << "left for the operator to correct";
     }
     EXPECT_EQ(Stored(), (Rows{{"0001", "First", "1", ""}, {"0007", "   ", "1", ""}, {"0999", "Last", "99", ""}}));
-    // Ready for the next one: age 20, female, the operator kept, one above
-    // the largest number -- which is out of range.
+    // Ready for the next one, numbered one above the largest: out of range.
     EXPECT_EQ(Text(1038), "1000");
     EXPECT_EQ(Text(1047), "20");
     EXPECT_EQ(Text(1044), "Operator");
@@ -227,10 +222,7 @@ TEST_F(Records, CloseAndStartDetectionWithoutASelectionLeaveNoCustomerChosen) {
             EXPECT_EQ(Status(), Lang("IDS_SELECT_FIRST"));
             EXPECT_EQ(m_page.m_bCustomerChosen, 0);
             m_page.m_bCustomerChosen = 1;
-            if (run == 0)
-                Click(1009);
-            else
-                m_dlg->Close();  // the system's close command
+            run == 0 ? Click(1009) : (void)m_dlg->Close();  // the button, then the system's close
         });
         EXPECT_EQ(m_dlg->DoModal(), IDCANCEL);
         EXPECT_EQ(m_page.m_bCustomerChosen, run == 0 ? 0 : 1);

@@ -1,6 +1,4 @@
-// The customer dialog's database side on a real window: the database made
-// from the template, the customer list loaded from it, and errors on the
-// status line.
+// The customer dialog's database side on a real window.
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>

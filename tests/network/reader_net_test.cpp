@@ -113,6 +113,30 @@ TEST_F(Reader, FramesReachTheSinkTurnedHalfWayRound) {
     EXPECT_EQ(Frames(), after);
 }
 
+TEST_F(Reader, FramesASinkWouldDropArePassedOverAndTheStreamFlowsOn) {
+    std::atomic<bool> takes{true};
+    FrameSinkFn count = [this](IplImage* frame) {
+        std::lock_guard<std::mutex> lock(log.mutex);
+        ++log.frames;
+        log.width = frame->width;
+    };
+    SetFrameSink(count, [&] { return takes.load(); });
+    DeviceSim sim({"--fps", "20"});
+    ASSERT_TRUE(sim.Started());
+    CNetStreamReader reader(Window());
+    reader.Start();
+    ASSERT_TRUE(WaitUntil([&] { return Frames() >= 2; }, 8s));
+    takes = false;
+    std::this_thread::sleep_for(100ms);
+    const int before = Frames();
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(Frames(), before);
+    takes = true;
+    EXPECT_TRUE(WaitUntil([&] { return Frames() >= before + 3; }, 1s));
+    EXPECT_EQ(sim.CountOutput("stream opened"), 1) << "passing frames over is not a broken stream";
+    EXPECT_TRUE(reader.Stop());
+}
+
 TEST_F(Reader, BothFlagsClearedEndTheReaderByItself) {
     DeviceSim sim({"--fps", "20"});
     ASSERT_TRUE(sim.Started());

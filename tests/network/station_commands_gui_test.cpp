@@ -1,6 +1,5 @@
-// The station window's commands on a real display: comparison, pen, eraser,
-// files and magnification; and the operator's road through a comparison, by
-// pointer, with the device simulator streaming.
+// The station window's commands on a real display, and one comparison by
+// pointer with the device simulator streaming.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -36,7 +35,6 @@ protected:
     void SetUp() override {
         fs::create_directories(m_root);
         theApp.m_strImageRoot = wxString::FromUTF8(m_root);
-        // 1920 x 1080 with a 40-pixel panel: H = 1017.
         m_metrics = plat::ComputeScreenMetrics(wxRect(0, 0, 1920, 1080), wxRect(0, 0, 1920, 1040));
         plat::SetScreenMetricsOverride(&m_metrics);
         station::SetShutterSoundForTesting([] {});

@@ -241,6 +241,41 @@ TEST(PictureEx, StopEndsALongWaitAtOnceAndDrawResumesThere) {
     w.pic->Stop();
 }
 
+TEST(PictureEx, AHiddenAnimationRendersNothingUntilShownAgain) {
+    Window w;
+    std::vector<FrameSpec> frames;
+    for (int i = 0; i < 12; ++i) frames.push_back(Solid(0, 0, 20, 20, static_cast<std::uint8_t>(1 + i % 7)));
+    std::vector<std::uint8_t> data = Gif(20, 20, frames);
+    ASSERT_TRUE(w.pic->Load(data.data(), data.size()));
+
+    // Started while hidden, and hidden while playing: the position holds.
+    for (bool startHidden : {true, false}) {
+        SCOPED_TRACE(startHidden ? "started hidden" : "hidden while playing");
+        if (startHidden) w.pic->Hide();
+        w.pic->Draw();
+        if (!startHidden) {
+            ASSERT_TRUE(WaitUntil([&] { return w.pic->GetFrameIndex() >= 2; }, 3000));
+            w.pic->Hide();
+        }
+        wxMilliSleep(120);  // a frame already on its way finishes its wait
+        const int held = w.pic->GetFrameIndex();
+        wxMilliSleep(400);
+        EXPECT_EQ(held, w.pic->GetFrameIndex());
+        EXPECT_TRUE(w.pic->HasThread());
+
+        w.pic->Show();
+        EXPECT_TRUE(WaitUntil([&] { return w.pic->GetFrameIndex() != held; }, 2000));
+        w.pic->Stop();
+    }
+    // A stop reaches a thread held by hiding at once.
+    w.pic->Hide();
+    w.pic->Draw();
+    const auto t0 = Clock::now();
+    w.pic->Stop();
+    EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(1000));
+    EXPECT_FALSE(w.pic->HasThread());
+}
+
 TEST(PictureEx, ReloadingStopsTheFirstAnimationAndDestroyingWhilePlayingIsSafe) {
     Window w;
     std::vector<std::uint8_t> data =

@@ -1,6 +1,4 @@
-// The station window with the fake USB camera: cameras coming and going
-// through the device monitor, back in comparison mode, and the operator's road
-// from the start page through the full view and back.
+// The station window with the fake USB camera.
 #include <gtest/gtest.h>
 #include <linux/videodev2.h>
 
@@ -39,7 +37,6 @@ protected:
         plat::SetScreenMetricsOverride(nullptr);
         plat::SetDevicePortsForTesting(std::nullopt);
     }
-    // A supported camera set to the first size of its first format.
     fake::VideoNode& AddCamera(const std::string& devnode, std::vector<fake::Format> formats) {
         fake::VideoNode& n = m_cam.kernel->AddVideo(devnode);
         n.formats = std::move(formats);

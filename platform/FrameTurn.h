@@ -1,0 +1,18 @@
+#pragma once
+// Frames turned by 180 degrees (the network camera looks at the skin upside
+// down), written in one pass with the copy or the decode that makes them.
+#include <opencv2/core/types_c.h>
+
+namespace plat {
+
+// Row `src` of `width` three-byte pixels into `dst` with its pixels in
+// reverse order.  The rows must not overlap.
+void ReverseRowOfPixels(const unsigned char* src, unsigned char* dst, int width);
+
+// Writes `src` into `dst` turned by 180 degrees (both axes flipped, as cvFlip
+// with mode -1 does in place): the copy and the turn in one pass.  Both must
+// be 8-bit, 3-channel images of the same size without a region of interest,
+// and not the same image; returns false (dst untouched) otherwise.
+bool CopyTurnedHalfWayRound(const IplImage* src, IplImage* dst);
+
+}  // namespace plat
