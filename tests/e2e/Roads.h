@@ -32,6 +32,11 @@ void Click(const wxRect& control);
 // "presence,status,stream" for QUILLMARSH_DEVICE_PORTS.
 std::string PortsText(const plat::DevicePorts& ports);
 
+// Starts `run` with the station looking for the device on the test's ports,
+// presses quick detection and waits until the device's stream is live in
+// the view.  The process id; -1, with the step that failed in `failure`.
+pid_t StartQuickDetection(ProgramRun& run, std::string* failure);
+
 // The screen now, as B, G, R rows (empty when it could not be read).
 cv::Mat Screen(const ProgramRun& run);
 // The live view's part of the screen.

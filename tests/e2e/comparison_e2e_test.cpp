@@ -41,13 +41,9 @@ TEST(ComparisonRoad, StrokesOnTheLivePictureAreSavedWithTheComparisonWindowAndBa
     DeviceSim sim({"--fps", "15"}, 240);
     ASSERT_TRUE(sim.Started());
     ProgramRun run;
-    run.SetEnv("QUILLMARSH_DEVICE_PORTS", PortsText(TestDevicePorts()));
-    const pid_t pid = run.Start();
-    const auto page = FindStartPage(pid);
-    ASSERT_TRUE(page) << run.OutputText();
-    ClickStartPageButton(*page, 1);
-    ASSERT_TRUE(FindStationWindow(pid));
-    ASSERT_TRUE(Within(15s, [&] { return ShowsSimulatorPicture(ViewOnScreen(run)); }));
+    std::string failure;
+    const pid_t pid = StartQuickDetection(run, &failure);
+    ASSERT_GT(pid, 0) << failure;
     const StationLayout& l = StationOnScreen();
 
     // Skin comparison: its window lies over the station where its layout puts it.

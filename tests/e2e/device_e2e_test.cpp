@@ -26,7 +26,6 @@ protected:
     DeviceRoad() : run({.executable = "quillmarsh_fakeusb"}) {
         fs::create_directories(UsbFolder());
         run.SetEnv("QUILLMARSH_FAKE_USB", UsbFolder().string());
-        run.SetEnv("QUILLMARSH_DEVICE_PORTS", PortsText(TestDevicePorts()));
     }
     fs::path UsbFolder() const { return run.Scratch() / "usb"; }
     void PlugUsbCamera(bool in) {
@@ -76,12 +75,9 @@ protected:
 
 TEST_F(DeviceRoad, TheDeviceGoesAndComesBackAUsbCameraComesAndGoesAndBackLeavesAStalledStream) {
     auto sim = Device();
-    const pid_t pid = run.Start();
-    const auto page = FindStartPage(pid);
-    ASSERT_TRUE(page) << run.OutputText();
-    ClickStartPageButton(*page, 1);
-    ASSERT_TRUE(FindStationWindow(pid));
-    ASSERT_TRUE(Within(15s, [&] { return ShowsSimulatorPicture(ViewOnScreen(run)); })) << run.OutputText();
+    std::string failure;
+    const pid_t pid = StartQuickDetection(run, &failure);
+    ASSERT_GT(pid, 0) << failure;
 
     // The device goes: after two failed probes, the no-device picture and retry.
     sim.reset();

@@ -37,6 +37,26 @@ std::string PortsText(const plat::DevicePorts& p) {
     return std::to_string(p.presence) + "," + std::to_string(p.status) + "," + std::to_string(p.stream);
 }
 
+pid_t StartQuickDetection(ProgramRun& run, std::string* failure) {
+    run.SetEnv("QUILLMARSH_DEVICE_PORTS", PortsText(TestDevicePorts()));
+    const pid_t pid = run.Start();
+    const auto page = FindStartPage(pid);
+    if (!page) {
+        *failure = "no start page: " + run.OutputText();
+        return -1;
+    }
+    ClickStartPageButton(*page, 1);
+    if (!FindStationWindow(pid)) {
+        *failure = "no station window";
+        return -1;
+    }
+    if (!Within(15s, [&] { return ShowsSimulatorPicture(ViewOnScreen(run)); })) {
+        *failure = "the device's stream is not live in the view: " + run.OutputText();
+        return -1;
+    }
+    return pid;
+}
+
 cv::Mat Screen(const ProgramRun& run) {
     const fs::path file = run.Scratch() / "screen.png";
     Shell("import -window root " + file.string() + " 2>/dev/null");

@@ -43,16 +43,11 @@ TEST(SnapshotRoad, ALiveFrameWithTheRulerIsSavedAndTheReportHoldsIt) {
     DeviceSim sim({"--size", "640x480", "--fps", "15"}, 240);
     ASSERT_TRUE(sim.Started());
     ProgramRun run;
-    run.SetEnv("QUILLMARSH_DEVICE_PORTS", PortsText(TestDevicePorts()));
-    const pid_t pid = run.Start();
-    const auto page = FindStartPage(pid);
-    ASSERT_TRUE(page) << run.OutputText();
-    ClickStartPageButton(*page, 1);
-    ASSERT_TRUE(FindStationWindow(pid));
-    const StationLayout& l = StationOnScreen();
-
     // The device is found and its stream shows in the view, upright.
-    ASSERT_TRUE(Within(15s, [&] { return ShowsSimulatorPicture(ViewOnScreen(run)); })) << run.OutputText();
+    std::string failure;
+    const pid_t pid = StartQuickDetection(run, &failure);
+    ASSERT_GT(pid, 0) << failure;
+    const StationLayout& l = StationOnScreen();
 
     // The scale: the ruler is drawn into the live picture.
     Click(l.scale);
