@@ -197,6 +197,7 @@ BOOL CQuillmarshDlg::OnInitDialog() {
     // user-interface thread, before any producer can start.
     m_viewRef = m_view.GetRef();
     m_repaintScaleMenu = plat::RepaintRequest(&m_btnScaleMenu);
+    m_repaintWindow = plat::RepaintRequest(this);
 
     LayoutControls();
 
@@ -507,6 +508,17 @@ void CQuillmarshDlg::SinkFrame(IplImage* frame) {
             RECT r{0, 0, buffer.cols, buffer.rows};
             DrawImageToBuffer(shown, buffer, &r);
         });
+        if (!m_bLive) {
+            // Frozen while this frame was on its way: a frozen paint may have
+            // drawn its picture (with the graticule) before this drawing went
+            // over it, and would take the view for done.  A new count makes
+            // the next paint draw the frozen picture again.
+            {
+                std::lock_guard<std::mutex> lock(m_frameLock);
+                ++m_nFrameCount;
+            }
+            m_repaintWindow.Post(false);
+        }
     }
     if (ruler) {
         // Both lie over the view that was just drawn.

@@ -280,7 +280,8 @@ private:
     void TellSaveFailed(const wxString& path, const wxString& reason);
 
     mutable std::mutex m_frameLock;
-    // Counts the frames copied into m_pFrame; guarded by m_frameLock.
+    // Counts the frames copied into m_pFrame (and those drawn into the view
+    // after it froze); guarded by m_frameLock.
     std::uint64_t m_nFrameCount = 0;
     // What the view holds of the frozen picture (user-interface thread): the
     // frame by its count, the overlays and the view's size it was drawn with.
@@ -296,6 +297,7 @@ private:
     plat::FrameSurfaceRef m_viewRef;
     plat::RepaintRequest m_repaintScaleMenu;
     plat::RepaintRequest m_repaintMagnifyMenu;
+    plat::RepaintRequest m_repaintWindow;
     bool m_bSinkAttached = false;  // guarded by the sink lock
 
     wxString m_strAboutText;
