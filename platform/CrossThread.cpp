@@ -95,10 +95,18 @@ LRESULT SendToUiThread(const std::function<LRESULT()>& fn) {
     }
     TheQueue().cond.notify_all();
     WakeUiThread(g_sendWakePending, &DrainSends);
-    std::unique_lock<std::mutex> lock(TheQueue().mutex);
-    TheQueue().cond.wait(lock, [&] { return send->done; });
-    if (send->error) std::rethrow_exception(send->error);
-    return send->result;
+    std::exception_ptr error;
+    LRESULT result = 0;
+    {
+        std::unique_lock<std::mutex> lock(TheQueue().mutex);
+        TheQueue().cond.wait(lock, [&] { return send->done; });
+        // The sender takes the exception over under the lock, so it is freed
+        // here and never on the user-interface thread while it is still read.
+        error = std::move(send->error);
+        result = send->result;
+    }
+    if (error) std::rethrow_exception(error);
+    return result;
 }
 
 void PostToUiThread(std::function<void()> fn) {
