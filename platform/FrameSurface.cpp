@@ -9,6 +9,7 @@
 #include <wx/image.h>
 
 #include "platform/CrossThread.h"
+#include "platform/ShmPresenter.h"
 
 namespace plat {
 
@@ -17,6 +18,10 @@ struct FrameSurfaceState {
     cv::Mat buffer;
     bool hasPicture = false;
     std::atomic<bool> repaintPending{false};
+    // Puts each rendered picture on the screen from the rendering thread,
+    // where the display allows (under the mutex; null otherwise).
+    std::unique_ptr<ShmPresenter> presenter;
+    std::atomic<unsigned> presented{0};
     // User-interface thread only: the control, cleared by its destructor.
     wxWindow* window = nullptr;
     std::atomic<bool> alive{false};
@@ -31,6 +36,10 @@ void RenderInto(const std::shared_ptr<FrameSurfaceState>& state,
         if (state->buffer.empty()) return;
         draw(state->buffer);
         state->hasPicture = true;
+        if (state->presenter && state->alive && state->presenter->Present(state->buffer)) {
+            ++state->presented;
+            return;
+        }
     }
     if (!state->alive || state->repaintPending.exchange(true)) return;
     PostToUiThread([state] {
@@ -72,6 +81,12 @@ CFrameSurface::CFrameSurface(wxWindow* parent, int id, const wxRect& rect) : CFr
 }
 
 CFrameSurface::~CFrameSurface() {
+    {
+        // A rendering thread in the middle of a picture finishes it first;
+        // none draws on the window after this.
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        m_state->presenter.reset();
+    }
     m_state->alive = false;
     m_state->window = nullptr;
     if (m_screen) cairo_surface_destroy(m_screen);
@@ -144,7 +159,19 @@ cairo_surface_t* CFrameSurface::ScreenPicture(const cv::Mat& buffer, cairo_surfa
 #endif
 }
 
+void CFrameSurface::StartPresenting() {
+    m_presenterTried = true;
+    GtkWidget* widget = m_wxwindow ? m_wxwindow : GTK_WIDGET(GetHandle());
+    GdkWindow* own = widget ? gtk_widget_get_window(widget) : nullptr;
+    auto presenter = ShmPresenter::ForWindow(own);
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    m_state->presenter = std::move(presenter);
+}
+
 void CFrameSurface::OnPaint(wxPaintEvent&) {
+    // Once the window is on the screen, its own window on the display can
+    // take the pictures straight from the rendering thread.
+    if (!m_presenterTried) StartPresenting();
     wxPaintDC dc(this);
     // The buffer goes to the screen in one conversion into the display's
     // format; a wxImage and a wxBitmap made from it cost three more passes
@@ -186,6 +213,8 @@ cv::Size CFrameSurface::GetBufferSize() const { return GetRef().GetBufferSize();
 cv::Mat CFrameSurface::Snapshot() const { return GetRef().Snapshot(); }
 
 bool CFrameSurface::HasPicture() const { return GetRef().HasPicture(); }
+
+unsigned CFrameSurface::PresentedCount() const { return m_state->presented; }
 
 void CFrameSurface::Clear() {
     {

@@ -2,7 +2,8 @@
 // A control whose picture is rendered by a capture thread.  The thread draws
 // into the surface's own buffer under its mutex and asks for a repaint (at
 // most one pending); the user-interface thread copies the buffer to the screen
-// when it paints.
+// when it paints.  Where the display allows, Render also puts the picture on
+// the screen itself, and no repaint is asked for.
 //
 // The buffer lives in state shared with the control.  A capture thread that
 // may outlive the control keeps a FrameSurfaceRef: rendering through it after
@@ -61,6 +62,8 @@ public:
     cv::Mat Snapshot() const;
     // Whether the buffer has been drawn since creation or the last Clear.
     bool HasPicture() const;
+    // Pictures put on the screen straight from Render, without a repaint.
+    unsigned PresentedCount() const;
     // Forgets the picture; the control paints its background again.
     void Clear();
 
@@ -71,11 +74,13 @@ private:
     void OnPaint(wxPaintEvent& event);
     void OnSize(wxSizeEvent& event);
     void ResizeBuffer();
+    void StartPresenting();
     // The picture in the display's own pixel format, painted as it is.
     _cairo_surface* ScreenPicture(const cv::Mat& buffer, _cairo_surface* target);
 
     std::shared_ptr<FrameSurfaceState> m_state;
     _cairo_surface* m_screen = nullptr;  // user-interface thread
+    bool m_presenterTried = false;       // user-interface thread
 };
 
 }  // namespace plat

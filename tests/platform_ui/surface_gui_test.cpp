@@ -4,6 +4,9 @@
 
 #include <thread>
 
+#include <gdk/gdk.h>
+#include <gtk/gtk.h>
+
 #include <opencv2/imgproc.hpp>
 #include <wx/dcclient.h>
 #include <wx/evtloop.h>
@@ -12,6 +15,7 @@
 #include "platform/CrossThread.h"
 #include "platform/FrameSurface.h"
 #include "platform/ScreenMetrics.h"
+#include "platform/ShmPresenter.h"
 #include "platform/WindowCapture.h"
 #include "platform/ui/Dialog.h"
 
@@ -118,6 +122,68 @@ TEST(FrameSurface, AThreadRendersAndThePaintShowsTheBuffer) {
 
     surface->Clear();
     EXPECT_FALSE(surface->HasPicture());
+}
+
+namespace {
+
+GdkWindow* OwnWindow(wxWindow* w) {
+    GtkWidget* widget = w->m_wxwindow ? w->m_wxwindow : GTK_WIDGET(w->GetHandle());
+    return gtk_widget_get_window(widget);
+}
+
+// What the display holds in a window, read back from the display, B, G, R.
+cv::Mat OnTheDisplay(wxWindow* w, cv::Size size) {
+    GdkPixbuf* pix = gdk_pixbuf_get_from_window(OwnWindow(w), 0, 0, size.width, size.height);
+    if (!pix) return {};
+    cv::Mat rgb(size, CV_8UC(gdk_pixbuf_get_n_channels(pix)), gdk_pixbuf_get_pixels(pix),
+                static_cast<std::size_t>(gdk_pixbuf_get_rowstride(pix)));
+    cv::Mat bgr;
+    cv::cvtColor(rgb, bgr, rgb.channels() == 4 ? cv::COLOR_RGBA2BGR : cv::COLOR_RGB2BGR);
+    g_object_unref(pix);
+    return bgr;
+}
+
+}  // namespace
+
+TEST(FrameSurface, OnceOnTheScreenAThreadsPictureReachesTheDisplayWithoutARepaint) {
+    // An odd width leaves pixels over after the blocks of sixteen.
+    for (const cv::Size size : {cv::Size(160, 120), cv::Size(157, 99)}) {
+        SCOPED_TRACE(size.width);
+        Frame f;
+        auto* surface = new plat::CFrameSurface(f.frame, 1011, wxRect(10, 10, size.width, size.height));
+        f.frame->Show();
+        surface->Render([](cv::Mat& buf) { buf.setTo(cv::Scalar(9, 9, 9)); });
+        ASSERT_TRUE(PumpUntil([&] { return surface->PresentedCount() == 0 && plat::RunPostedCalls() == 0; }, 500));
+        PumpUntil([] { return false; }, 300);  // the first paint
+
+        cv::Mat picture(size, CV_8UC3);
+        cv::randu(picture, 0, 256);
+        std::thread capture([&] { surface->Render([&](cv::Mat& buf) { picture.copyTo(buf); }); });
+        capture.join();
+        ASSERT_EQ(surface->PresentedCount(), 1u) << "the display offers no shared memory";
+        EXPECT_EQ(plat::RunPostedCalls(), 0) << "a repaint was asked for too";
+        gdk_display_sync(gdk_display_get_default());
+        cv::Mat shown = OnTheDisplay(surface, size);
+        ASSERT_FALSE(shown.empty());
+        EXPECT_EQ(cv::norm(shown, picture, cv::NORM_INF), 0);
+    }
+}
+
+TEST(FrameSurface, APresenterWhoseWindowIsGoneRefusesAndTheSurfaceRepaintsInstead) {
+    Frame f;
+    auto* child = new wxWindow(f.frame, wxID_ANY, wxPoint(0, 0), wxSize(40, 30));
+    f.frame->Show();
+    gdk_window_ensure_native(OwnWindow(child));
+    auto presenter = plat::ShmPresenter::ForWindow(OwnWindow(child));
+    ASSERT_TRUE(presenter);
+    cv::Mat picture(30, 40, CV_8UC3, cv::Scalar(1, 2, 3));
+    EXPECT_TRUE(presenter->Present(picture));
+    delete child;
+    gdk_display_sync(gdk_display_get_default());
+    // Requests go unchecked: the refusal shows at the latest by the next call.
+    presenter->Present(picture);
+    EXPECT_FALSE(presenter->Present(picture));
+    EXPECT_FALSE(presenter->Present(picture));
 }
 
 TEST(FrameSurface, TheBufferFollowsTheClientSize) {

@@ -134,8 +134,10 @@ TEST_F(StationFrames, ALiveFrameRepaintsTheViewAlone) {
     FeedFor(300ms);
     m_window.Reset();
     m_view.Reset();
+    const unsigned presented = m_dlg->GetView().PresentedCount();
     FeedFor(2000ms);
-    EXPECT_GE(m_view.paints, 20);
+    // Each frame reaches the screen, painted or put there by the thread that drew it.
+    EXPECT_GE(m_view.paints + (m_dlg->GetView().PresentedCount() - presented), 20u);
     const wxSize view = m_dlg->GetView().GetClientSize();
     EXPECT_LE(m_window.area, 2L * view.x * view.y) << m_window.paints << " paints of the window";
 }
