@@ -48,6 +48,7 @@ struct Tables {
     // columns, in the order the AVX2 path loads them.
     bool gather = false;
     int gatherColumns = 0;  // leading columns whose loads stay inside the row
+    std::vector<std::uint32_t> xByte;  // 3 * xFirst: where each column's left pixel starts
     std::vector<Byte> leftSpread, rightSpread, leftSpreadAvx2, rightSpreadAvx2;
     std::vector<std::uint16_t> leftWeight, rightWeight, leftWeightAvx2, rightWeightAvx2;
     std::vector<std::uint16_t> row;  // the vertical blend of a whole row, for wider reductions
@@ -82,6 +83,8 @@ void GatherTables(Tables& t) {
     for (int i = 0; i + 1 < n; i += 2)
         if (t.xFirst[i + 1] - t.xFirst[i] > 3) t.gather = false;
     if (!t.gather) return;
+    t.xByte.assign(t.xFirst.begin(), t.xFirst.end());
+    for (std::uint32_t& at : t.xByte) at *= 3;
     t.gatherColumns = 0;
     while (t.gatherColumns + 2 <= n && 3 * t.xFirst[t.gatherColumns] + 16 <= 3 * t.srcWidth) t.gatherColumns += 2;
     const int pairs = (n + 1) / 2;
@@ -171,7 +174,10 @@ constexpr char z = -128;
 
 // The next output row's source rows are fetched while this one is made: a
 // frame just decoded comes from memory, and this hides most of the wait.
-inline void Prefetch(const Byte* next0, const Byte* next1, int offset) {
+// Eight output columns span less than 64 source bytes up to a reduction of
+// 2.6, so one fetch per eight columns reaches every line; beyond that the
+// processor's own prefetching fills in.
+inline void Prefetch(const Byte* next0, const Byte* next1, std::uint32_t offset) {
     _mm_prefetch(reinterpret_cast<const char*>(next0 + offset), _MM_HINT_T0);
     _mm_prefetch(reinterpret_cast<const char*>(next1 + offset), _MM_HINT_T0);
 }
@@ -187,7 +193,7 @@ __attribute__((target("ssse3"))) inline __m128i RoundToBytes(__m128i a, __m128i 
 
 // Two output columns from 16 bytes of each source row (`at`): their left and
 // right pixels spread by `ls` and `rs`, weighted by `lw` and `rw`.
-__attribute__((target("ssse3"))) inline __m128i PairSsse3(const Byte* r0, const Byte* r1, int at, __m128i w0,
+__attribute__((target("ssse3"))) inline __m128i PairSsse3(const Byte* r0, const Byte* r1, std::uint32_t at, __m128i w0,
                                                          __m128i w1, const Byte* ls, const Byte* rs,
                                                          const std::uint16_t* lw, const std::uint16_t* rw) {
     const __m128i s0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r0 + at));
@@ -208,20 +214,20 @@ __attribute__((target("ssse3"))) int GatherRowSsse3(const Byte* r0, const Byte* 
                                                      const Byte* next1) {
     const __m128i a = _mm_set1_epi16(static_cast<short>(w0)), b = _mm_set1_epi16(static_cast<short>(w1));
     const __m128i compact = _mm_setr_epi8(QUILL_COMPACT);
-    const int* first = t.xFirst.data();
+    const std::uint32_t* at = t.xByte.data();
     const Byte* ls = t.leftSpread.data();
     const Byte* rs = t.rightSpread.data();
     const std::uint16_t* lw = t.leftWeight.data();
     const std::uint16_t* rw = t.rightWeight.data();
     const int end = std::min(t.gatherColumns, t.dstWidth - 2);  // 3 * i + 16 <= 3 * dstWidth
-    int i = 0, fetched = 0;
+    int i = 0;
     // Four columns a step; each store writes 16 bytes for 12, the next step or
     // the tail writes the rest.
     for (; i + 4 <= end; i += 4) {
-        for (; fetched <= 3 * first[i + 3]; fetched += 64) Prefetch(next0, next1, fetched);
+        if (i % 8 == 0) Prefetch(next0, next1, at[i]);
         const __m128i px =
-            RoundToBytes(PairSsse3(r0, r1, 3 * first[i], a, b, ls + 8 * i, rs + 8 * i, lw + 4 * i, rw + 4 * i),
-                         PairSsse3(r0, r1, 3 * first[i + 2], a, b, ls + 8 * i + 16, rs + 8 * i + 16, lw + 4 * i + 8,
+            RoundToBytes(PairSsse3(r0, r1, at[i], a, b, ls + 8 * i, rs + 8 * i, lw + 4 * i, rw + 4 * i),
+                         PairSsse3(r0, r1, at[i + 2], a, b, ls + 8 * i + 16, rs + 8 * i + 16, lw + 4 * i + 8,
                                    rw + 4 * i + 8));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * i), _mm_shuffle_epi8(px, compact));
     }
@@ -229,13 +235,13 @@ __attribute__((target("ssse3"))) int GatherRowSsse3(const Byte* r0, const Byte* 
 }
 
 // 16 bytes from `lo` in the low half, 16 from `hi` in the high one.
-__attribute__((target("avx2"))) inline __m256i Both(const Byte* row, int lo, int hi) {
+__attribute__((target("avx2"))) inline __m256i Both(const Byte* row, std::uint32_t lo, std::uint32_t hi) {
     return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + lo))),
                                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + hi)), 1);
 }
 
 // Two pairs of output columns, one in each 128-bit half.
-__attribute__((target("avx2"))) inline __m256i PairsAvx2(const Byte* r0, const Byte* r1, int lo, int hi, __m256i w0,
+__attribute__((target("avx2"))) inline __m256i PairsAvx2(const Byte* r0, const Byte* r1, std::uint32_t lo, std::uint32_t hi, __m256i w0,
                                                         __m256i w1, const Byte* ls, const Byte* rs,
                                                         const std::uint16_t* lw, const std::uint16_t* rw) {
     const __m256i s0 = Both(r0, lo, hi), s1 = Both(r1, lo, hi);
@@ -256,20 +262,20 @@ __attribute__((target("avx2"))) int GatherRowAvx2(const Byte* r0, const Byte* r1
     const __m256i join = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
     const __m256i round = _mm256_set1_epi16(512);
     // Locals, not members: the stores into the row could alias the tables.
-    const int* first = t.xFirst.data();
+    const std::uint32_t* at = t.xByte.data();
     const Byte* ls = t.leftSpreadAvx2.data();
     const Byte* rs = t.rightSpreadAvx2.data();
     const std::uint16_t* lw = t.leftWeightAvx2.data();
     const std::uint16_t* rw = t.rightWeightAvx2.data();
     const int end = std::min(t.gatherColumns, t.dstWidth - 3);  // 3 * i + 32 <= 3 * dstWidth
-    int i = 0, fetched = 0;
+    int i = 0;
     // Eight columns a step, 24 bytes in a 32-byte store.
     for (; i + 8 <= end; i += 8) {
-        for (; fetched <= 3 * first[i + 7]; fetched += 64) Prefetch(next0, next1, fetched);
+        Prefetch(next0, next1, at[i]);
         // Columns 0,1 | 4,5 and 2,3 | 6,7.
-        const __m256i h0 = PairsAvx2(r0, r1, 3 * first[i], 3 * first[i + 4], a, b, ls + 8 * i, rs + 8 * i,
+        const __m256i h0 = PairsAvx2(r0, r1, at[i], at[i + 4], a, b, ls + 8 * i, rs + 8 * i,
                                      lw + 4 * i, rw + 4 * i);
-        const __m256i h1 = PairsAvx2(r0, r1, 3 * first[i + 2], 3 * first[i + 6], a, b, ls + 8 * i + 32,
+        const __m256i h1 = PairsAvx2(r0, r1, at[i + 2], at[i + 6], a, b, ls + 8 * i + 32,
                                      rs + 8 * i + 32, lw + 4 * i + 16, rw + 4 * i + 16);
         const __m256i px = _mm256_packus_epi16(_mm256_mulhrs_epi16(h0, round), _mm256_mulhrs_epi16(h1, round));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 3 * i),
