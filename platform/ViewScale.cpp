@@ -267,6 +267,10 @@ __attribute__((target("avx2"))) int GatherRowAvx2(const Byte* r0, const Byte* r1
     const Byte* rs = t.rightSpreadAvx2.data();
     const std::uint16_t* lw = t.leftWeightAvx2.data();
     const std::uint16_t* rw = t.rightWeightAvx2.data();
+    const Byte* ls4 = t.leftSpread.data();
+    const Byte* rs4 = t.rightSpread.data();
+    const std::uint16_t* lw4 = t.leftWeight.data();
+    const std::uint16_t* rw4 = t.rightWeight.data();
     const int end = std::min(t.gatherColumns, t.dstWidth - 3);  // 3 * i + 32 <= 3 * dstWidth
     int i = 0;
     // Eight columns a step, 24 bytes in a 32-byte store.
@@ -280,6 +284,16 @@ __attribute__((target("avx2"))) int GatherRowAvx2(const Byte* r0, const Byte* r1
         const __m256i px = _mm256_packus_epi16(_mm256_mulhrs_epi16(h0, round), _mm256_mulhrs_epi16(h1, round));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 3 * i),
                             _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(px, compact), join));
+    }
+    // The last few columns four at a time, as the SSSE3 path makes them.
+    const __m128i a4 = _mm256_castsi256_si128(a), b4 = _mm256_castsi256_si128(b);
+    const int end4 = std::min(t.gatherColumns, t.dstWidth - 2);  // 3 * i + 16 <= 3 * dstWidth
+    for (; i + 4 <= end4; i += 4) {
+        const __m128i px = RoundToBytes(
+            PairSsse3(r0, r1, at[i], a4, b4, ls4 + 8 * i, rs4 + 8 * i, lw4 + 4 * i, rw4 + 4 * i),
+            PairSsse3(r0, r1, at[i + 2], a4, b4, ls4 + 8 * i + 16, rs4 + 8 * i + 16, lw4 + 4 * i + 8, rw4 + 4 * i + 8));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * i),
+                         _mm_shuffle_epi8(px, _mm256_castsi256_si128(compact)));
     }
     return i;
 }
