@@ -236,10 +236,11 @@ unsigned char* RowsOfFixedBuffer(void* context, int width, int height, int compo
     return b->dst;
 }
 
-BOOL DecodeJpeg(BYTE* dst, std::size_t dstSize, const BYTE* src, std::size_t srcLen, JpegPixelOrder order) {
+BOOL DecodeJpeg(BYTE* dst, std::size_t dstSize, const BYTE* src, std::size_t srcLen, JpegPixelOrder order,
+                plat::JpegRowSink* seen = nullptr) {
     if (!dst) return FALSE;
     FixedBuffer target{dst, dstSize};
-    return plat::DecodeJpeg(src, srcLen, order, RowsOfFixedBuffer, &target) ? TRUE : FALSE;
+    return plat::DecodeJpeg(src, srcLen, order, RowsOfFixedBuffer, &target, false, seen) ? TRUE : FALSE;
 }
 
 // First offset of the pair FF `second` at or after `from`, or srcLen.
@@ -252,9 +253,10 @@ std::size_t FindMarker(const BYTE* src, std::size_t srcLen, BYTE second) {
     return srcLen;
 }
 
-BOOL DecodeMjpg(BYTE* dst, std::size_t dstSize, const BYTE* src, std::size_t srcLen, JpegPixelOrder order) {
+BOOL DecodeMjpg(BYTE* dst, std::size_t dstSize, const BYTE* src, std::size_t srcLen, JpegPixelOrder order,
+                plat::JpegRowSink* seen = nullptr) {
     if (!dst || !src) return FALSE;
-    if (HasHuffmanTables(src, srcLen)) return DecodeJpeg(dst, dstSize, src, srcLen, order);
+    if (HasHuffmanTables(src, srcLen)) return DecodeJpeg(dst, dstSize, src, srcLen, order, seen);
 
     const std::size_t sof = FindMarker(src, srcLen, 0xC0);
     if (sof >= srcLen) return FALSE;
@@ -264,7 +266,7 @@ BOOL DecodeMjpg(BYTE* dst, std::size_t dstSize, const BYTE* src, std::size_t src
     std::memcpy(whole, src, sof);
     std::memcpy(whole + sof, kStdHuffmanSegment, kStdHuffmanSegmentSize);
     std::memcpy(whole + sof + kStdHuffmanSegmentSize, src + sof, srcLen - sof);
-    const BOOL ok = DecodeJpeg(dst, dstSize, whole, total, order);
+    const BOOL ok = DecodeJpeg(dst, dstSize, whole, total, order, seen);
     std::free(whole);
     return ok;
 }
@@ -289,8 +291,9 @@ BOOL DecodeMjpgFrame(MjpgCodec*, BYTE* dst, std::size_t dstSize, const BYTE* src
     return DecodeMjpg(dst, dstSize, src, srcLen, JpegPixelOrder::RGB);
 }
 
-BOOL DecodeMjpgFrameBGR(BYTE* dst, std::size_t dstSize, const BYTE* src, std::size_t srcLen) {
-    return DecodeMjpg(dst, dstSize, src, srcLen, JpegPixelOrder::BGR);
+BOOL DecodeMjpgFrameBGR(BYTE* dst, std::size_t dstSize, const BYTE* src, std::size_t srcLen,
+                        plat::JpegRowSink* seen) {
+    return DecodeMjpg(dst, dstSize, src, srcLen, JpegPixelOrder::BGR, seen);
 }
 
 MjpgCodec* MakeMjpgCodec() {

@@ -47,7 +47,8 @@ BOOL DecodeMjpgFrame(MjpgCodec* codec, BYTE* dst, std::size_t dstSize, const BYT
 // The same decode, writing B, G, R rows top-down: exactly the frame the sink
 // receives after DecodeMjpgFrame, the R/B swap and the two vertical flips, in
 // one pass.
-BOOL DecodeMjpgFrameBGR(BYTE* dst, std::size_t dstSize, const BYTE* src, std::size_t srcLen);
+BOOL DecodeMjpgFrameBGR(BYTE* dst, std::size_t dstSize, const BYTE* src, std::size_t srcLen,
+                        plat::JpegRowSink* seen = nullptr);
 
 using plat::JpegPixelOrder;
 

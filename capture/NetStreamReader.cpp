@@ -99,12 +99,14 @@ DWORD CNetStreamReader::ThreadProc(CNetStreamReader* r) {
         // A frame the sink would drop (the view is frozen) is passed over
         // undecoded: the stream keeps flowing and nobody sees the difference.
         const bool wanted = SinkTakesFrames();
-        const bool got = wanted ? plat::QueryFrameCopy(r->m_pCapture, &r->m_pCopy, theApp.m_bNetCamera != 0)
+        const bool turned = theApp.m_bNetCamera != 0;
+        if (wanted) r->m_view.Prepare(SinkViewSize(), turned);
+        const bool got = wanted ? plat::QueryFrameCopy(r->m_pCapture, &r->m_pCopy, turned, &r->m_view)
                                 : plat::SkipFrame(r->m_pCapture);
         r->m_pFrame = got && wanted ? r->m_pCopy : nullptr;
         if (got && wanted && !r->m_bStop) {
             // The copy is the sink's alone: the next query writes it over.
-            DeliverFrameToSink(r->m_pCopy, true);
+            DeliverFrameToSink(r->m_pCopy, true, r->m_view.Result());
         } else if (!got) {
             std::this_thread::sleep_for(kEmptyQueryPause);
         }

@@ -18,6 +18,7 @@
 
 #include <opencv2/core/types_c.h>
 
+#include "platform/ViewBuilder.h"
 #include "platform/WinTypes.h"
 
 struct CvCapture;
@@ -60,6 +61,7 @@ public:
     static std::string StreamAddress();
 
     IplImage* m_pCopy = nullptr;        // the frame's copy handed to the sink; owned by the thread
+    plat::ViewBuilder m_view;           // the view's picture of the copy; the thread's
     CvCapture* m_pCapture = nullptr;    // owned by the thread, released when it leaves
     IplImage* m_pFrame = nullptr;       // the frame of the last query (its copy), or null
     std::thread m_hThread;

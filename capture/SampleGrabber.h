@@ -4,6 +4,7 @@
 // press of the camera's button to SampleCB.  Embedded in its CCaptureDevice;
 // it keeps no reference count.
 #include "capture/FrameConvert.h"
+#include "platform/ViewBuilder.h"
 #include "platform/WinTypes.h"
 #include "platform/camera/DShow.h"
 
@@ -24,4 +25,7 @@ public:
     int m_nWidth = 0;
     int m_nHeight = 0;
     CCaptureDevice* m_pDevice = nullptr;
+
+private:
+    plat::ViewBuilder m_view;  // the view's picture of an MJPG frame; the streaming thread's
 };

@@ -39,13 +39,14 @@ IplImage* cvQueryFrame(CvCapture* capture);
 void cvReleaseCapture(CvCapture** capture);
 
 namespace plat {
+class JpegRowSink;
 // The stream reader's query, copy and turn in one pass: the next frame, as
 // cvQueryFrame gives it, written into the caller's own image `*copy` (made, or
 // made anew when the size changes, as 8-bit B, G, R) and turned by 180 degrees
 // when `turned` is set; a picture the capture decodes itself is decoded
 // straight into the copy.  False when cvQueryFrame would give nothing (the
-// copy then holds nothing to show).
-bool QueryFrameCopy(CvCapture* capture, IplImage** copy, bool turned);
+// copy then holds nothing to show).  `seen`, when given, sees the rows of a picture the capture decodes itself.
+bool QueryFrameCopy(CvCapture* capture, IplImage** copy, bool turned, JpegRowSink* seen = nullptr);
 // Passes over the next frame as cvQueryFrame would give it, without making
 // the picture where that can be helped; true when there was one.
 bool SkipFrame(CvCapture* capture);

@@ -24,7 +24,7 @@ void ReverseScalar(const Byte* s, Byte* d, int count) {
 // stores gathered from two or three of them by byte shuffles, so every store
 // is a whole 16 bytes of its own.  Returns how many destination pixels from the
 // left were written; the rest is left to the scalar loop.
-__attribute__((target("ssse3"))) int ReverseRowSsse3(const Byte* s, Byte* d, int width) {
+__attribute__((target("ssse3"))) int ReverseRowSsse3(const Byte* s, Byte* d, int width, bool mayBypassCache) {
     constexpr char z = -128;  // a shuffle index that yields 0
     // Destination register k takes bytes of source registers A, B, C (the
     // source block's first, second and third 16 bytes).
@@ -38,7 +38,7 @@ __attribute__((target("ssse3"))) int ReverseRowSsse3(const Byte* s, Byte* d, int
     // An aligned row is written with stores that bypass the cache: a frame is
     // far larger than the cache, and reading each line in before writing it
     // over doubled the memory traffic.
-    const bool stream = reinterpret_cast<std::uintptr_t>(d) % 16 == 0;
+    const bool stream = mayBypassCache && reinterpret_cast<std::uintptr_t>(d) % 16 == 0;
     int x = 0;
     for (; x + 16 <= width; x += 16) {
         const Byte* block = s + 3 * (width - 16 - x);
@@ -64,6 +64,28 @@ __attribute__((target("ssse3"))) int ReverseRowSsse3(const Byte* s, Byte* d, int
     return x;
 }
 
+// 64 bytes a step once `d` is 16-byte aligned; the rest is left to memcpy.
+// Returns how many bytes were done.
+__attribute__((target("sse2"))) std::size_t CopyStreaming(const Byte* s, Byte* d, std::size_t bytes) {
+    std::size_t head = (16 - reinterpret_cast<std::uintptr_t>(d) % 16) % 16;
+    if (bytes < head + 64) return 0;
+    std::memcpy(d, s, head);
+    std::size_t i = head;
+    for (; i + 64 <= bytes; i += 64) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 16));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 32));
+        const __m128i e = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 48));
+        __m128i* out = reinterpret_cast<__m128i*>(d + i);
+        _mm_stream_si128(out, a);
+        _mm_stream_si128(out + 1, b);
+        _mm_stream_si128(out + 2, c);
+        _mm_stream_si128(out + 3, e);
+    }
+    _mm_sfence();
+    return i;
+}
+
 bool CpuHasSsse3() {
     static const bool has = __builtin_cpu_supports("ssse3");
     return has;
@@ -72,13 +94,21 @@ bool CpuHasSsse3() {
 
 }  // namespace
 
-void ReverseRowOfPixels(const Byte* src, Byte* dst, int width) {
+void ReverseRowOfPixels(const Byte* src, Byte* dst, int width, bool mayBypassCache) {
     int done = 0;
 #ifdef QUILL_HAVE_X86
-    if (CpuHasSsse3()) done = ReverseRowSsse3(src, dst, width);
+    if (CpuHasSsse3()) done = ReverseRowSsse3(src, dst, width, mayBypassCache);
 #endif
     // Destination pixels done.. come from source pixels width-1-done down to 0.
     ReverseScalar(src, dst + 3 * done, width - done);
+}
+
+void CopyRowBypassingCache(const Byte* src, Byte* dst, std::size_t bytes) {
+    std::size_t done = 0;
+#ifdef QUILL_HAVE_X86
+    done = CopyStreaming(src, dst, bytes);
+#endif
+    std::memcpy(dst + done, src + done, bytes - done);
 }
 
 bool CopyTurnedHalfWayRound(const IplImage* src, IplImage* dst) {

@@ -43,10 +43,20 @@ void TrapOutputMessage(j_common_ptr) {}
 
 }  // namespace
 
+bool JpegRowPlacer::PlaceNext() {
+    if (m_next >= m_count) return false;
+    const int i = m_next++;
+    if (m_turned)
+        ReverseRowOfPixels(m_rows[i], m_first + static_cast<std::size_t>(m_height - 1 - (m_at + i)) * m_step, m_width);
+    else
+        CopyRowBypassingCache(m_rows[i], m_first + static_cast<std::size_t>(m_at + i) * m_step, m_stride);
+    return true;
+}
+
 // Kept free of C++ objects with destructors: a libjpeg error longjmps out of
 // the calls below.
 bool DecodeJpeg(const unsigned char* src, std::size_t srcLen, JpegPixelOrder order, JpegRowsFor rowsFor,
-                void* context, bool turned) {
+                void* context, bool turned, JpegRowSink* seen) {
     if (!src || !rowsFor || srcLen == 0 || srcLen > static_cast<unsigned long>(-1)) return false;
 
     jpeg_decompress_struct cinfo;
@@ -94,10 +104,19 @@ bool DecodeJpeg(const unsigned char* src, std::size_t srcLen, JpegPixelOrder ord
     // rows start off 16- and 32-byte boundaries: libjpeg writes rows that start
     // on one with stores that bypass the cache, and reading them back from
     // memory cost more than the whole turn.
+    //
+    // Rows someone sees are decoded into the strip too, and copied to their
+    // place with the same stores once seen.
     turned = turned && cinfo.output_components == 3;
+    JpegRowSink* const watcher =
+        seen && cinfo.output_components == 3 &&
+                seen->Begin(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height))
+            ? seen
+            : nullptr;
+    const bool viaStrip = turned || watcher;
     const std::size_t stripStep = (stride + 15) / 16 * 16;  // every row 8 bytes past a 16-byte boundary
     JSAMPROW strip = nullptr;
-    if (turned) {
+    if (viaStrip) {
         auto* block = static_cast<JSAMPLE*>((*cinfo.mem->alloc_large)(reinterpret_cast<j_common_ptr>(&cinfo),
                                                                     JPOOL_IMAGE, 16 * stripStep + 80));
         strip = block + (64 - reinterpret_cast<std::uintptr_t>(block) % 64) % 64 + 8;
@@ -107,7 +126,7 @@ bool DecodeJpeg(const unsigned char* src, std::size_t srcLen, JpegPixelOrder ord
         const JDIMENSION at = cinfo.output_scanline;
         JDIMENSION want = cinfo.output_height - at;
         if (want > 16) want = 16;
-        for (JDIMENSION i = 0; i < want; ++i) rows[i] = turned ? strip + i * stripStep : first + (at + i) * step;
+        for (JDIMENSION i = 0; i < want; ++i) rows[i] = viaStrip ? strip + i * stripStep : first + (at + i) * step;
         JDIMENSION got = jpeg_read_scanlines(&cinfo, rows, want);
         if (got == 0) break;  // cannot happen with a memory source; never spin
 #ifndef JCS_EXTENSIONS
@@ -115,10 +134,14 @@ bool DecodeJpeg(const unsigned char* src, std::size_t srcLen, JpegPixelOrder ord
             for (JDIMENSION i = 0; i < got; ++i)
                 for (std::size_t x = 0; x < stride; x += 3) std::swap(rows[i][x], rows[i][x + 2]);
 #endif
-        if (turned)
-            for (JDIMENSION i = 0; i < got; ++i)
-                ReverseRowOfPixels(rows[i], first + (cinfo.output_height - 1 - (at + i)) * step,
-                                   static_cast<int>(cinfo.output_width));
+        if (viaStrip) {
+            JpegRowPlacer placer(rows, static_cast<int>(got), first, step, stride, static_cast<int>(at),
+                                 static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height),
+                                 turned);
+            if (watcher) watcher->Rows(rows, static_cast<int>(at), static_cast<int>(got), placer);
+            while (placer.PlaceNext()) {
+            }
+        }
     }
     const bool complete = cinfo.output_scanline == cinfo.output_height && !trap.dataMissing;
     if (complete)

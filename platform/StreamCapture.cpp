@@ -68,6 +68,7 @@ bool FitImage(IplImage** image, int width, int height) {
 struct CopyTarget {
     IplImage** image;
     bool turned;
+    plat::JpegRowSink* seen = nullptr;
 };
 
 unsigned char* RowsOfCopy(void* context, int width, int height, int components, std::size_t* rowStep) {
@@ -133,7 +134,7 @@ struct CvCapture {
         }
         const std::size_t length = packet.total() * packet.elemSize();
         if (target && plat::DecodeJpeg(packet.data, length, plat::JpegPixelOrder::BGR, RowsOfCopy,
-                                       const_cast<CopyTarget*>(target), target->turned))
+                                       const_cast<CopyTarget*>(target), target->turned, target->seen))
             return true;
         if (!plat::DecodeJpeg(packet.data, length, plat::JpegPixelOrder::BGR, RowsOfMat, &frame)) return false;
         if (frame.channels() == 3) {
@@ -209,10 +210,10 @@ void cvReleaseCapture(CvCapture** capture) {
 
 namespace plat {
 
-bool QueryFrameCopy(CvCapture* capture, IplImage** copy, bool turned) {
+bool QueryFrameCopy(CvCapture* capture, IplImage** copy, bool turned, JpegRowSink* seen) {
     if (!capture || !copy) return false;
     try {
-        const CopyTarget target{copy, turned};
+        const CopyTarget target{copy, turned, seen};
         cv::Mat* picture = nullptr;
         if (!capture->Next(&picture, &target)) return false;
         if (!picture) return true;  // decoded straight into the copy

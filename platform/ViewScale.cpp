@@ -55,19 +55,24 @@ struct Tables {
 };
 
 // OpenCV's INTER_LINEAR placement: centres aligned, a position before the
-// first pixel or on the last one takes that pixel alone.
+// first pixel or on the last one takes that pixel alone.  Positions are
+// worked out exactly, (2d + 1) * srcLen / (2 * dstLen) - 1/2, and weights
+// rounded half to even, so that mirrored output positions get mirrored
+// weights: the picture of a frame turned half way round is then the turned
+// picture of the frame, to the byte.
 void Taps(int dstLen, int srcLen, std::vector<int>& first, std::vector<int>& right) {
-    const double scale = 1.0 / (static_cast<double>(dstLen) / srcLen);
     first.resize(dstLen);
     right.resize(dstLen);
+    const std::int64_t den = 2 * static_cast<std::int64_t>(dstLen);
     for (int d = 0; d < dstLen; ++d) {
-        float f = static_cast<float>((d + 0.5) * scale - 0.5);
-        int s = static_cast<int>(std::floor(f));
-        f -= static_cast<float>(s);
-        if (s < 0) s = 0, f = 0.f;
-        if (s >= srcLen - 1) s = srcLen - 1, f = 0.f;
-        first[d] = s;
-        right[d] = static_cast<int>(std::lround(f * kOne));
+        const std::int64_t num = (2 * static_cast<std::int64_t>(d) + 1) * srcLen - dstLen;
+        std::int64_t s = num < 0 ? 0 : num / den, frac = num < 0 ? 0 : num % den;
+        if (s >= srcLen - 1) s = srcLen - 1, frac = 0;
+        std::int64_t w = frac * kOne / den;
+        const std::int64_t rest = frac * kOne % den;
+        if (2 * rest > den || (2 * rest == den && (w & 1))) ++w;
+        first[d] = static_cast<int>(s);
+        right[d] = static_cast<int>(w);
     }
 }
 
@@ -118,10 +123,9 @@ void GatherTables(Tables& t) {
         }
 }
 
-Tables& TablesFor(int srcWidth, int srcHeight, int dstWidth, int dstHeight) {
-    thread_local Tables t;
+void BuildTables(Tables& t, int srcWidth, int srcHeight, int dstWidth, int dstHeight) {
     if (t.srcWidth == srcWidth && t.srcHeight == srcHeight && t.dstWidth == dstWidth && t.dstHeight == dstHeight)
-        return t;
+        return;
     t.srcWidth = srcWidth, t.srcHeight = srcHeight, t.dstWidth = dstWidth, t.dstHeight = dstHeight;
     std::vector<int> right;
     Taps(dstWidth, srcWidth, t.xFirst, right);
@@ -140,7 +144,6 @@ Tables& TablesFor(int srcWidth, int srcHeight, int dstWidth, int dstHeight) {
     GatherTables(t);
     // A column on the last source pixel reads the spare pixel after it, with weight 0.
     if (!t.gather) t.row.assign(static_cast<std::size_t>(srcWidth + 1) * 4, 0);
-    return t;
 }
 
 inline unsigned MulHigh(unsigned a, unsigned b) { return (a * b) >> 16; }
@@ -354,6 +357,33 @@ Path Best() {
 
 thread_local Path g_forced = Path::Best;
 
+Path PathInUse() { return g_forced == Path::Best ? Best() : g_forced; }
+
+// Output row j from its two source rows; next0 and next1 are the rows of the
+// row after, fetched meanwhile.
+void MakeRow(Tables& t, Path path, int j, const Byte* r0, const Byte* r1, Byte* d, const Byte* next0,
+             const Byte* next1) {
+    const unsigned w0 = t.yWeight[2 * j], w1 = t.yWeight[2 * j + 1];
+    int done = 0;
+#ifdef QUILL_HAVE_X86
+    if (path != Path::Scalar && !t.gather) {
+        std::uint16_t* v = t.row.data();
+        VerticalScalar(r0, r1, w0, w1, v, VerticalSsse3(r0, r1, w0, w1, v, t.srcWidth), t.srcWidth);
+        done = HorizontalSsse3(v, t, d);
+    } else if (path == Path::Avx2) {
+        done = GatherRowAvx2(r0, r1, w0, w1, t, d, next0, next1);
+    } else if (path == Path::Ssse3) {
+        done = GatherRowSsse3(r0, r1, w0, w1, t, d, next0, next1);
+    }
+#endif
+    RowScalar(r0, r1, w0, w1, t, d, done, t.dstWidth);
+}
+
+bool Refused(int srcWidth, int srcHeight, int dstWidth, int dstHeight) {
+    return srcWidth <= 0 || srcHeight <= 0 || dstWidth <= 0 || dstHeight <= 0 || dstWidth > srcWidth ||
+           dstHeight > srcHeight;
+}
+
 }  // namespace
 
 namespace view_scale_detail {
@@ -370,36 +400,48 @@ bool ForcePath(Path path) {
 
 bool ScaleBilinearBGR(const unsigned char* src, int srcWidth, int srcHeight, std::size_t srcStep,
                       unsigned char* dst, int dstWidth, int dstHeight, std::size_t dstStep) {
-    if (!src || !dst || srcWidth <= 0 || srcHeight <= 0 || dstWidth <= 0 || dstHeight <= 0 ||
-        dstWidth > srcWidth || dstHeight > srcHeight || srcStep < 3 * static_cast<std::size_t>(srcWidth) ||
-        dstStep < 3 * static_cast<std::size_t>(dstWidth))
+    if (!src || !dst || Refused(srcWidth, srcHeight, dstWidth, dstHeight) ||
+        srcStep < 3 * static_cast<std::size_t>(srcWidth) || dstStep < 3 * static_cast<std::size_t>(dstWidth))
         return false;
-    Tables& t = TablesFor(srcWidth, srcHeight, dstWidth, dstHeight);
-    const Path path = g_forced == Path::Best ? Best() : g_forced;
+    thread_local Tables t;
+    BuildTables(t, srcWidth, srcHeight, dstWidth, dstHeight);
+    const Path path = PathInUse();
     auto rowAt = [&](int y) { return src + static_cast<std::size_t>(y) * srcStep; };
     for (int j = 0; j < dstHeight; ++j) {
         const int y0 = t.yFirst[j], next = t.yFirst[std::min(j + 1, dstHeight - 1)];
-        const Byte* r0 = rowAt(y0);
-        const Byte* r1 = rowAt(std::min(y0 + 1, srcHeight - 1));
-        const Byte* next0 = rowAt(next);
-        const Byte* next1 = rowAt(std::min(next + 1, srcHeight - 1));
-        const unsigned w0 = t.yWeight[2 * j], w1 = t.yWeight[2 * j + 1];
-        Byte* d = dst + static_cast<std::size_t>(j) * dstStep;
-        int done = 0;
-#ifdef QUILL_HAVE_X86
-        if (path != Path::Scalar && !t.gather) {
-            std::uint16_t* v = t.row.data();
-            VerticalScalar(r0, r1, w0, w1, v, VerticalSsse3(r0, r1, w0, w1, v, srcWidth), srcWidth);
-            done = HorizontalSsse3(v, t, d);
-        } else if (path == Path::Avx2) {
-            done = GatherRowAvx2(r0, r1, w0, w1, t, d, next0, next1);
-        } else if (path == Path::Ssse3) {
-            done = GatherRowSsse3(r0, r1, w0, w1, t, d, next0, next1);
-        }
-#endif
-        RowScalar(r0, r1, w0, w1, t, d, done, dstWidth);
+        MakeRow(t, path, j, rowAt(y0), rowAt(std::min(y0 + 1, srcHeight - 1)),
+                dst + static_cast<std::size_t>(j) * dstStep, rowAt(next), rowAt(std::min(next + 1, srcHeight - 1)));
     }
     return true;
 }
+
+bool ScalesByRows(int srcWidth, int srcHeight, int dstWidth, int dstHeight) {
+    return !Refused(srcWidth, srcHeight, dstWidth, dstHeight) && dstWidth < srcWidth &&
+           std::min(srcWidth / dstWidth, srcHeight / dstHeight) < 2;
+}
+
+namespace view_scale_detail {
+
+struct RowScaler::Plan {
+    Tables tables;
+};
+
+RowScaler::RowScaler() : m_plan(std::make_unique<Plan>()) {}
+RowScaler::~RowScaler() = default;
+
+bool RowScaler::Start(int srcWidth, int srcHeight, int dstWidth, int dstHeight) {
+    if (Refused(srcWidth, srcHeight, dstWidth, dstHeight)) return false;
+    BuildTables(m_plan->tables, srcWidth, srcHeight, dstWidth, dstHeight);
+    return true;
+}
+
+int RowScaler::SourceRow(int j) const { return m_plan->tables.yFirst[j]; }
+
+void RowScaler::Make(int j, const unsigned char* r0, const unsigned char* r1, unsigned char* d) const {
+    // The rows come straight from the decoder: nothing to fetch ahead.
+    MakeRow(m_plan->tables, PathInUse(), j, r0, r1, d, r0, r1);
+}
+
+}  // namespace view_scale_detail
 
 }  // namespace plat

@@ -3,6 +3,7 @@
 // geometry of OpenCV's INTER_LINEAR (pixel centres aligned, edges clamped),
 // each channel within one of what cv::resize gives, at a fraction of its cost.
 #include <cstddef>
+#include <memory>
 
 namespace plat {
 
@@ -16,7 +17,32 @@ namespace plat {
 bool ScaleBilinearBGR(const unsigned char* src, int srcWidth, int srcHeight, std::size_t srcStep,
                       unsigned char* dst, int dstWidth, int dstHeight, std::size_t dstStep);
 
+// Whether drawing a picture of this size into a view of that size reduces it
+// with ScaleBilinearBGR: narrower, not higher, and by less than two in one
+// direction (a larger reduction averages blocks first).
+bool ScalesByRows(int srcWidth, int srcHeight, int dstWidth, int dstHeight);
+
 namespace view_scale_detail {
+
+// ScaleBilinearBGR a row at a time, for a maker that has the source rows one
+// after another (a decoder): the same bytes, with tables of its own.
+class RowScaler {
+public:
+    RowScaler();
+    ~RowScaler();
+    // False for the sizes ScaleBilinearBGR refuses.
+    bool Start(int srcWidth, int srcHeight, int dstWidth, int dstHeight);
+    // Output row j lies between source rows SourceRow(j) and the one after it
+    // (the same one at the last row).
+    int SourceRow(int j) const;
+    // Output row j (3 * dstWidth bytes into `d`) from those two rows.
+    void Make(int j, const unsigned char* r0, const unsigned char* r1, unsigned char* d) const;
+
+private:
+    struct Plan;
+    std::unique_ptr<Plan> m_plan;
+};
+
 
 // Which instruction set the scaler uses: the best the processor has unless a
 // test asks for another one.  Every path gives the same bytes.

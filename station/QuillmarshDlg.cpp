@@ -245,6 +245,14 @@ BOOL CQuillmarshDlg::OnInitDialog() {
                      // Frozen, the sink drops every frame.
                      std::lock_guard<std::mutex> lock(g_sinkMutex);
                      return g_pMainDlg && g_pMainDlg->m_bSinkAttached && g_pMainDlg->m_bLive;
+                 },
+                 [] {
+                     // A live frame without the ruler goes into the view as it is.
+                     std::lock_guard<std::mutex> lock(g_sinkMutex);
+                     CQuillmarshDlg* w = g_pMainDlg;
+                     if (!w || !w->m_bSinkAttached || !w->m_bLive || w->m_bRuler || theApp.m_bCompareMode)
+                         return cv::Size();
+                     return w->m_viewRef.GetBufferSize();
                  });
     SetStillHandler([] {
         std::lock_guard<std::mutex> lock(g_sinkMutex);
@@ -504,7 +512,14 @@ void CQuillmarshDlg::SinkFrame(IplImage* frame) {
     if (!compare) {
         // Drawn as a CvvImage copy of the frame would draw, straight from the
         // frame: the copy was a whole-frame pass that only fed the drawing.
-        m_viewRef.Render([shown](cv::Mat& buffer) {
+        // The producer may have made the view's picture of the frame already,
+        // from rows still in the cache; it is the same picture, made cheaper.
+        cv::Mat* made = ruler ? nullptr : SinkFrameView();
+        m_viewRef.Render([shown, made](cv::Mat& buffer) {
+            if (made && made->size() == buffer.size() && made->type() == buffer.type()) {
+                std::swap(*made, buffer);
+                return;
+            }
             RECT r{0, 0, buffer.cols, buffer.rows};
             DrawImageToBuffer(shown, buffer, &r);
         });

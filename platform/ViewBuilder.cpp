@@ -1,0 +1,83 @@
+#include "platform/ViewBuilder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "platform/FrameTurn.h"
+#include "platform/ViewScale.h"
+
+namespace plat {
+
+struct ViewBuilder::State {
+    cv::Size want;
+    bool turned = false;
+    view_scale_detail::RowScaler scaler;
+    int width = 0, height = 0;  // the frame's, once begun
+    bool begun = false;
+    int seen = 0;  // rows seen so far
+    int next = 0;  // the next output row to make
+    cv::Mat view;
+    std::vector<unsigned char> lastRow;  // the last row of the strip before
+    std::vector<unsigned char> turnRow;  // an output row before it is turned into place
+};
+
+ViewBuilder::ViewBuilder() : m(std::make_unique<State>()) {}
+ViewBuilder::~ViewBuilder() = default;
+
+void ViewBuilder::Prepare(cv::Size view, bool turned) {
+    m->want = view;
+    m->turned = turned;
+    m->begun = false;
+}
+
+bool ViewBuilder::Begin(int width, int height) {
+    m->begun = false;
+    if (m->want.width <= 0 || m->want.height <= 0 || !ScalesByRows(width, height, m->want.width, m->want.height))
+        return false;
+    if (!m->scaler.Start(width, height, m->want.width, m->want.height)) return false;
+    m->width = width, m->height = height;
+    m->view.create(m->want, CV_8UC3);
+    m->lastRow.resize(static_cast<std::size_t>(width) * 3);
+    m->turnRow.resize(static_cast<std::size_t>(m->want.width) * 3);
+    m->seen = m->next = 0;
+    m->begun = true;
+    return true;
+}
+
+void ViewBuilder::Rows(const unsigned char* const* rows, int first, int count, JpegRowPlacer& placer) {
+    State& s = *m;
+    if (!s.begun) return;
+    if (first != s.seen || count <= 0 || first + count > s.height) {
+        s.begun = false;  // out of order: no picture this time
+        return;
+    }
+    const int last = first + count - 1;
+    auto row = [&](int y) { return y >= first ? rows[y - first] : s.lastRow.data(); };
+    const int outRows = s.view.rows;
+    for (; s.next < outRows; ++s.next) {
+        const int y0 = s.scaler.SourceRow(s.next);
+        const int y1 = std::min(y0 + 1, s.height - 1);
+        if (y1 > last) break;
+        // Two of the frame's rows go to their places with each row of the
+        // view: the frame's stores drain while the view's row is worked out.
+        placer.PlaceNext();
+        placer.PlaceNext();
+        // The picture of a turned frame is the picture of the frame as decoded,
+        // turned: the scaler weighs mirrored positions alike.
+        if (s.turned) {
+            s.scaler.Make(s.next, row(y0), row(y1), s.turnRow.data());
+            ReverseRowOfPixels(s.turnRow.data(), s.view.ptr(outRows - 1 - s.next), s.view.cols, false);
+        } else {
+            s.scaler.Make(s.next, row(y0), row(y1), s.view.ptr(s.next));
+        }
+    }
+    std::memcpy(s.lastRow.data(), rows[count - 1], s.lastRow.size());
+    s.seen = last + 1;
+}
+
+cv::Mat* ViewBuilder::Result() {
+    return m->begun && m->seen == m->height && m->next == m->view.rows ? &m->view : nullptr;
+}
+
+}  // namespace plat
