@@ -55,14 +55,18 @@ void ViewBuilder::Rows(const unsigned char* const* rows, int first, int count, J
     const int last = first + count - 1;
     auto row = [&](int y) { return y >= first ? rows[y - first] : s.lastRow.data(); };
     const int outRows = s.view.rows;
-    for (; s.next < outRows; ++s.next) {
+    // The view's rows these source rows complete.
+    int end = s.next;
+    while (end < outRows && std::min(s.scaler.SourceRow(end) + 1, s.height - 1) <= last) ++end;
+    // The frame's rows go to their places spread evenly between the view's
+    // rows: their stores drain while the view's rows are worked out, where
+    // many in a row would stall.
+    const int made = end - s.next;
+    int placed = 0;
+    for (int k = 0; s.next < end; ++s.next, ++k) {
         const int y0 = s.scaler.SourceRow(s.next);
         const int y1 = std::min(y0 + 1, s.height - 1);
-        if (y1 > last) break;
-        // Two of the frame's rows go to their places with each row of the
-        // view: the frame's stores drain while the view's row is worked out.
-        placer.PlaceNext();
-        placer.PlaceNext();
+        for (const int due = (k + 1) * count / made; placed < due; ++placed) placer.PlaceNext();
         // The picture of a turned frame is the picture of the frame as decoded,
         // turned: the scaler weighs mirrored positions alike.
         if (s.turned) {
