@@ -7,21 +7,22 @@ namespace {
 std::mutex g_sinkLock;
 FrameSinkFn g_sink;
 std::function<bool()> g_takesFrames;
-std::function<cv::Size()> g_viewSize;
+std::function<plat::ViewTarget()> g_viewTarget;
 std::mutex g_stillLock;
 StillHandlerFn g_still;
 }  // namespace
 
-void SetFrameSink(FrameSinkFn sink, std::function<bool()> takesFrames, std::function<cv::Size()> viewSize) {
+void SetFrameSink(FrameSinkFn sink, std::function<bool()> takesFrames,
+                  std::function<plat::ViewTarget()> viewTarget) {
     std::lock_guard<std::mutex> lock(g_sinkLock);
     g_sink = std::move(sink);
     g_takesFrames = std::move(takesFrames);
-    g_viewSize = std::move(viewSize);
+    g_viewTarget = std::move(viewTarget);
 }
 
-cv::Size SinkViewSize() {
+plat::ViewTarget SinkViewTarget() {
     std::lock_guard<std::mutex> lock(g_sinkLock);
-    return g_sink && g_viewSize ? g_viewSize() : cv::Size();
+    return g_sink && g_viewTarget ? g_viewTarget() : plat::ViewTarget();
 }
 
 bool SinkTakesFrames() {
@@ -37,17 +38,21 @@ void SetStillHandler(StillHandlerFn handler) {
 namespace {
 thread_local bool t_pixelsToSpare = false;
 thread_local cv::Mat* t_view = nullptr;
+thread_local cv::Size t_onDisplay;
 }  // namespace
 
-void DeliverFrameToSink(IplImage* frame, bool pixelsToSpare, cv::Mat* view) {
+void DeliverFrameToSink(IplImage* frame, bool pixelsToSpare, cv::Mat* view, cv::Size onDisplay) {
     std::lock_guard<std::mutex> lock(g_sinkLock);
     if (!g_sink || !frame) return;
+    if (view && view->empty()) view = nullptr;
     struct During {
-        During(bool spare, cv::Mat* v) { t_pixelsToSpare = spare, t_view = v; }
-        ~During() { t_pixelsToSpare = false, t_view = nullptr; }
-    } during(pixelsToSpare, view && !view->empty() ? view : nullptr);
+        During(bool spare, cv::Mat* v, cv::Size shown) { t_pixelsToSpare = spare, t_view = v, t_onDisplay = shown; }
+        ~During() { t_pixelsToSpare = false, t_view = nullptr, t_onDisplay = cv::Size(); }
+    } during(pixelsToSpare, view, onDisplay);
     g_sink(frame);
 }
+
+cv::Size SinkFrameOnDisplay() { return t_onDisplay; }
 
 bool SinkMayKeepPixels() { return t_pixelsToSpare; }
 

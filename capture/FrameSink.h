@@ -11,6 +11,8 @@
 #include <opencv2/core.hpp>
 #include <opencv2/core/types_c.h>
 
+#include "platform/ViewBuilder.h"
+
 using FrameSinkFn = std::function<void(IplImage*)>;
 using StillHandlerFn = std::function<void()>;
 
@@ -18,10 +20,10 @@ using StillHandlerFn = std::function<void()>;
 // return, so once it returns the old sink is never called again.  Must not be
 // called from inside the sink or the handler.  `takesFrames`, when given,
 // tells whether the sink would use a frame now (a frozen view drops them).
-// `viewSize`, when given, tells the size of the view the sink would draw the
-// frame into now, or an empty size when it would not draw it plainly.
+// `viewTarget`, when given, tells where the sink would draw the frame now:
+// the view's size, or an empty size when it would not draw it plainly.
 void SetFrameSink(FrameSinkFn sink, std::function<bool()> takesFrames = {},
-                  std::function<cv::Size()> viewSize = {});
+                  std::function<plat::ViewTarget()> viewTarget = {});
 void SetStillHandler(StillHandlerFn handler);
 
 // Producers: hand one frame to the sink / one button press to the handler.
@@ -30,9 +32,11 @@ void SetStillHandler(StillHandlerFn handler);
 // `pixelsToSpare`: the sink may then keep the frame's pixels instead of
 // copying them, leaving the frame other pixels of the same layout.
 // A producer that made the view's picture of the frame while making the frame
-// (see SinkViewSize) hands it over as `view`; the sink may take its pixels,
-// leaving it others of the same size.
-void DeliverFrameToSink(IplImage* frame, bool pixelsToSpare = false, cv::Mat* view = nullptr);
+// (see SinkViewTarget) hands it over as `view` (the sink may take its pixels,
+// leaving it others of the same size), or, when it wrote it into the target's
+// display rows, gives its size as `onDisplay`.
+void DeliverFrameToSink(IplImage* frame, bool pixelsToSpare = false, cv::Mat* view = nullptr,
+                        cv::Size onDisplay = cv::Size());
 void DeliverStillToHandler();
 
 // In the sink, during a call: whether the frame's producer spares its pixels.
@@ -40,11 +44,14 @@ bool SinkMayKeepPixels();
 // In the sink, during a call: the view's picture of the frame as drawing the
 // frame into the view would make it, when the producer made one; else null.
 cv::Mat* SinkFrameView();
+// In the sink, during a call: the size of the view's picture the producer
+// wrote into the display rows, or an empty size.
+cv::Size SinkFrameOnDisplay();
 
 // Producers: whether a frame delivered now would be used.  When not, they
 // may leave it unmade (not decoded, not converted): nobody would see it.
 bool SinkTakesFrames();
-// Producers: the size of the view a frame delivered now would be drawn into,
-// or an empty size.  A producer may make the view's picture as it makes the
-// frame, from rows still in the cache, and hand it over with the frame.
-cv::Size SinkViewSize();
+// Producers: where a frame delivered now would be drawn (an empty size:
+// not plainly into a view).  A producer may make the view's picture as it
+// makes the frame, from rows still in the cache, and hand it over with it.
+plat::ViewTarget SinkViewTarget();

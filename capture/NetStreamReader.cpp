@@ -100,13 +100,13 @@ DWORD CNetStreamReader::ThreadProc(CNetStreamReader* r) {
         // undecoded: the stream keeps flowing and nobody sees the difference.
         const bool wanted = SinkTakesFrames();
         const bool turned = theApp.m_bNetCamera != 0;
-        if (wanted) r->m_view.Prepare(SinkViewSize(), turned);
+        if (wanted) r->m_view.Prepare(SinkViewTarget(), turned);
         const bool got = wanted ? plat::QueryFrameCopy(r->m_pCapture, &r->m_pCopy, turned, &r->m_view)
                                 : plat::SkipFrame(r->m_pCapture);
         r->m_pFrame = got && wanted ? r->m_pCopy : nullptr;
         if (got && wanted && !r->m_bStop) {
             // The copy is the sink's alone: the next query writes it over.
-            DeliverFrameToSink(r->m_pCopy, true, r->m_view.Result());
+            DeliverFrameToSink(r->m_pCopy, true, r->m_view.Result(), r->m_view.OnDisplay());
         } else if (!got) {
             std::this_thread::sleep_for(kEmptyQueryPause);
         }

@@ -57,14 +57,16 @@ HRESULT SampleGrabberCBImpl::BufferCB(double, BYTE* buffer, long length) {
     const std::size_t have = static_cast<std::size_t>(length);
     bool bottomUp = true;
     cv::Mat* view = nullptr;
+    bool mjpg = false;
 
     if (subtype == MEDIASUBTYPE_MJPG) {
         // Decoded straight into B, G, R rows top-down: the same picture as
         // decoding R, G, B, swapping and flipping twice, at the cost of one pass.
-        m_view.Prepare(SinkViewSize(), false);
+        m_view.Prepare(SinkViewTarget(), false);
         if (!DecodeMjpgFrameBGR(frame, size, buffer, have, &m_view)) return S_OK;
         bottomUp = false;
         view = m_view.Result();
+        mjpg = true;
     } else if (subtype == MEDIASUBTYPE_YUY2) {
         if (have < static_cast<std::size_t>(width) * height * 2) return S_OK;
         // An odd last pixel of a row is not converted: keep it black.
@@ -80,14 +82,14 @@ HRESULT SampleGrabberCBImpl::BufferCB(double, BYTE* buffer, long length) {
 
     if (owned) {
         if (bottomUp) cvFlip(owned, nullptr, 0);
-        DeliverFrameToSink(owned, true, view);
+        DeliverFrameToSink(owned, true, view, mjpg ? m_view.OnDisplay() : cv::Size());
         return S_OK;
     }
     IplImage* img = cvCreateImageHeader(cvSize(width, height), IPL_DEPTH_8U, 3);
     if (!img) return S_OK;
     cvSetData(img, frame, width * 3);
     if (bottomUp) cvFlip(img, nullptr, 0);
-    DeliverFrameToSink(img, false, view);
+    DeliverFrameToSink(img, false, view, mjpg ? m_view.OnDisplay() : cv::Size());
     cvReleaseImageHeader(&img);
     return S_OK;
 }

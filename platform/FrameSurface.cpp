@@ -22,6 +22,9 @@ struct FrameSurfaceState {
     // where the display allows (under the mutex; null otherwise).
     std::unique_ptr<ShmPresenter> presenter;
     std::atomic<unsigned> presented{0};
+    // The last picture went to the screen straight from display rows and is
+    // not in the buffer yet; it is read back when the buffer is wanted.
+    bool bufferBehind = false;
     // User-interface thread only: the control, cleared by its destructor.
     wxWindow* window = nullptr;
     std::atomic<bool> alive{false};
@@ -29,18 +32,14 @@ struct FrameSurfaceState {
 
 namespace {
 
-void RenderInto(const std::shared_ptr<FrameSurfaceState>& state,
-                const std::function<void(cv::Mat&)>& draw) {
-    {
-        std::lock_guard<std::mutex> lock(state->mutex);
-        if (state->buffer.empty()) return;
-        draw(state->buffer);
-        state->hasPicture = true;
-        if (state->presenter && state->alive && state->presenter->Present(state->buffer)) {
-            ++state->presented;
-            return;
-        }
-    }
+// Under the mutex, before the buffer is read or drawn into.
+void CatchUp(FrameSurfaceState& state) {
+    if (!state.bufferBehind) return;
+    state.bufferBehind = false;
+    if (!state.presenter || !state.presenter->ReadShown(state.buffer)) state.buffer.setTo(cv::Scalar(0, 0, 0));
+}
+
+void RequestRepaint(const std::shared_ptr<FrameSurfaceState>& state) {
     if (!state->alive || state->repaintPending.exchange(true)) return;
     PostToUiThread([state] {
         state->repaintPending = false;
@@ -48,10 +47,44 @@ void RenderInto(const std::shared_ptr<FrameSurfaceState>& state,
     });
 }
 
+void RenderInto(const std::shared_ptr<FrameSurfaceState>& state, const std::function<void(cv::Mat&)>& draw) {
+    {
+        std::lock_guard<std::mutex> lock(state->mutex);
+        if (state->buffer.empty()) return;
+        CatchUp(*state);
+        draw(state->buffer);
+        state->hasPicture = true;
+        ShmPresenter* p = state->alive ? state->presenter.get() : nullptr;
+        if (p && p->Present(state->buffer)) {
+            ++state->presented;
+            return;
+        }
+    }
+    RequestRepaint(state);
+}
+
 }  // namespace
 
 void FrameSurfaceRef::Render(const std::function<void(cv::Mat&)>& draw) const {
     if (m_state) RenderInto(m_state, draw);
+}
+
+bool FrameSurfaceRef::ShowDisplayRows(cv::Size size) const {
+    if (!m_state) return false;
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    ShmPresenter* p = m_state->alive ? m_state->presenter.get() : nullptr;
+    if (!p || m_state->buffer.size() != size || !p->PresentReserved(size)) return false;
+    m_state->bufferBehind = true;
+    m_state->hasPicture = true;
+    ++m_state->presented;
+    return true;
+}
+
+unsigned char* FrameSurfaceRef::ReserveDisplayRows(cv::Size size, std::size_t* step) const {
+    if (!m_state) return nullptr;
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    if (!m_state->presenter || !m_state->alive || m_state->buffer.size() != size) return nullptr;
+    return m_state->presenter->Reserve(size, step);
 }
 
 cv::Size FrameSurfaceRef::GetBufferSize() const {
@@ -63,6 +96,7 @@ cv::Size FrameSurfaceRef::GetBufferSize() const {
 cv::Mat FrameSurfaceRef::Snapshot() const {
     if (!m_state) return {};
     std::lock_guard<std::mutex> lock(m_state->mutex);
+    CatchUp(*m_state);
     return m_state->buffer.clone();
 }
 
@@ -121,6 +155,7 @@ void CFrameSurface::ResizeBuffer() {
         return;
     }
     if (m_state->buffer.cols == size.x && m_state->buffer.rows == size.y) return;
+    CatchUp(*m_state);
     cv::Mat fresh(size.y, size.x, CV_8UC3, cv::Scalar(0, 0, 0));
     // Until the next frame, the old picture stretched is closer to the truth
     // than a black area.
@@ -182,6 +217,7 @@ void CFrameSurface::OnPaint(wxPaintEvent&) {
     {
         std::lock_guard<std::mutex> lock(m_state->mutex);
         if (m_state->hasPicture && !m_state->buffer.empty()) {
+            CatchUp(*m_state);
             const cv::Mat& buf = m_state->buffer;
             if (cr) screen = ScreenPicture(buf, cairo_get_target(cr));
             if (!screen) {
@@ -220,6 +256,7 @@ void CFrameSurface::Clear() {
     {
         std::lock_guard<std::mutex> lock(m_state->mutex);
         m_state->hasPicture = false;
+        m_state->bufferBehind = false;
         if (!m_state->buffer.empty()) m_state->buffer.setTo(cv::Scalar(0, 0, 0));
     }
     Refresh(false);

@@ -8,6 +8,7 @@
 // The buffer lives in state shared with the control.  A capture thread that
 // may outlive the control keeps a FrameSurfaceRef: rendering through it after
 // the control is gone draws into the orphaned buffer and repaints nothing.
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -29,6 +30,15 @@ public:
 
     // See CFrameSurface::Render.  Nothing happens on an empty ref.
     void Render(const std::function<void(cv::Mat& buffer)>& draw) const;
+    // Rows (`*step` bytes apart) in which a maker may write the next picture,
+    // of the buffer's size, in the display's own format (BgrRowToBgrx), as it
+    // makes it; nullptr where the picture does not go to the screen that way.
+    unsigned char* ReserveDisplayRows(cv::Size size, std::size_t* step) const;
+    // Puts the picture written into those rows on the screen as the
+    // surface's picture: the buffer takes it only when it is next wanted.
+    // False (nothing shown) when the rows were not reserved for the buffer's
+    // present size, or the display refused.
+    bool ShowDisplayRows(cv::Size size) const;
     cv::Size GetBufferSize() const;
     cv::Mat Snapshot() const;
     bool HasPicture() const;

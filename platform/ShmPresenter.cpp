@@ -8,6 +8,7 @@
 
 #include <gdk/gdk.h>
 #include <gdk/gdkx.h>
+#include <opencv2/imgproc.hpp>
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
@@ -58,21 +59,23 @@ __attribute__((target("ssse3"))) std::size_t BgrToBgrxSsse3(const Byte* s, Byte*
 }
 #endif
 
-// The whole picture, its rows one after another on both sides.
-void BgrToBgrx(const cv::Mat& bgr, Byte* out) {
-    const std::size_t width = static_cast<std::size_t>(bgr.cols);
-    if (bgr.isContinuous()) {
-        const std::size_t count = width * bgr.rows;
-        std::size_t done = 0;
+}  // namespace
+
+void BgrRowToBgrx(const unsigned char* bgr, unsigned char* out, int width) {
+    const std::size_t count = width > 0 ? static_cast<std::size_t>(width) : 0;
+    std::size_t done = 0;
 #ifdef QUILL_HAVE_X86
-        static const bool ssse3 = __builtin_cpu_supports("ssse3");
-        if (ssse3 && reinterpret_cast<std::uintptr_t>(out) % 16 == 0) done = BgrToBgrxSsse3(bgr.data, out, count);
+    static const bool ssse3 = __builtin_cpu_supports("ssse3");
+    if (ssse3 && reinterpret_cast<std::uintptr_t>(out) % 16 == 0) done = BgrToBgrxSsse3(bgr, out, count);
 #endif
-        BgrToBgrxScalar(bgr.data + 3 * done, out + 4 * done, count - done);
-        return;
-    }
-    for (int y = 0; y < bgr.rows; ++y) BgrToBgrxScalar(bgr.ptr(y), out + 4 * width * y, width);
+    BgrToBgrxScalar(bgr + 3 * done, out + 4 * done, count - done);
 }
+
+namespace {
+
+// Rows of the shared picture start on cache lines, so that they are written
+// whole, past the cache.
+std::size_t StrideFor(int width) { return (static_cast<std::size_t>(width) + 15) / 16 * 16 * 4; }
 
 // The pixel layout the picture is written in: 32-bit words 0x00RRGGBB, the
 // bytes B, G, R and one unused, as the display stores a 24-bit TrueColor
@@ -128,7 +131,7 @@ std::unique_ptr<ShmPresenter> ShmPresenter::ForWindow(GdkWindow* window) {
 ShmPresenter::~ShmPresenter() {
     if (!m_conn) return;
     if (!m_broken) Settle();
-    DropSegment();
+    for (Segment& segment : m_segments) DropSegment(segment);
     if (m_gc && !xcb_connection_has_error(m_conn)) xcb_free_gc(m_conn, m_gc);
     xcb_disconnect(m_conn);
 }
@@ -154,64 +157,101 @@ bool ShmPresenter::Settle() {
     return !m_broken;
 }
 
-bool ShmPresenter::EnsureSegment(std::size_t bytes) {
-    if (m_shmAddr && m_shmSize >= bytes) return true;
-    DropSegment();
-    m_shmId = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-    if (m_shmId < 0) return false;
-    void* addr = shmat(m_shmId, nullptr, 0);
+bool ShmPresenter::EnsureSegment(Segment& segment, std::size_t bytes) {
+    if (segment.addr && segment.size >= bytes) return true;
+    DropSegment(segment);
+    const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (id < 0) return false;
+    void* addr = shmat(id, nullptr, 0);
     if (addr == reinterpret_cast<void*>(-1)) {
-        shmctl(m_shmId, IPC_RMID, nullptr);
-        m_shmId = -1;
+        shmctl(id, IPC_RMID, nullptr);
         return false;
     }
-    m_shmAddr = addr;
-    m_shmSize = bytes;
-    m_seg = xcb_generate_id(m_conn);
+    segment.addr = static_cast<unsigned char*>(addr);
+    segment.size = bytes;
+    segment.seg = xcb_generate_id(m_conn);
     xcb_generic_error_t* error =
-        xcb_request_check(m_conn, xcb_shm_attach_checked(m_conn, m_seg, static_cast<uint32_t>(m_shmId), 1));
+        xcb_request_check(m_conn, xcb_shm_attach_checked(m_conn, segment.seg, static_cast<uint32_t>(id), 1));
     // Marked for removal once both sides are attached, so that it goes with
     // the last detach, however the process ends.
-    shmctl(m_shmId, IPC_RMID, nullptr);
+    shmctl(id, IPC_RMID, nullptr);
     if (error) {
         // A display on another machine cannot share our memory.
         std::free(error);
-        m_seg = 0;
-        DropSegment();
+        segment.seg = 0;
+        DropSegment(segment);
         return false;
     }
     return true;
 }
 
-void ShmPresenter::DropSegment() {
-    if (m_seg && !xcb_connection_has_error(m_conn)) xcb_shm_detach(m_conn, m_seg);
-    m_seg = 0;
-    if (m_shmAddr) shmdt(m_shmAddr);
-    m_shmAddr = nullptr;
-    m_shmSize = 0;
-    m_shmId = -1;
+void ShmPresenter::DropSegment(Segment& segment) {
+    if (segment.seg && !xcb_connection_has_error(m_conn)) xcb_shm_detach(m_conn, segment.seg);
+    segment.seg = 0;
+    if (segment.addr) shmdt(segment.addr);
+    segment.addr = nullptr;
+    segment.size = 0;
+}
+
+bool ShmPresenter::Fits(cv::Size size) const {
+    return !m_broken && size.width > 0 && size.height > 0 && size.width <= 0xffff && size.height <= 0xffff;
+}
+
+bool ShmPresenter::Put(int index, cv::Size size) {
+    const auto w = static_cast<uint16_t>(size.width), h = static_cast<uint16_t>(size.height);
+    const auto total = static_cast<uint16_t>(StrideFor(size.width) / 4);
+    xcb_shm_put_image(m_conn, m_window, m_gc, total, h, 0, 0, w, h, 0, 0, m_depth, XCB_IMAGE_FORMAT_Z_PIXMAP, 0,
+                      m_segments[index].seg, 0);
+    m_syncSequence = xcb_get_input_focus(m_conn).sequence;
+    m_pending = true;
+    m_front = index;
+    m_shownSize = size;
+    if (xcb_flush(m_conn) <= 0) m_broken = true;
+    return !m_broken;
 }
 
 bool ShmPresenter::Present(const cv::Mat& bgr) {
-    if (m_broken || bgr.empty() || bgr.type() != CV_8UC3 || bgr.cols > 0xffff || bgr.rows > 0xffff) return false;
-    // The display may still be reading the last picture from the segment.
+    if (bgr.type() != CV_8UC3 || !Fits(bgr.size())) return false;
+    // The display may still be reading the last picture.  A segment someone
+    // is writing the next picture into is left alone: the last one is used
+    // again once the display is done with it.
     if (!Settle()) return false;
-    const std::size_t bytes = static_cast<std::size_t>(bgr.cols) * bgr.rows * 4;
-    if (!EnsureSegment(bytes)) {
+    const int index = m_reserved ? m_front : 1 - m_front;
+    const std::size_t stride = StrideFor(bgr.cols);
+    if (!EnsureSegment(m_segments[index], stride * bgr.rows)) {
         m_broken = true;
         return false;
     }
-    BgrToBgrx(bgr, static_cast<Byte*>(m_shmAddr));
-    const auto w = static_cast<uint16_t>(bgr.cols), h = static_cast<uint16_t>(bgr.rows);
-    xcb_shm_put_image(m_conn, m_window, m_gc, w, h, 0, 0, w, h, 0, 0, m_depth, XCB_IMAGE_FORMAT_Z_PIXMAP, 0, m_seg,
-                      0);
-    m_syncSequence = xcb_get_input_focus(m_conn).sequence;
-    m_pending = true;
-    if (xcb_flush(m_conn) <= 0) {
+    for (int y = 0; y < bgr.rows; ++y) BgrRowToBgrx(bgr.ptr(y), m_segments[index].addr + stride * y, bgr.cols);
+    return Put(index, bgr.size());
+}
+
+unsigned char* ShmPresenter::Reserve(cv::Size size, std::size_t* step) {
+    if (!step || !Fits(size) || !Settle()) return nullptr;
+    Segment& back = m_segments[1 - m_front];
+    if (!EnsureSegment(back, StrideFor(size.width) * size.height)) {
         m_broken = true;
-        return false;
+        return nullptr;
     }
+    m_reserved = true;
+    m_reservedSize = size;
+    *step = StrideFor(size.width);
+    return back.addr;
+}
+
+bool ShmPresenter::ReadShown(cv::Mat& bgr) {
+    const Segment& front = m_segments[m_front];
+    if (!front.addr || bgr.type() != CV_8UC3 || bgr.size() != m_shownSize) return false;
+    // The display only reads this picture; reading it too needs no waiting.
+    const cv::Mat shown(m_shownSize, CV_8UC4, front.addr, StrideFor(m_shownSize.width));
+    cv::cvtColor(shown, bgr, cv::COLOR_BGRA2BGR);
     return true;
+}
+
+bool ShmPresenter::PresentReserved(cv::Size size) {
+    const bool ready = m_reserved && size == m_reservedSize && Fits(size);
+    m_reserved = false;
+    return ready && Put(1 - m_front, size);
 }
 
 }  // namespace plat

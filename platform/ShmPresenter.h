@@ -19,6 +19,9 @@ struct xcb_connection_t;
 
 namespace plat {
 
+// `width` pixels B, G, R into the display's words (B, G, R, unused).
+void BgrRowToBgrx(const unsigned char* bgr, unsigned char* out, int width);
+
 class ShmPresenter {
 public:
     // User-interface thread: a presenter for a realized native window, or
@@ -34,23 +37,43 @@ public:
     // the connection broke; the caller then repaints the usual way.
     bool Present(const cv::Mat& bgr);
 
+    // For a maker that writes the next picture in the display's own format
+    // (BgrRowToBgrx) as it makes it: rows of `size` to write, `*step` bytes
+    // apart, that the display no longer reads; nullptr where it cannot be.
+    // PresentReserved then puts them on the window, once.  Present meanwhile
+    // leaves them alone.  Calls one at a time, as for Present.
+    unsigned char* Reserve(cv::Size size, std::size_t* step);
+    bool PresentReserved(cv::Size size);
+    // The picture last put on the window, back into `bgr` (of its size);
+    // false when there is none of that size.
+    bool ReadShown(cv::Mat& bgr);
+
 private:
+    struct Segment {
+        unsigned char* addr = nullptr;
+        std::size_t size = 0;
+        unsigned seg = 0;
+    };
     ShmPresenter() = default;
     // Shared memory for at least `bytes`, attached on both sides.
-    bool EnsureSegment(std::size_t bytes);
-    void DropSegment();
+    bool EnsureSegment(Segment& segment, std::size_t bytes);
+    void DropSegment(Segment& segment);
     // Waits until the display has done with the last picture and takes any
     // error it reported.
     bool Settle();
+    bool Fits(cv::Size size) const;
+    // Puts segment `index` (a picture of `size`) on the window.
+    bool Put(int index, cv::Size size);
 
     xcb_connection_t* m_conn = nullptr;
     unsigned m_window = 0;
     unsigned m_gc = 0;
     unsigned char m_depth = 0;
-    unsigned m_seg = 0;
-    int m_shmId = -1;
-    void* m_shmAddr = nullptr;
-    std::size_t m_shmSize = 0;
+    // Two pictures: the one last put on the window, and the next.
+    Segment m_segments[2];
+    int m_front = 0;
+    bool m_reserved = false;
+    cv::Size m_reservedSize, m_shownSize;
     bool m_pending = false;
     unsigned m_syncSequence = 0;
     bool m_broken = false;

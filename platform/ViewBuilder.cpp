@@ -5,12 +5,15 @@
 #include <vector>
 
 #include "platform/FrameTurn.h"
+#include "platform/ShmPresenter.h"
 #include "platform/ViewScale.h"
 
 namespace plat {
 
 struct ViewBuilder::State {
     cv::Size want;
+    unsigned char* display = nullptr;
+    std::size_t displayStep = 0;
     bool turned = false;
     view_scale_detail::RowScaler scaler;
     int width = 0, height = 0;  // the frame's, once begun
@@ -20,13 +23,16 @@ struct ViewBuilder::State {
     cv::Mat view;
     std::vector<unsigned char> lastRow;  // the last row of the strip before
     std::vector<unsigned char> turnRow;  // an output row before it is turned into place
+    std::vector<unsigned char> viewRow;  // an output row on its way to the display rows
 };
 
 ViewBuilder::ViewBuilder() : m(std::make_unique<State>()) {}
 ViewBuilder::~ViewBuilder() = default;
 
-void ViewBuilder::Prepare(cv::Size view, bool turned) {
-    m->want = view;
+void ViewBuilder::Prepare(const ViewTarget& target, bool turned) {
+    m->want = target.size;
+    m->display = target.display;
+    m->displayStep = target.displayStep;
     m->turned = turned;
     m->begun = false;
 }
@@ -40,6 +46,7 @@ bool ViewBuilder::Begin(int width, int height) {
     m->view.create(m->want, CV_8UC3);
     m->lastRow.resize(static_cast<std::size_t>(width) * 3);
     m->turnRow.resize(static_cast<std::size_t>(m->want.width) * 3);
+    m->viewRow.resize(m->turnRow.size());
     m->seen = m->next = 0;
     m->begun = true;
     return true;
@@ -69,19 +76,26 @@ void ViewBuilder::Rows(const unsigned char* const* rows, int first, int count, J
         for (const int due = (k + 1) * count / made; placed < due; ++placed) placer.PlaceNext();
         // The picture of a turned frame is the picture of the frame as decoded,
         // turned: the scaler weighs mirrored positions alike.
+        const int at = s.turned ? outRows - 1 - s.next : s.next;
+        // With display rows the view's row goes there alone, in the screen's
+        // format: the surface reads its picture back only if it is wanted.
+        unsigned char* out = s.display ? s.viewRow.data() : s.view.ptr(at);
         if (s.turned) {
             s.scaler.Make(s.next, row(y0), row(y1), s.turnRow.data());
-            ReverseRowOfPixels(s.turnRow.data(), s.view.ptr(outRows - 1 - s.next), s.view.cols, false);
+            ReverseRowOfPixels(s.turnRow.data(), out, s.view.cols, false);
         } else {
-            s.scaler.Make(s.next, row(y0), row(y1), s.view.ptr(s.next));
+            s.scaler.Make(s.next, row(y0), row(y1), out);
         }
+        if (s.display) BgrRowToBgrx(out, s.display + s.displayStep * at, s.view.cols);
     }
     std::memcpy(s.lastRow.data(), rows[count - 1], s.lastRow.size());
     s.seen = last + 1;
 }
 
-cv::Mat* ViewBuilder::Result() {
-    return m->begun && m->seen == m->height && m->next == m->view.rows ? &m->view : nullptr;
-}
+bool ViewBuilder::Complete() const { return m->begun && m->seen == m->height && m->next == m->view.rows; }
+
+cv::Mat* ViewBuilder::Result() const { return !m->display && Complete() ? &m->view : nullptr; }
+
+cv::Size ViewBuilder::OnDisplay() const { return m->display && Complete() ? m->want : cv::Size(); }
 
 }  // namespace plat

@@ -4,6 +4,7 @@
 // of the decoder, still in the cache.  Drawing the whole frame into the view
 // afterwards gives the same bytes (ScaleBilinearBGR), but reads the frame
 // back from memory, which cost as much again as the scaling itself.
+#include <cstddef>
 #include <memory>
 
 #include <opencv2/core.hpp>
@@ -11,6 +12,15 @@
 #include "platform/JpegDecode.h"
 
 namespace plat {
+
+// Where a frame's view picture goes: the view's size (empty: nowhere), and,
+// where the view shows its pictures that way, rows of the screen's own
+// format to write it into as well (see FrameSurfaceRef::ReserveDisplayRows).
+struct ViewTarget {
+    cv::Size size;
+    unsigned char* display = nullptr;
+    std::size_t displayStep = 0;
+};
 
 class ViewBuilder final : public JpegRowSink {
 public:
@@ -21,18 +31,22 @@ public:
 
     // Before each frame: the view's size (empty: no picture wanted), and
     // whether the frame is kept turned by 180 degrees, so that its view is too.
-    void Prepare(cv::Size view, bool turned);
+    void Prepare(const ViewTarget& target, bool turned);
 
     // The decoder's side (JpegRowSink).  Frames the view is not drawn from by
     // a plain reduction (see ScalesByRows) are refused.
     bool Begin(int width, int height) override;
     void Rows(const unsigned char* const* rows, int first, int count, JpegRowPlacer& placer) override;
 
-    // After the frame: the view's picture when every row was seen, else null.
-    // Its taker may leave other pixels of the same size in its place.
-    cv::Mat* Result();
+    // After the frame, when every row was seen: the view's picture (its taker
+    // may leave other pixels of the same size in its place), or, when the
+    // target had display rows, the size of the picture written there instead.
+    // Null and an empty size otherwise.
+    cv::Mat* Result() const;
+    cv::Size OnDisplay() const;
 
 private:
+    bool Complete() const;
     struct State;
     std::unique_ptr<State> m;
 };

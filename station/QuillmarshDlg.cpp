@@ -250,9 +250,12 @@ BOOL CQuillmarshDlg::OnInitDialog() {
                      // A live frame without the ruler goes into the view as it is.
                      std::lock_guard<std::mutex> lock(g_sinkMutex);
                      CQuillmarshDlg* w = g_pMainDlg;
+                     plat::ViewTarget target;
                      if (!w || !w->m_bSinkAttached || !w->m_bLive || w->m_bRuler || theApp.m_bCompareMode)
-                         return cv::Size();
-                     return w->m_viewRef.GetBufferSize();
+                         return target;
+                     target.size = w->m_viewRef.GetBufferSize();
+                     target.display = w->m_viewRef.ReserveDisplayRows(target.size, &target.displayStep);
+                     return target;
                  });
     SetStillHandler([] {
         std::lock_guard<std::mutex> lock(g_sinkMutex);
@@ -514,15 +517,19 @@ void CQuillmarshDlg::SinkFrame(IplImage* frame) {
         // frame: the copy was a whole-frame pass that only fed the drawing.
         // The producer may have made the view's picture of the frame already,
         // from rows still in the cache; it is the same picture, made cheaper.
+        // It may even be on the screen's rows already; where the view's size
+        // changed meanwhile, the frame is drawn as ever.
         cv::Mat* made = ruler ? nullptr : SinkFrameView();
-        m_viewRef.Render([shown, made](cv::Mat& buffer) {
-            if (made && made->size() == buffer.size() && made->type() == buffer.type()) {
-                std::swap(*made, buffer);
-                return;
-            }
-            RECT r{0, 0, buffer.cols, buffer.rows};
-            DrawImageToBuffer(shown, buffer, &r);
-        });
+        const cv::Size onDisplay = ruler ? cv::Size() : SinkFrameOnDisplay();
+        if (onDisplay.empty() || !m_viewRef.ShowDisplayRows(onDisplay))
+            m_viewRef.Render([shown, made](cv::Mat& buffer) {
+                if (made && made->size() == buffer.size() && made->type() == buffer.type()) {
+                    std::swap(*made, buffer);
+                    return;
+                }
+                RECT r{0, 0, buffer.cols, buffer.rows};
+                DrawImageToBuffer(shown, buffer, &r);
+            });
         if (!m_bLive) {
             // Frozen while this frame was on its way: a frozen paint may have
             // drawn its picture (with the graticule) before this drawing went

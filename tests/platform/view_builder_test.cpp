@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <vector>
 
 #include <jpeglib.h>
@@ -87,7 +88,17 @@ TEST(ViewBuilder, MakesTheReducedPictureOfTheFrameAsDecodedAndTurned) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.frame << " into " << c.view << (c.turned ? " turned" : ""));
         const std::vector<uchar> jpeg = Jpeg(c.frame, c.h, c.v);
-        builder.Prepare(c.view, c.turned);
+        // Display rows as the screen takes them, a little wider than the view.
+        const std::size_t displayStep = 4 * static_cast<std::size_t>(c.view.width) + 64;
+        std::vector<uchar> display(displayStep * std::max(c.view.height, 1), 0);
+        // Made twice: into a picture, and into display rows alone.
+        builder.Prepare({c.view, display.data(), displayStep}, c.turned);
+        cv::Mat unused;
+        ASSERT_TRUE(plat::DecodeJpeg(jpeg.data(), jpeg.size(), plat::JpegPixelOrder::BGR, IntoMat, &unused, c.turned,
+                                     &builder));
+        EXPECT_EQ(builder.Result(), nullptr);
+        EXPECT_EQ(builder.OnDisplay(), c.made ? c.view : cv::Size());
+        builder.Prepare({c.view}, c.turned);
         cv::Mat frame, plain;
         ASSERT_TRUE(plat::DecodeJpeg(jpeg.data(), jpeg.size(), plat::JpegPixelOrder::BGR, IntoMat, &frame, c.turned,
                                      &builder));
@@ -98,7 +109,11 @@ TEST(ViewBuilder, MakesTheReducedPictureOfTheFrameAsDecodedAndTurned) {
 
         const cv::Mat* view = builder.Result();
         ASSERT_EQ(view != nullptr, c.made);
+        EXPECT_EQ(builder.OnDisplay(), cv::Size());
         if (!view) continue;
+        cv::Mat shown(c.view, CV_8UC4, display.data(), displayStep), bgra;
+        cv::cvtColor(*view, bgra, cv::COLOR_BGR2BGRA);
+        EXPECT_EQ(cv::norm(shown, bgra, cv::NORM_INF), 0);
         cv::Mat expected(c.view, CV_8UC3);
         ASSERT_TRUE(plat::ScaleBilinearBGR(frame.data, frame.cols, frame.rows, frame.step, expected.data,
                                            expected.cols, expected.rows, expected.step));
@@ -110,7 +125,7 @@ TEST(ViewBuilder, AFrameCutShortGivesNoPicture) {
     std::vector<uchar> jpeg = Jpeg({1280, 720}, 2, 2);
     jpeg.resize(jpeg.size() / 2);
     plat::ViewBuilder builder;
-    builder.Prepare({938, 704}, true);
+    builder.Prepare({{938, 704}}, true);
     cv::Mat frame;
     EXPECT_FALSE(plat::DecodeJpeg(jpeg.data(), jpeg.size(), plat::JpegPixelOrder::BGR, IntoMat, &frame, true, &builder));
     EXPECT_EQ(builder.Result(), nullptr);

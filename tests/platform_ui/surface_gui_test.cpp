@@ -169,6 +169,44 @@ TEST(FrameSurface, OnceOnTheScreenAThreadsPictureReachesTheDisplayWithoutARepain
     }
 }
 
+TEST(FrameSurface, DisplayRowsAMakerWroteReachTheScreenAndTheBufferWhenWanted) {
+    Frame f;
+    const cv::Size size(157, 99);
+    auto* surface = new plat::CFrameSurface(f.frame, 1011, wxRect(10, 10, size.width, size.height));
+    f.frame->Show();
+    surface->Render([](cv::Mat& buf) { buf.setTo(cv::Scalar(9, 9, 9)); });
+    PumpUntil([] { return false; }, 300);  // the first paint
+    const plat::FrameSurfaceRef ref = surface->GetRef();
+    std::size_t step = 0;
+    EXPECT_EQ(ref.ReserveDisplayRows(cv::Size(100, 99), &step), nullptr);  // not the buffer's size
+    unsigned char* rows = ref.ReserveDisplayRows(size, &step);
+    ASSERT_NE(rows, nullptr) << "the display offers no shared memory";
+
+    // A picture rendered meanwhile (the window's own thread) leaves the rows alone.
+    surface->Render([](cv::Mat& buf) { buf.setTo(cv::Scalar(0, 0, 200)); });
+    cv::Mat picture(size, CV_8UC3);
+    cv::randu(picture, 0, 256);
+    for (int y = 0; y < size.height; ++y) plat::BgrRowToBgrx(picture.ptr(y), rows + step * y, size.width);
+    const unsigned before = surface->PresentedCount();
+    ASSERT_TRUE(ref.ShowDisplayRows(size));
+    EXPECT_FALSE(ref.ShowDisplayRows(size));  // once
+    EXPECT_EQ(surface->PresentedCount(), before + 1);
+    EXPECT_EQ(plat::RunPostedCalls(), 0);
+    gdk_display_sync(gdk_display_get_default());
+    EXPECT_EQ(cv::norm(OnTheDisplay(surface, size), picture, cv::NORM_INF), 0);
+
+    // The buffer takes the picture when it is wanted: read, or drawn over.
+    EXPECT_EQ(cv::norm(surface->Snapshot(), picture, cv::NORM_INF), 0);
+    rows = ref.ReserveDisplayRows(size, &step);
+    ASSERT_NE(rows, nullptr);
+    cv::randu(picture, 0, 256);
+    for (int y = 0; y < size.height; ++y) plat::BgrRowToBgrx(picture.ptr(y), rows + step * y, size.width);
+    ASSERT_TRUE(ref.ShowDisplayRows(size));
+    surface->Render([](cv::Mat& buf) { buf(cv::Rect(0, 0, 10, 10)).setTo(cv::Scalar(1, 2, 3)); });
+    picture(cv::Rect(0, 0, 10, 10)).setTo(cv::Scalar(1, 2, 3));
+    EXPECT_EQ(cv::norm(surface->Snapshot(), picture, cv::NORM_INF), 0);
+}
+
 TEST(FrameSurface, APresenterWhoseWindowIsGoneRefusesAndTheSurfaceRepaintsInstead) {
     Frame f;
     auto* child = new wxWindow(f.frame, wxID_ANY, wxPoint(0, 0), wxSize(40, 30));
