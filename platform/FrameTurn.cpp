@@ -4,10 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#define QUILL_HAVE_X86 1
-#endif
+#include "platform/Simd.h"
 
 namespace plat {
 namespace {

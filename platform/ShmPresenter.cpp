@@ -12,10 +12,7 @@
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#define QUILL_HAVE_X86 1
-#endif
+#include "platform/Simd.h"
 
 namespace plat {
 namespace {

@@ -5,10 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#define QUILL_HAVE_X86 1
-#endif
+#include "platform/Simd.h"
 
 // The arithmetic, the same on every path so that all give the same bytes:
 // the two source rows an output row lies between are blended into 16-bit

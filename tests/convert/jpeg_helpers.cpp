@@ -7,7 +7,7 @@
 #include <jpeglib.h>
 #include <opencv2/imgproc.hpp>
 
-Bytes EncodeJpeg(const cv::Mat& image, int quality, const Bytes& comment) {
+Bytes EncodeJpeg(const cv::Mat& image, int quality, const Bytes& comment, cv::Size lumaSampling) {
     jpeg_compress_struct c{};
     jpeg_error_mgr err{};
     c.err = jpeg_std_error(&err);
@@ -21,6 +21,10 @@ Bytes EncodeJpeg(const cv::Mat& image, int quality, const Bytes& comment) {
     c.in_color_space = image.channels() == 1 ? JCS_GRAYSCALE : JCS_EXT_BGR;
     jpeg_set_defaults(&c);
     jpeg_set_quality(&c, quality, TRUE);
+    if (image.channels() == 3) {
+        c.comp_info[0].h_samp_factor = lumaSampling.width;
+        c.comp_info[0].v_samp_factor = lumaSampling.height;
+    }
     jpeg_start_compress(&c, TRUE);
     if (!comment.empty()) jpeg_write_marker(&c, JPEG_COM, comment.data(), static_cast<unsigned>(comment.size()));
     while (c.next_scanline < c.image_height) {

@@ -10,7 +10,10 @@ using Bytes = std::vector<std::uint8_t>;
 
 // Baseline JPEG of an 8-bit B, G, R (3 channels) or grey (1 channel) image;
 // `comment` bytes, when given, go into a COM segment right after SOI/APP0.
-Bytes EncodeJpeg(const cv::Mat& image, int quality = 85, const Bytes& comment = {});
+// Colour is sampled `lumaSampling` times more coarsely than brightness
+// (2 x 2: 4:2:0, 2 x 1: 4:2:2, 1 x 1: 4:4:4).
+Bytes EncodeJpeg(const cv::Mat& image, int quality = 85, const Bytes& comment = {},
+                 cv::Size lumaSampling = cv::Size(2, 2));
 // The frame with every DHT segment removed.
 Bytes StripHuffmanTables(const Bytes& jpeg);
 // The contents of the frame's DHT segments (markers and lengths left out), in order.

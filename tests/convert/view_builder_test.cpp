@@ -2,20 +2,17 @@
 // once decoded (and turned), gives when reduced into the view afterwards.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <algorithm>
 #include <vector>
 
-#include <jpeglib.h>
-
 #include <opencv2/core.hpp>
-#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "platform/JpegDecode.h"
 #include "platform/ViewBuilder.h"
 #include "platform/ViewScale.h"
+
+#include "jpeg_helpers.h"
 
 namespace {
 
@@ -24,46 +21,6 @@ unsigned char* IntoMat(void* context, int width, int height, int components, std
     m->create(height, width, CV_8UC(components));
     *rowStep = m->step[0];
     return m->data;
-}
-
-// A camera-like picture (smooth shading, fine detail, noise) as a JPEG whose
-// luma is sampled `h` x `v` times as finely as its colour.
-std::vector<uchar> Jpeg(cv::Size size, int h, int v) {
-    cv::Mat picture(size, CV_8UC3);
-    for (int y = 0; y < size.height; ++y)
-        for (int x = 0; x < size.width; ++x)
-            picture.at<cv::Vec3b>(y, x) = cv::Vec3b(static_cast<uchar>(x * 255 / size.width),
-                                                    static_cast<uchar>(y * 255 / size.height),
-                                                    static_cast<uchar>((x ^ y) & 0xff));
-    cv::Mat noise(size, CV_8UC3);
-    cv::randu(noise, 0, 40);
-    picture += noise;
-    cv::cvtColor(picture, picture, cv::COLOR_BGR2RGB);
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long outSize = 0;
-    jpeg_mem_dest(&c, &out, &outSize);
-    c.image_width = static_cast<JDIMENSION>(size.width);
-    c.image_height = static_cast<JDIMENSION>(size.height);
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 90, TRUE);
-    c.comp_info[0].h_samp_factor = h;
-    c.comp_info[0].v_samp_factor = v;
-    jpeg_start_compress(&c, TRUE);
-    for (int y = 0; y < size.height; ++y) {
-        JSAMPROW row = picture.ptr(y);
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    std::vector<uchar> jpeg(out, out + outSize);
-    std::free(out);
-    return jpeg;
 }
 
 TEST(ViewBuilder, MakesTheReducedPictureOfTheFrameAsDecodedAndTurned) {
@@ -87,7 +44,7 @@ TEST(ViewBuilder, MakesTheReducedPictureOfTheFrameAsDecodedAndTurned) {
     plat::ViewBuilder builder;
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.frame << " into " << c.view << (c.turned ? " turned" : ""));
-        const std::vector<uchar> jpeg = Jpeg(c.frame, c.h, c.v);
+        const Bytes jpeg = EncodeJpeg(TestPicture(c.frame.width, c.frame.height), 90, {}, cv::Size(c.h, c.v));
         // Display rows as the screen takes them, a little wider than the view.
         const std::size_t displayStep = 4 * static_cast<std::size_t>(c.view.width) + 64;
         std::vector<uchar> display(displayStep * std::max(c.view.height, 1), 0);
@@ -122,7 +79,7 @@ TEST(ViewBuilder, MakesTheReducedPictureOfTheFrameAsDecodedAndTurned) {
 }
 
 TEST(ViewBuilder, AFrameCutShortGivesNoPicture) {
-    std::vector<uchar> jpeg = Jpeg({1280, 720}, 2, 2);
+    Bytes jpeg = EncodeJpeg(TestPicture(1280, 720));
     jpeg.resize(jpeg.size() / 2);
     plat::ViewBuilder builder;
     builder.Prepare({{938, 704}}, true);
