@@ -80,7 +80,7 @@ bool FrameSurfaceRef::ShowDisplayRows(cv::Size size) const {
     return true;
 }
 
-unsigned char* FrameSurfaceRef::ReserveDisplayRows(cv::Size size, std::size_t* step) const {
+std::shared_ptr<unsigned char> FrameSurfaceRef::ReserveDisplayRows(cv::Size size, std::size_t* step) const {
     if (!m_state) return nullptr;
     std::lock_guard<std::mutex> lock(m_state->mutex);
     if (!m_state->presenter || !m_state->alive || m_state->buffer.size() != size) return nullptr;

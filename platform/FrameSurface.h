@@ -33,7 +33,7 @@ public:
     // Rows (`*step` bytes apart) in which a maker may write the next picture,
     // of the buffer's size, in the display's own format (BgrRowToBgrx), as it
     // makes it; nullptr where the picture does not go to the screen that way.
-    unsigned char* ReserveDisplayRows(cv::Size size, std::size_t* step) const;
+    std::shared_ptr<unsigned char> ReserveDisplayRows(cv::Size size, std::size_t* step) const;
     // Puts the picture written into those rows on the screen as the
     // surface's picture: the buffer takes it only when it is next wanted.
     // False (nothing shown) when the rows were not reserved for the buffer's

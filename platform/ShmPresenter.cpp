@@ -164,7 +164,7 @@ bool ShmPresenter::EnsureSegment(Segment& segment, std::size_t bytes) {
         shmctl(id, IPC_RMID, nullptr);
         return false;
     }
-    segment.addr = static_cast<unsigned char*>(addr);
+    segment.addr.reset(static_cast<unsigned char*>(addr), [](unsigned char* mapped) { shmdt(mapped); });
     segment.size = bytes;
     segment.seg = xcb_generate_id(m_conn);
     xcb_generic_error_t* error =
@@ -185,8 +185,7 @@ bool ShmPresenter::EnsureSegment(Segment& segment, std::size_t bytes) {
 void ShmPresenter::DropSegment(Segment& segment) {
     if (segment.seg && !xcb_connection_has_error(m_conn)) xcb_shm_detach(m_conn, segment.seg);
     segment.seg = 0;
-    if (segment.addr) shmdt(segment.addr);
-    segment.addr = nullptr;
+    segment.addr.reset();
     segment.size = 0;
 }
 
@@ -219,11 +218,12 @@ bool ShmPresenter::Present(const cv::Mat& bgr) {
         m_broken = true;
         return false;
     }
-    for (int y = 0; y < bgr.rows; ++y) BgrRowToBgrx(bgr.ptr(y), m_segments[index].addr + stride * y, bgr.cols);
+    unsigned char* rows = m_segments[index].addr.get();
+    for (int y = 0; y < bgr.rows; ++y) BgrRowToBgrx(bgr.ptr(y), rows + stride * y, bgr.cols);
     return Put(index, bgr.size());
 }
 
-unsigned char* ShmPresenter::Reserve(cv::Size size, std::size_t* step) {
+std::shared_ptr<unsigned char> ShmPresenter::Reserve(cv::Size size, std::size_t* step) {
     if (!step || !Fits(size) || !Settle()) return nullptr;
     Segment& back = m_segments[1 - m_front];
     if (!EnsureSegment(back, StrideFor(size.width) * size.height)) {
@@ -240,7 +240,7 @@ bool ShmPresenter::ReadShown(cv::Mat& bgr) {
     const Segment& front = m_segments[m_front];
     if (!front.addr || bgr.type() != CV_8UC3 || bgr.size() != m_shownSize) return false;
     // The display only reads this picture; reading it too needs no waiting.
-    const cv::Mat shown(m_shownSize, CV_8UC4, front.addr, StrideFor(m_shownSize.width));
+    const cv::Mat shown(m_shownSize, CV_8UC4, front.addr.get(), StrideFor(m_shownSize.width));
     cv::cvtColor(shown, bgr, cv::COLOR_BGRA2BGR);
     return true;
 }

@@ -42,7 +42,9 @@ public:
     // apart, that the display no longer reads; nullptr where it cannot be.
     // PresentReserved then puts them on the window, once.  Present meanwhile
     // leaves them alone.  Calls one at a time, as for Present.
-    unsigned char* Reserve(cv::Size size, std::size_t* step);
+    // The rows stay mapped while the maker holds them, even once the
+    // presenter is gone (the window closed while a frame was being made).
+    std::shared_ptr<unsigned char> Reserve(cv::Size size, std::size_t* step);
     bool PresentReserved(cv::Size size);
     // The picture last put on the window, back into `bgr` (of its size);
     // false when there is none of that size.
@@ -50,7 +52,7 @@ public:
 
 private:
     struct Segment {
-        unsigned char* addr = nullptr;
+        std::shared_ptr<unsigned char> addr;  // unmapped with its last holder
         std::size_t size = 0;
         unsigned seg = 0;
     };

@@ -12,7 +12,7 @@ namespace plat {
 
 struct ViewBuilder::State {
     cv::Size want;
-    unsigned char* display = nullptr;
+    std::shared_ptr<unsigned char> display;
     std::size_t displayStep = 0;
     bool turned = false;
     view_scale_detail::RowScaler scaler;
@@ -86,7 +86,7 @@ void ViewBuilder::Rows(const unsigned char* const* rows, int first, int count, J
         } else {
             s.scaler.Make(s.next, row(y0), row(y1), out);
         }
-        if (s.display) BgrRowToBgrx(out, s.display + s.displayStep * at, s.view.cols);
+        if (s.display) BgrRowToBgrx(out, s.display.get() + s.displayStep * at, s.view.cols);
     }
     std::memcpy(s.lastRow.data(), rows[count - 1], s.lastRow.size());
     s.seen = last + 1;

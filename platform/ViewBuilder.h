@@ -18,7 +18,7 @@ namespace plat {
 // format to write it into as well (see FrameSurfaceRef::ReserveDisplayRows).
 struct ViewTarget {
     cv::Size size;
-    unsigned char* display = nullptr;
+    std::shared_ptr<unsigned char> display;  // kept by the builder until its next frame
     std::size_t displayStep = 0;
 };
 

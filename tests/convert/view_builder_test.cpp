@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -49,7 +50,7 @@ TEST(ViewBuilder, MakesTheReducedPictureOfTheFrameAsDecodedAndTurned) {
         const std::size_t displayStep = 4 * static_cast<std::size_t>(c.view.width) + 64;
         std::vector<uchar> display(displayStep * std::max(c.view.height, 1), 0);
         // Made twice: into a picture, and into display rows alone.
-        builder.Prepare({c.view, display.data(), displayStep}, c.turned);
+        builder.Prepare({c.view, std::shared_ptr<uchar>(display.data(), [](uchar*) {}), displayStep}, c.turned);
         cv::Mat unused;
         ASSERT_TRUE(plat::DecodeJpeg(jpeg.data(), jpeg.size(), plat::JpegPixelOrder::BGR, IntoMat, &unused, c.turned,
                                      &builder));

@@ -178,15 +178,15 @@ TEST(FrameSurface, DisplayRowsAMakerWroteReachTheScreenAndTheBufferWhenWanted) {
     PumpUntil([] { return false; }, 300);  // the first paint
     const plat::FrameSurfaceRef ref = surface->GetRef();
     std::size_t step = 0;
-    EXPECT_EQ(ref.ReserveDisplayRows(cv::Size(100, 99), &step), nullptr);  // not the buffer's size
-    unsigned char* rows = ref.ReserveDisplayRows(size, &step);
-    ASSERT_NE(rows, nullptr) << "the display offers no shared memory";
+    EXPECT_FALSE(ref.ReserveDisplayRows(cv::Size(100, 99), &step));  // not the buffer's size
+    std::shared_ptr<unsigned char> rows = ref.ReserveDisplayRows(size, &step);
+    ASSERT_TRUE(rows) << "the display offers no shared memory";
 
     // A picture rendered meanwhile (the window's own thread) leaves the rows alone.
     surface->Render([](cv::Mat& buf) { buf.setTo(cv::Scalar(0, 0, 200)); });
     cv::Mat picture(size, CV_8UC3);
     cv::randu(picture, 0, 256);
-    for (int y = 0; y < size.height; ++y) plat::BgrRowToBgrx(picture.ptr(y), rows + step * y, size.width);
+    for (int y = 0; y < size.height; ++y) plat::BgrRowToBgrx(picture.ptr(y), rows.get() + step * y, size.width);
     const unsigned before = surface->PresentedCount();
     ASSERT_TRUE(ref.ShowDisplayRows(size));
     EXPECT_FALSE(ref.ShowDisplayRows(size));  // once
@@ -198,13 +198,20 @@ TEST(FrameSurface, DisplayRowsAMakerWroteReachTheScreenAndTheBufferWhenWanted) {
     // The buffer takes the picture when it is wanted: read, or drawn over.
     EXPECT_EQ(cv::norm(surface->Snapshot(), picture, cv::NORM_INF), 0);
     rows = ref.ReserveDisplayRows(size, &step);
-    ASSERT_NE(rows, nullptr);
+    ASSERT_TRUE(rows);
     cv::randu(picture, 0, 256);
-    for (int y = 0; y < size.height; ++y) plat::BgrRowToBgrx(picture.ptr(y), rows + step * y, size.width);
+    for (int y = 0; y < size.height; ++y) plat::BgrRowToBgrx(picture.ptr(y), rows.get() + step * y, size.width);
     ASSERT_TRUE(ref.ShowDisplayRows(size));
     surface->Render([](cv::Mat& buf) { buf(cv::Rect(0, 0, 10, 10)).setTo(cv::Scalar(1, 2, 3)); });
     picture(cv::Rect(0, 0, 10, 10)).setTo(cv::Scalar(1, 2, 3));
     EXPECT_EQ(cv::norm(surface->Snapshot(), picture, cv::NORM_INF), 0);
+
+    // The window closes while a maker writes its rows: they stay its to write.
+    rows = ref.ReserveDisplayRows(size, &step);
+    ASSERT_TRUE(rows);
+    delete surface;
+    for (int y = 0; y < size.height; ++y) plat::BgrRowToBgrx(picture.ptr(y), rows.get() + step * y, size.width);
+    EXPECT_FALSE(ref.ShowDisplayRows(size));
 }
 
 TEST(FrameSurface, APresenterWhoseWindowIsGoneRefusesAndTheSurfaceRepaintsInstead) {
