@@ -105,8 +105,9 @@ bool DecodeJpeg(const unsigned char* src, std::size_t srcLen, JpegPixelOrder ord
     // on one with stores that bypass the cache, and reading them back from
     // memory cost more than the whole turn.
     //
-    // Rows someone sees are decoded into the strip too, and copied to their
-    // place with the same stores once seen.
+    // Rows someone sees are decoded into the strip too; the placer puts them
+    // in their places, with the same stores, while the sink works on them or
+    // after it returns.
     turned = turned && cinfo.output_components == 3;
     JpegRowSink* const watcher =
         seen && cinfo.output_components == 3 &&
