@@ -39,20 +39,31 @@ namespace {
 thread_local bool t_pixelsToSpare = false;
 thread_local cv::Mat* t_view = nullptr;
 thread_local cv::Size t_onDisplay;
+thread_local FramePixels* t_later = nullptr;
 }  // namespace
 
-void DeliverFrameToSink(IplImage* frame, bool pixelsToSpare, cv::Mat* view, cv::Size onDisplay) {
+void DeliverFrameToSink(IplImage* frame, bool pixelsToSpare, cv::Mat* view, cv::Size onDisplay,
+                        FramePixels later) {
     std::lock_guard<std::mutex> lock(g_sinkLock);
     if (!g_sink || !frame) return;
     if (view && view->empty()) view = nullptr;
     struct During {
-        During(bool spare, cv::Mat* v, cv::Size shown) { t_pixelsToSpare = spare, t_view = v, t_onDisplay = shown; }
-        ~During() { t_pixelsToSpare = false, t_view = nullptr, t_onDisplay = cv::Size(); }
-    } during(pixelsToSpare, view, onDisplay);
+        During(bool spare, cv::Mat* v, cv::Size shown, FramePixels* l) {
+            t_pixelsToSpare = spare, t_view = v, t_onDisplay = shown, t_later = l;
+        }
+        ~During() { t_pixelsToSpare = false, t_view = nullptr, t_onDisplay = cv::Size(), t_later = nullptr; }
+    } during(pixelsToSpare, view, onDisplay, &later);
     g_sink(frame);
 }
 
 cv::Size SinkFrameOnDisplay() { return t_onDisplay; }
+
+FramePixels& SinkFramePixelsLater() {
+    static thread_local FramePixels none;
+    if (t_later) return *t_later;
+    none = nullptr;
+    return none;
+}
 
 bool SinkMayKeepPixels() { return t_pixelsToSpare; }
 

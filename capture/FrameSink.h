@@ -14,6 +14,9 @@
 #include "platform/ViewBuilder.h"
 
 using FrameSinkFn = std::function<void(IplImage*)>;
+// Writes a frame's pixels into `into`, an image of the frame's size and
+// layout; false when it cannot.  For frames handed over unwritten.
+using FramePixels = std::function<bool(IplImage* into)>;
 using StillHandlerFn = std::function<void()>;
 
 // Registering (or clearing with nullptr) waits for a call in progress to
@@ -34,9 +37,11 @@ void SetStillHandler(StillHandlerFn handler);
 // A producer that made the view's picture of the frame while making the frame
 // (see SinkViewTarget) hands it over as `view` (the sink may take its pixels,
 // leaving it others of the same size), or, when it wrote it into the target's
-// display rows, gives its size as `onDisplay`.
+// display rows, gives its size as `onDisplay`.  Having done that, it may
+// leave the frame's pixels unwritten and hand over `later`, which writes
+// them when called: the frame is then complete only once they are made.
 void DeliverFrameToSink(IplImage* frame, bool pixelsToSpare = false, cv::Mat* view = nullptr,
-                        cv::Size onDisplay = cv::Size());
+                        cv::Size onDisplay = cv::Size(), FramePixels later = {});
 void DeliverStillToHandler();
 
 // In the sink, during a call: whether the frame's producer spares its pixels.
@@ -47,6 +52,9 @@ cv::Mat* SinkFrameView();
 // In the sink, during a call: the size of the view's picture the producer
 // wrote into the display rows, or an empty size.
 cv::Size SinkFrameOnDisplay();
+// In the sink, during a call: how to write the frame's pixels when its
+// producer left them unwritten (the sink may take it), else empty.
+FramePixels& SinkFramePixelsLater();
 
 // Producers: whether a frame delivered now would be used.  When not, they
 // may leave it unmade (not decoded, not converted): nobody would see it.

@@ -100,13 +100,28 @@ DWORD CNetStreamReader::ThreadProc(CNetStreamReader* r) {
         // undecoded: the stream keeps flowing and nobody sees the difference.
         const bool wanted = SinkTakesFrames();
         const bool turned = theApp.m_bNetCamera != 0;
-        if (wanted) r->m_view.Prepare(SinkViewTarget(), turned);
+        // A frame whose view goes straight onto the screen's rows is not
+        // written into the copy at all: the sink gets the picture's data to
+        // decode it again only if its pixels are wanted (a freeze, a save).
+        if (wanted) r->m_view.Prepare(SinkViewTarget(), turned, true);
         const bool got = wanted ? plat::QueryFrameCopy(r->m_pCapture, &r->m_pCopy, turned, &r->m_view)
                                 : plat::SkipFrame(r->m_pCapture);
         r->m_pFrame = got && wanted ? r->m_pCopy : nullptr;
         if (got && wanted && !r->m_bStop) {
+            FramePixels later;
+            bool written = !r->m_view.LeftFrame();
+            if (!written) {
+                auto data = std::make_shared<std::vector<unsigned char>>();
+                if (plat::CopyLastPicturesData(r->m_pCapture, data.get())) {
+                    if (!r->m_view.OnDisplay().empty())
+                        later = [data, turned](IplImage* into) { return plat::DecodePictureInto(*data, into, turned); };
+                    else  // the view was not made after all: the copy is wanted now
+                        written = plat::DecodePictureInto(*data, r->m_pCopy, turned);
+                }
+            }
             // The copy is the sink's alone: the next query writes it over.
-            DeliverFrameToSink(r->m_pCopy, true, r->m_view.Result(), r->m_view.OnDisplay());
+            if (written || later)
+                DeliverFrameToSink(r->m_pCopy, true, r->m_view.Result(), r->m_view.OnDisplay(), std::move(later));
         } else if (!got) {
             std::this_thread::sleep_for(kEmptyQueryPause);
         }

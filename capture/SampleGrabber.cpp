@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "capture/CaptureDevice.h"
 #include "capture/FrameSink.h"
@@ -58,15 +59,31 @@ HRESULT SampleGrabberCBImpl::BufferCB(double, BYTE* buffer, long length) {
     bool bottomUp = true;
     cv::Mat* view = nullptr;
     bool mjpg = false;
+    FramePixels later;
 
     if (subtype == MEDIASUBTYPE_MJPG) {
         // Decoded straight into B, G, R rows top-down: the same picture as
         // decoding R, G, B, swapping and flipping twice, at the cost of one pass.
-        m_view.Prepare(SinkViewTarget(), false);
+        // A frame whose view goes straight onto the screen's rows is left
+        // unwritten when the sink can keep it as it is: it is decoded again,
+        // from a copy of the sample, only if its pixels are wanted.
+        m_view.Prepare(SinkViewTarget(), false, owned != nullptr);
         if (!DecodeMjpgFrameBGR(frame, size, buffer, have, &m_view)) return S_OK;
         bottomUp = false;
         view = m_view.Result();
         mjpg = true;
+        if (m_view.LeftFrame() && m_view.OnDisplay().empty()) {
+            // The view was not made after all: the frame is wanted now.
+            if (!DecodeMjpgFrameBGR(frame, size, buffer, have)) return S_OK;
+        } else if (m_view.LeftFrame()) {
+            auto sample = std::make_shared<const std::vector<BYTE>>(buffer, buffer + have);
+            later = [sample, width, height, size](IplImage* into) {
+                return into && into->width == width && into->height == height && into->nChannels == 3 &&
+                       into->depth == IPL_DEPTH_8U && static_cast<std::size_t>(into->widthStep) == 3 * static_cast<std::size_t>(width) &&
+                       DecodeMjpgFrameBGR(reinterpret_cast<BYTE*>(into->imageData), size, sample->data(),
+                                          sample->size());
+            };
+        }
     } else if (subtype == MEDIASUBTYPE_YUY2) {
         if (have < static_cast<std::size_t>(width) * height * 2) return S_OK;
         // An odd last pixel of a row is not converted: keep it black.
@@ -82,7 +99,7 @@ HRESULT SampleGrabberCBImpl::BufferCB(double, BYTE* buffer, long length) {
 
     if (owned) {
         if (bottomUp) cvFlip(owned, nullptr, 0);
-        DeliverFrameToSink(owned, true, view, mjpg ? m_view.OnDisplay() : cv::Size());
+        DeliverFrameToSink(owned, true, view, mjpg ? m_view.OnDisplay() : cv::Size(), std::move(later));
         return S_OK;
     }
     IplImage* img = cvCreateImageHeader(cvSize(width, height), IPL_DEPTH_8U, 3);

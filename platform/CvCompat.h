@@ -1,4 +1,5 @@
 #pragma once
+#include <vector>
 // The image-library functions that OpenCV 4 no longer provides, with their old
 // names and meaning, built on OpenCV's C++ interface.
 #include <opencv2/core/core_c.h>
@@ -47,6 +48,13 @@ class JpegRowSink;
 // straight into the copy.  False when cvQueryFrame would give nothing (the
 // copy then holds nothing to show).  `seen`, when given, sees the rows of a picture the capture decodes itself.
 bool QueryFrameCopy(CvCapture* capture, IplImage** copy, bool turned, JpegRowSink* seen = nullptr);
+// After QueryFrameCopy decoded a picture itself: the data it decoded, copied
+// into `*data`; false (and `*data` left alone) when there is none.
+bool CopyLastPicturesData(CvCapture* capture, std::vector<unsigned char>* data);
+// Decodes such data into `into` as QueryFrameCopy decoded it (8-bit B, G, R,
+// turned by 180 degrees when `turned` is set); false unless `into` is an
+// image of the picture's size.
+bool DecodePictureInto(const std::vector<unsigned char>& data, IplImage* into, bool turned);
 // Passes over the next frame as cvQueryFrame would give it, without making
 // the picture where that can be helped; true when there was one.
 bool SkipFrame(CvCapture* capture);

@@ -115,6 +115,7 @@ bool DecodeJpeg(const unsigned char* src, std::size_t srcLen, JpegPixelOrder ord
             ? seen
             : nullptr;
     const bool viaStrip = turned || watcher;
+    const bool placed = !watcher || watcher->PlacesRows();
     const std::size_t stripStep = (stride + 15) / 16 * 16;  // every row 8 bytes past a 16-byte boundary
     JSAMPROW strip = nullptr;
     if (viaStrip) {
@@ -136,7 +137,7 @@ bool DecodeJpeg(const unsigned char* src, std::size_t srcLen, JpegPixelOrder ord
                 for (std::size_t x = 0; x < stride; x += 3) std::swap(rows[i][x], rows[i][x + 2]);
 #endif
         if (viaStrip) {
-            JpegRowPlacer placer(rows, static_cast<int>(got), first, step, stride, static_cast<int>(at),
+            JpegRowPlacer placer(rows, placed ? static_cast<int>(got) : 0, first, step, stride, static_cast<int>(at),
                                  static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height),
                                  turned);
             if (watcher) watcher->Rows(rows, static_cast<int>(at), static_cast<int>(got), placer);

@@ -52,6 +52,11 @@ public:
     // put them in their places meanwhile with `placer`; what it leaves is
     // put there after it returns.
     virtual void Rows(const unsigned char* const* rows, int first, int count, JpegRowPlacer& placer) = 0;
+    // Asked once Begin has taken the picture: whether its rows go to their
+    // places at all.  A sink that shows the picture by itself may leave the
+    // picture's memory unwritten (the placer then puts nothing anywhere), for
+    // the picture to be decoded again from the same data if it is wanted.
+    virtual bool PlacesRows() const { return true; }
 
 protected:
     ~JpegRowSink() = default;

@@ -51,7 +51,6 @@ __attribute__((target("ssse3"))) std::size_t BgrToBgrxSsse3(const Byte* s, Byte*
         _mm_stream_si128(out + 2, _mm_or_si128(_mm_shuffle_epi8(c, spread), opaque));
         _mm_stream_si128(out + 3, _mm_or_si128(_mm_shuffle_epi8(e, spread), opaque));
     }
-    _mm_sfence();
     return i;
 }
 #endif
@@ -66,6 +65,12 @@ void BgrRowToBgrx(const unsigned char* bgr, unsigned char* out, int width) {
     if (ssse3 && reinterpret_cast<std::uintptr_t>(out) % 16 == 0) done = BgrToBgrxSsse3(bgr, out, count);
 #endif
     BgrToBgrxScalar(bgr + 3 * done, out + 4 * done, count - done);
+}
+
+void RowsToBgrxDone() {
+#ifdef QUILL_HAVE_X86
+    _mm_sfence();
+#endif
 }
 
 namespace {
@@ -220,6 +225,7 @@ bool ShmPresenter::Present(const cv::Mat& bgr) {
     }
     unsigned char* rows = m_segments[index].addr.get();
     for (int y = 0; y < bgr.rows; ++y) BgrRowToBgrx(bgr.ptr(y), rows + stride * y, bgr.cols);
+    RowsToBgrxDone();
     return Put(index, bgr.size());
 }
 

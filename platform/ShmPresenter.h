@@ -21,6 +21,10 @@ namespace plat {
 
 // `width` pixels B, G, R into the display's words (B, G, R, unused).
 void BgrRowToBgrx(const unsigned char* bgr, unsigned char* out, int width);
+// After the last row of a picture: the rows written by BgrRowToBgrx (with
+// stores that bypass the cache, and drain on their own meanwhile) are all in
+// memory before the picture is shown.
+void RowsToBgrxDone();
 
 class ShmPresenter {
 public:

@@ -231,6 +231,29 @@ bool QueryFrameCopy(CvCapture* capture, IplImage** copy, bool turned, JpegRowSin
     }
 }
 
+bool CopyLastPicturesData(CvCapture* capture, std::vector<unsigned char>* data) {
+    if (!capture || !data || !capture->packets || capture->packet.empty()) return false;
+    const unsigned char* first = capture->packet.data;
+    data->assign(first, first + capture->packet.total() * capture->packet.elemSize());
+    return true;
+}
+
+bool DecodePictureInto(const std::vector<unsigned char>& data, IplImage* into, bool turned) {
+    if (!into || data.empty()) return false;
+    struct Into {
+        IplImage* image;
+        static unsigned char* Rows(void* context, int width, int height, int components, std::size_t* rowStep) {
+            IplImage* image = static_cast<Into*>(context)->image;
+            if (components != 3 || image->width != width || image->height != height || image->nChannels != 3 ||
+                image->depth != IPL_DEPTH_8U || image->roi || !image->imageData)
+                return nullptr;
+            *rowStep = static_cast<std::size_t>(image->widthStep);
+            return reinterpret_cast<unsigned char*>(image->imageData);
+        }
+    } target{into};
+    return DecodeJpeg(data.data(), data.size(), JpegPixelOrder::BGR, &Into::Rows, &target, turned);
+}
+
 bool SkipFrame(CvCapture* capture) {
     if (!capture) return false;
     try {

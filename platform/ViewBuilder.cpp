@@ -15,6 +15,8 @@ struct ViewBuilder::State {
     std::shared_ptr<unsigned char> display;
     std::size_t displayStep = 0;
     bool turned = false;
+    bool mayLeaveFrame = false;
+    bool leftFrame = false;  // this frame's rows are not being placed
     view_scale_detail::RowScaler scaler;
     int width = 0, height = 0;  // the frame's, once begun
     bool begun = false;
@@ -29,16 +31,17 @@ struct ViewBuilder::State {
 ViewBuilder::ViewBuilder() : m(std::make_unique<State>()) {}
 ViewBuilder::~ViewBuilder() = default;
 
-void ViewBuilder::Prepare(const ViewTarget& target, bool turned) {
+void ViewBuilder::Prepare(const ViewTarget& target, bool turned, bool mayLeaveFrame) {
     m->want = target.size;
     m->display = target.display;
     m->displayStep = target.displayStep;
     m->turned = turned;
-    m->begun = false;
+    m->mayLeaveFrame = mayLeaveFrame;
+    m->begun = m->leftFrame = false;
 }
 
 bool ViewBuilder::Begin(int width, int height) {
-    m->begun = false;
+    m->begun = m->leftFrame = false;
     if (m->want.width <= 0 || m->want.height <= 0 || !ScalesByRows(width, height, m->want.width, m->want.height))
         return false;
     if (!m->scaler.Start(width, height, m->want.width, m->want.height)) return false;
@@ -49,8 +52,13 @@ bool ViewBuilder::Begin(int width, int height) {
     m->viewRow.resize(m->turnRow.size());
     m->seen = m->next = 0;
     m->begun = true;
+    m->leftFrame = m->display && m->mayLeaveFrame;
     return true;
 }
+
+bool ViewBuilder::PlacesRows() const { return !m->leftFrame; }
+
+bool ViewBuilder::LeftFrame() const { return m->leftFrame; }
 
 void ViewBuilder::Rows(const unsigned char* const* rows, int first, int count, JpegRowPlacer& placer) {
     State& s = *m;
@@ -88,6 +96,7 @@ void ViewBuilder::Rows(const unsigned char* const* rows, int first, int count, J
         }
         if (s.display) BgrRowToBgrx(out, s.display.get() + s.displayStep * at, s.view.cols);
     }
+    if (s.display && s.next == outRows) RowsToBgrxDone();
     std::memcpy(s.lastRow.data(), rows[count - 1], s.lastRow.size());
     s.seen = last + 1;
 }

@@ -31,12 +31,16 @@ public:
 
     // Before each frame: the view's size (empty: no picture wanted), and
     // whether the frame is kept turned by 180 degrees, so that its view is too.
-    void Prepare(const ViewTarget& target, bool turned);
+    // `mayLeaveFrame`: the frame's producer can make the frame again from the
+    // same data, so when the view goes onto display rows nobody needs the
+    // frame written now (see LeftFrame).
+    void Prepare(const ViewTarget& target, bool turned, bool mayLeaveFrame = false);
 
     // The decoder's side (JpegRowSink).  Frames the view is not drawn from by
     // a plain reduction (see ScalesByRows) are refused.
     bool Begin(int width, int height) override;
     void Rows(const unsigned char* const* rows, int first, int count, JpegRowPlacer& placer) override;
+    bool PlacesRows() const override;
 
     // After the frame, when every row was seen: the view's picture (its taker
     // may leave other pixels of the same size in its place), or, when the
@@ -44,6 +48,12 @@ public:
     // Null and an empty size otherwise.
     cv::Mat* Result() const;
     cv::Size OnDisplay() const;
+    // After the frame: whether its rows were left unwritten, so that whoever
+    // wants its pixels must decode it again.  Once a frame stops filling the
+    // display rows (a frozen view, the scale, another size) its frames are
+    // written again; frames stream to the view ten or thirty a second, and
+    // writing each one cost as much as decoding it.
+    bool LeftFrame() const;
 
 private:
     bool Complete() const;

@@ -126,6 +126,7 @@ CQuillmarshDlg::~CQuillmarshDlg() {
     {
         std::lock_guard<std::mutex> lock(m_frameLock);
         if (m_pFrame) cvReleaseImage(&m_pFrame);
+        m_framePixels = nullptr;
     }
     if (g_pMainDlg == this) SetMainDlg(nullptr);
 }
@@ -493,19 +494,35 @@ void CQuillmarshDlg::SinkFrame(IplImage* frame) {
     // own went into it.  Only the sink writes m_pFrame (one call at a time),
     // so reading it after the lock is let go is safe.
     IplImage* shown = frame;
+    // The frame's pixels, when its producer left them to be made: the view's
+    // picture is on the screen's rows already.
+    FramePixels& later = SinkFramePixelsLater();
     {
         std::lock_guard<std::mutex> lock(m_frameLock);
         if (frame != m_pFrame && (!m_pFrame || m_pFrame->width != frame->width || m_pFrame->height != frame->height)) {
             if (m_pFrame) cvReleaseImage(&m_pFrame);
+            m_framePixels = nullptr;
             m_pFrame = cvCreateImage(cvSize(frame->width, frame->height), IPL_DEPTH_8U, 3);
         }
         compare = theApp.m_bCompareMode && m_pCompareDlg;
+        // A frame drawn on, drawn from or copied here has its pixels made now;
+        // one that cannot be made is dropped, the last frame staying whole.
+        auto makeNow = [&later, frame] { return !later || std::exchange(later, nullptr)(frame); };
+        if ((compare || ruler) && !makeNow()) return;
         if (!compare && ruler) DrawRuler(frame);
         if (m_pFrame && frame != m_pFrame) {
-            if (KeepPixelsOf(frame))
+            if (KeepPixelsOf(frame)) {
                 shown = m_pFrame;
-            else
+                m_framePixels = std::exchange(later, nullptr);
+            } else {
+                if (!makeNow()) return;
+                m_framePixels = nullptr;
                 cvCopy(frame, m_pFrame);
+            }
+        } else if (frame == m_pFrame) {
+            m_framePixels = std::exchange(later, nullptr);
+        } else if (!makeNow()) {
+            return;
         }
         ++m_nFrameCount;
         // The comparison pane is drawn under the lock: a comparison window
@@ -521,7 +538,11 @@ void CQuillmarshDlg::SinkFrame(IplImage* frame) {
         // changed meanwhile, the frame is drawn as ever.
         cv::Mat* made = ruler ? nullptr : SinkFrameView();
         const cv::Size onDisplay = ruler ? cv::Size() : SinkFrameOnDisplay();
-        if (onDisplay.empty() || !m_viewRef.ShowDisplayRows(onDisplay))
+        if (onDisplay.empty() || !m_viewRef.ShowDisplayRows(onDisplay)) {
+            if (shown == m_pFrame) {
+                std::lock_guard<std::mutex> lock(m_frameLock);
+                MakeFramePixels();
+            }
             m_viewRef.Render([shown, made](cv::Mat& buffer) {
                 if (made && made->size() == buffer.size() && made->type() == buffer.type()) {
                     std::swap(*made, buffer);
@@ -530,6 +551,7 @@ void CQuillmarshDlg::SinkFrame(IplImage* frame) {
                 RECT r{0, 0, buffer.cols, buffer.rows};
                 DrawImageToBuffer(shown, buffer, &r);
             });
+        }
         if (!m_bLive) {
             // Frozen while this frame was on its way: a frozen paint may have
             // drawn its picture (with the graticule) before this drawing went
@@ -563,6 +585,13 @@ bool CQuillmarshDlg::KeepPixelsOf(IplImage* frame) {
     return true;
 }
 
+void CQuillmarshDlg::MakeFramePixels() const {
+    if (!m_framePixels) return;
+    // Made once; a frame that cannot be made (it decoded once already, so
+    // only memory could fail it) shows black rather than an older picture.
+    if (!std::exchange(m_framePixels, nullptr)(m_pFrame)) cvZero(m_pFrame);
+}
+
 void CQuillmarshDlg::DetachFrameSink() {
     if (g_sinkOwner == this) {
         SetFrameSink(nullptr);
@@ -576,6 +605,7 @@ void CQuillmarshDlg::DetachFrameSink() {
 cv::Mat CQuillmarshDlg::CopyLastFrame() const {
     std::lock_guard<std::mutex> lock(m_frameLock);
     if (!m_pFrame) return cv::Mat();
+    MakeFramePixels();
     return cv::cvarrToMat(m_pFrame).clone();
 }
 
@@ -640,6 +670,7 @@ void CQuillmarshDlg::OnBnClickedScale() {
     IplImage* last = nullptr;
     {
         std::lock_guard<std::mutex> lock(m_frameLock);
+        MakeFramePixels();
         if (m_pFrame) last = cvCloneImage(m_pFrame);
     }
     if (last) {
@@ -684,6 +715,7 @@ void CQuillmarshDlg::OnBnClickedSave() {
     IplImage* copy = nullptr;
     {
         std::lock_guard<std::mutex> lock(m_frameLock);
+        MakeFramePixels();
         if (m_pFrame) copy = cvCloneImage(m_pFrame);
     }
     if (!copy) {
@@ -763,7 +795,10 @@ void CQuillmarshDlg::OnPaint(wxPaintEvent&) {
             std::lock_guard<std::mutex> lock(m_frameLock);
             const bool compare = theApp.m_bCompareMode && m_pCompareDlg;
             drawn.frame = m_nFrameCount;
-            if (m_pFrame && !compare && m_viewFrozen != drawn) copy = cvCloneImage(m_pFrame);
+            if (m_pFrame && !compare && m_viewFrozen != drawn) {
+                MakeFramePixels();
+                copy = cvCloneImage(m_pFrame);
+            }
         }
         if (copy) {
             if (drawn.ruler) DrawGraticule(copy);

@@ -27,6 +27,7 @@
 
 #include "capture/CaptureDevice.h"
 #include "capture/CvvImage.h"
+#include "capture/FrameSink.h"
 #include "compare/ComPareDlg.h"
 #include "controls/GdipButton.h"
 #include "controls/PictureEx.h"
@@ -222,6 +223,10 @@ public:
     std::unique_ptr<plat::cam::DeviceMonitor> m_pDeviceMonitor;
     std::atomic<int> m_nMagnification{0};
     IplImage* m_pFrame = nullptr;  // guarded by m_frameLock
+    // Writes m_pFrame's pixels when its producer left them unwritten (the
+    // live view went straight onto the screen); empty once they are there.
+    // Guarded by m_frameLock; see MakeFramePixels.
+    mutable FramePixels m_framePixels;
     int m_nFormats = 0;
     FormatEntry m_formats[50];
     wxString m_strImageDir;
@@ -269,6 +274,9 @@ private:
     // Under m_frameLock, in the sink: makes m_pFrame the frame's copy by taking
     // the frame's pixels when its producer spares them; false when it cannot.
     bool KeepPixelsOf(IplImage* frame);
+    // Under m_frameLock: m_pFrame's pixels made if they are still to be made.
+    // Everything that reads them calls it first.
+    void MakeFramePixels() const;
     // The folder the customers' folders lie in: the application's image
     // root, or "Guests-Image" beside the program when it has none.
     static wxString ImageRoot();

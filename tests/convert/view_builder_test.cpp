@@ -9,6 +9,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "platform/CvCompat.h"
 #include "platform/JpegDecode.h"
 #include "platform/ViewBuilder.h"
 #include "platform/ViewScale.h"
@@ -49,13 +50,20 @@ TEST(ViewBuilder, MakesTheReducedPictureOfTheFrameAsDecodedAndTurned) {
         // Display rows as the screen takes them, a little wider than the view.
         const std::size_t displayStep = 4 * static_cast<std::size_t>(c.view.width) + 64;
         std::vector<uchar> display(displayStep * std::max(c.view.height, 1), 0);
-        // Made twice: into a picture, and into display rows alone.
-        builder.Prepare({c.view, std::shared_ptr<uchar>(display.data(), [](uchar*) {}), displayStep}, c.turned);
-        cv::Mat unused;
-        ASSERT_TRUE(plat::DecodeJpeg(jpeg.data(), jpeg.size(), plat::JpegPixelOrder::BGR, IntoMat, &unused, c.turned,
+        // Made twice: into a picture, and into display rows alone, where the
+        // frame itself is left unwritten whenever the view is made.
+        builder.Prepare({c.view, std::shared_ptr<uchar>(display.data(), [](uchar*) {}), displayStep}, c.turned, true);
+        cv::Mat left(c.frame, CV_8UC3, cv::Scalar::all(77));
+        ASSERT_TRUE(plat::DecodeJpeg(jpeg.data(), jpeg.size(), plat::JpegPixelOrder::BGR, IntoMat, &left, c.turned,
                                      &builder));
         EXPECT_EQ(builder.Result(), nullptr);
         EXPECT_EQ(builder.OnDisplay(), c.made ? c.view : cv::Size());
+        EXPECT_EQ(builder.LeftFrame(), c.made);
+        if (c.made) {
+            EXPECT_EQ(cv::countNonZero(left.reshape(1) != 77), 0);  // untouched
+            IplImage into = cvIplImage(left);
+            ASSERT_TRUE(plat::DecodePictureInto(jpeg, &into, c.turned));
+        }
         builder.Prepare({c.view}, c.turned);
         cv::Mat frame, plain;
         ASSERT_TRUE(plat::DecodeJpeg(jpeg.data(), jpeg.size(), plat::JpegPixelOrder::BGR, IntoMat, &frame, c.turned,
@@ -64,6 +72,7 @@ TEST(ViewBuilder, MakesTheReducedPictureOfTheFrameAsDecodedAndTurned) {
         ASSERT_TRUE(plat::DecodeJpeg(jpeg.data(), jpeg.size(), plat::JpegPixelOrder::BGR, IntoMat, &plain));
         if (c.turned) cv::flip(plain, plain, -1);
         EXPECT_EQ(cv::norm(frame, plain, cv::NORM_INF), 0);
+        EXPECT_EQ(cv::norm(left, plain, cv::NORM_INF), 0);  // made again, or written at once
 
         const cv::Mat* view = builder.Result();
         ASSERT_EQ(view != nullptr, c.made);

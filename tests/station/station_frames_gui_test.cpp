@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
+#include <iterator>
 #include <thread>
 
 #include <opencv2/core.hpp>
@@ -140,6 +142,58 @@ TEST_F(StationFrames, ALiveFrameRepaintsTheViewAlone) {
     EXPECT_GE(m_view.paints + (m_dlg->GetView().PresentedCount() - presented), 20u);
     const wxSize view = m_dlg->GetView().GetClientSize();
     EXPECT_LE(m_window.area, 2L * view.x * view.y) << m_window.paints << " paints of the window";
+}
+
+TEST_F(StationFrames, AFrameHandedOverUnwrittenIsMadeOnceAndOnlyWhenItsPixelsAreWanted) {
+    GoLive();
+    FeedFor(300ms);  // the view is on the screen and puts pictures there itself
+    const cv::Vec3b black(0, 0, 0);
+    struct Case {
+        const char* what;
+        bool scale;  // the ruler is drawn on the frame: made at once
+        bool makerFails;
+        cv::Vec3b colour, kept;  // the frame's colour, and the last frame's after it
+    };
+    const Case cases[] = {
+        {"plain", false, false, {30, 160, 90}, {30, 160, 90}},
+        {"with the scale", true, false, {200, 40, 120}, {200, 40, 120}},
+        {"with the scale, not made", true, true, {5, 90, 250}, {200, 40, 120}},  // dropped
+        {"plain, not made", false, true, {5, 90, 250}, black},  // never an older picture
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.scale != static_cast<bool>(m_dlg->m_bRuler)) m_dlg->OnBnClickedScale();
+        int makes = 0;
+        std::thread producer([&] {
+            const plat::ViewTarget target = SinkViewTarget();
+            EXPECT_EQ(target.display != nullptr, !c.scale);
+            for (int y = 0; target.display && y < target.size.height; ++y)
+                for (int x = 0; x < target.size.width; ++x)
+                    std::memcpy(target.display.get() + y * target.displayStep + 4 * x, &c.colour[0], 3);
+            IplImage* frame = cvCreateImage(cvSize(640, 480), IPL_DEPTH_8U, 3);
+            cvZero(frame);  // unwritten
+            DeliverFrameToSink(frame, true, nullptr, target.display ? target.size : cv::Size(), [&](IplImage* into) {
+                ++makes;
+                cvSet(into, cvScalar(c.colour[0], c.colour[1], c.colour[2], 0));
+                return !c.makerFails;
+            });
+            cvReleaseImage(&frame);
+        });
+        producer.join();
+        EXPECT_EQ(makes, c.scale ? 1 : 0);
+        EXPECT_EQ(m_dlg->CopyLastFrame().at<cv::Vec3b>(10, 10), c.kept);
+        EXPECT_EQ(m_dlg->CopyLastFrame().at<cv::Vec3b>(470, 630), c.kept);
+        EXPECT_EQ(makes, 1);
+        if (c.scale) continue;
+        // The screen shows what was put on it; frozen, the view draws the
+        // frame as made, without making it again.
+        EXPECT_EQ(m_dlg->GetView().Snapshot().at<cv::Vec3b>(300, 400), c.colour);
+        m_dlg->OnBnClickedFreeze();
+        Pump(300);
+        EXPECT_EQ(m_dlg->GetView().Snapshot().at<cv::Vec3b>(300, 400), c.kept);
+        EXPECT_EQ(makes, 1);
+        m_dlg->OnBnClickedFreeze();
+    }
 }
 
 }  // namespace
