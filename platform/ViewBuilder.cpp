@@ -87,6 +87,11 @@ void ViewBuilder::Rows(const unsigned char* const* rows, int first, int count, J
         const int at = s.turned ? outRows - 1 - s.next : s.next;
         // With display rows the view's row goes there alone, in the screen's
         // format: the surface reads its picture back only if it is wanted.
+        // Made straight in that format where the scaler can, as it works the
+        // pixels out, instead of by a pass of its own over each row.
+        if (s.display && s.scaler.MakeWords(s.next, row(y0), row(y1), s.display.get() + s.displayStep * at, s.turned,
+                                            s.viewRow.data()))
+            continue;
         unsigned char* out = s.display ? s.viewRow.data() : s.view.ptr(at);
         if (s.turned) {
             s.scaler.Make(s.next, row(y0), row(y1), s.turnRow.data());
@@ -97,7 +102,9 @@ void ViewBuilder::Rows(const unsigned char* const* rows, int first, int count, J
         if (s.display) BgrRowToBgrx(out, s.display.get() + s.displayStep * at, s.view.cols);
     }
     if (s.display && s.next == outRows) RowsToBgrxDone();
-    std::memcpy(s.lastRow.data(), rows[count - 1], s.lastRow.size());
+    // The strip's last row is kept only for a view row it begins.
+    if (s.next < outRows && s.scaler.SourceRow(s.next) == last)
+        std::memcpy(s.lastRow.data(), rows[count - 1], s.lastRow.size());
     s.seen = last + 1;
 }
 

@@ -339,6 +339,37 @@ __attribute__((target("ssse3"))) int HorizontalSsse3(const std::uint16_t* v, con
     }
     return i;
 }
+
+// Eight columns a step straight as the display's words: the blend leaves each
+// pixel in four bytes (B, G, R, 0), so the BGR path's packing is left out and
+// the fourth byte set.  Reversed, each step's pixels are turned round and go
+// to the mirrored place.  Plain stores: spread over the blending they cost
+// less than stores that bypass the cache, which stall each time the last one
+// of a line waits for the next step.
+__attribute__((target("avx2"))) int GatherWordsAvx2(const Byte* r0, const Byte* r1, unsigned w0, unsigned w1,
+                                                    const Tables& t, Byte* first, std::ptrdiff_t stride) {
+    const __m256i a = _mm256_set1_epi16(static_cast<short>(w0)), b = _mm256_set1_epi16(static_cast<short>(w1));
+    const __m256i round = _mm256_set1_epi16(512);
+    const __m256i opaque = _mm256_set1_epi32(static_cast<int>(0xff000000u));
+    const __m256i order =
+        stride < 0 ? _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0) : _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const std::uint32_t* at = t.xByte.data();
+    const Byte* ls = t.leftSpreadAvx2.data();
+    const Byte* rs = t.rightSpreadAvx2.data();
+    const std::uint16_t* lw = t.leftWeightAvx2.data();
+    const std::uint16_t* rw = t.rightWeightAvx2.data();
+    int i = 0;
+    for (; i + 8 <= t.gatherColumns; i += 8) {
+        const __m256i h0 = PairsAvx2(r0, r1, at[i], at[i + 4], a, b, ls + 8 * i, rs + 8 * i, lw + 4 * i, rw + 4 * i);
+        const __m256i h1 = PairsAvx2(r0, r1, at[i + 2], at[i + 6], a, b, ls + 8 * i + 32, rs + 8 * i + 32,
+                                     lw + 4 * i + 16, rw + 4 * i + 16);
+        const __m256i px = _mm256_or_si256(
+            _mm256_packus_epi16(_mm256_mulhrs_epi16(h0, round), _mm256_mulhrs_epi16(h1, round)), opaque);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(first + stride * (i / 8)),
+                            _mm256_permutevar8x32_epi32(px, order));
+    }
+    return i;
+}
 #endif
 
 Path Best() {
@@ -437,6 +468,28 @@ int RowScaler::SourceRow(int j) const { return m_plan->tables.yFirst[j]; }
 void RowScaler::Make(int j, const unsigned char* r0, const unsigned char* r1, unsigned char* d) const {
     // The rows come straight from the decoder: nothing to fetch ahead.
     MakeRow(m_plan->tables, PathInUse(), j, r0, r1, d, r0, r1);
+}
+
+bool RowScaler::MakeWords(int j, const unsigned char* r0, const unsigned char* r1, unsigned char* words,
+                          bool reversed, unsigned char* scratch) const {
+#ifdef QUILL_HAVE_X86
+    const Tables& t = m_plan->tables;
+    if (PathInUse() != Path::Avx2 || !t.gather || t.dstWidth < 8) return false;
+    const unsigned w0 = t.yWeight[2 * j], w1 = t.yWeight[2 * j + 1];
+    // Eight columns go to 32 bytes: from the row's start on, or back from its end.
+    Byte* first = reversed ? words + 4 * static_cast<std::size_t>(t.dstWidth - 8) : words;
+    const std::ptrdiff_t stride = reversed ? -32 : 32;
+    const int done = GatherWordsAvx2(r0, r1, w0, w1, t, first, stride);
+    RowScalar(r0, r1, w0, w1, t, scratch, done, t.dstWidth);
+    for (int i = done; i < t.dstWidth; ++i) {
+        Byte* word = words + 4 * static_cast<std::size_t>(reversed ? t.dstWidth - 1 - i : i);
+        word[0] = scratch[3 * i], word[1] = scratch[3 * i + 1], word[2] = scratch[3 * i + 2], word[3] = 0xff;
+    }
+    return true;
+#else
+    (void)j, (void)r0, (void)r1, (void)words, (void)reversed, (void)scratch;
+    return false;
+#endif
 }
 
 }  // namespace view_scale_detail

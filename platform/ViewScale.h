@@ -37,6 +37,14 @@ public:
     int SourceRow(int j) const;
     // Output row j (3 * dstWidth bytes into `d`) from those two rows.
     void Make(int j, const unsigned char* r0, const unsigned char* r1, unsigned char* d) const;
+    // Output row j as Make makes it, written straight as the display's words
+    // (B, G, R, 255: see BgrRowToBgrx) into 4 * dstWidth bytes at `words`,
+    // its columns in reverse order when `reversed`; `scratch` holds 3 *
+    // dstWidth bytes for the few columns made one at a time.  False, writing
+    // nothing, where the processor or the sizes give no such path; Make and a
+    // conversion then give the same words.
+    bool MakeWords(int j, const unsigned char* r0, const unsigned char* r1, unsigned char* words, bool reversed,
+                   unsigned char* scratch) const;
 
 private:
     struct Plan;

@@ -44,8 +44,17 @@ TEST(ViewBuilder, MakesTheReducedPictureOfTheFrameAsDecodedAndTurned) {
         {{1920, 1080}, {0, 0}, false, 2, 2, false},  // no view wanted
     };
     plat::ViewBuilder builder;
+    // The display rows come straight from the scaler on the widest path, by
+    // a conversion of its rows on the others.
+    using plat::view_scale_detail::Path;
+    struct Restore {
+        ~Restore() { plat::view_scale_detail::ForcePath(Path::Best); }
+    } restore;
+    for (const Path path : {Path::Best, Path::Ssse3})
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.frame << " into " << c.view << (c.turned ? " turned" : ""));
+        ASSERT_TRUE(plat::view_scale_detail::ForcePath(path) || path != Path::Best);
+        SCOPED_TRACE(testing::Message() << c.frame << " into " << c.view << (c.turned ? " turned" : "")
+                                        << (path == Path::Best ? "" : ", SSSE3"));
         const Bytes jpeg = EncodeJpeg(TestPicture(c.frame.width, c.frame.height), 90, {}, cv::Size(c.h, c.v));
         // Display rows as the screen takes them, a little wider than the view.
         const std::size_t displayStep = 4 * static_cast<std::size_t>(c.view.width) + 64;
