@@ -13,7 +13,9 @@
 # display's damage reports on the view's window).  Then the station frozen,
 # without and with the scale.  Last, the USB path: build/usb_live_cost runs the
 # station against the fake camera delivering 1920 x 1080 MJPG at 30 frames a
-# second and compares it with a bare libjpeg-turbo decode of the same frames.
+# second and compares it with a bare libjpeg-turbo decode of the same frames,
+# run beside the station at the camera's rate over the same span, and, for
+# reference, with the same decode run back to back afterwards.
 #
 # CPU time is user + system time from /proc/PID/stat, as a share of one core.
 set -euo pipefail
