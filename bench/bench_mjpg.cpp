@@ -6,11 +6,11 @@
 #include <cstdio>
 #include <vector>
 
-#include <jpeglib.h>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "bench/BareDecode.h"
 #include "capture/FrameConvert.h"
 
 namespace {
@@ -55,23 +55,6 @@ struct Frames {
     int width, height;
     Bytes withTables, withoutTables;
 };
-
-void BareDecode(const Bytes& jpeg, unsigned char* out) {
-    jpeg_decompress_struct d;
-    jpeg_error_mgr err;
-    d.err = jpeg_std_error(&err);
-    jpeg_create_decompress(&d);
-    jpeg_mem_src(&d, jpeg.data(), jpeg.size());
-    jpeg_read_header(&d, TRUE);
-    jpeg_start_decompress(&d);
-    const std::size_t stride = static_cast<std::size_t>(d.output_width) * d.output_components;
-    while (d.output_scanline < d.output_height) {
-        JSAMPROW row = out + d.output_scanline * stride;
-        jpeg_read_scanlines(&d, &row, 1);
-    }
-    jpeg_finish_decompress(&d);
-    jpeg_destroy_decompress(&d);
-}
 
 void BM_BareLibjpeg(benchmark::State& state) {
     const Frames f(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));

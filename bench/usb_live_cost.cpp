@@ -22,7 +22,6 @@
 #include <thread>
 #include <vector>
 
-#include <jpeglib.h>
 #include <linux/videodev2.h>
 
 #include <opencv2/core.hpp>
@@ -36,6 +35,7 @@
 #include <wx/timer.h>
 
 #include "app/QuillmarshApp.h"
+#include "bench/BareDecode.h"
 #include "platform/CrossThread.h"
 #include "platform/DeviceEndpoint.h"
 #include "station/QuillmarshDlg.h"
@@ -84,24 +84,6 @@ void RunLoop(double seconds) {
     timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) { loop.Exit(); });
     timer.StartOnce(static_cast<int>(seconds * 1000));
     loop.Run();
-}
-
-// A bare decode of one frame into R, G, B rows.
-void BareDecode(const std::vector<std::uint8_t>& jpg, unsigned char* out) {
-    jpeg_decompress_struct d;
-    jpeg_error_mgr e;
-    d.err = jpeg_std_error(&e);
-    jpeg_create_decompress(&d);
-    jpeg_mem_src(&d, jpg.data(), static_cast<unsigned long>(jpg.size()));
-    jpeg_read_header(&d, TRUE);
-    jpeg_start_decompress(&d);
-    const std::size_t stride = static_cast<std::size_t>(d.output_width) * d.output_components;
-    while (d.output_scanline < d.output_height) {
-        JSAMPROW row = out + d.output_scanline * stride;
-        jpeg_read_scanlines(&d, &row, 1);
-    }
-    jpeg_finish_decompress(&d);
-    jpeg_destroy_decompress(&d);
 }
 
 // The CPU time of a bare decode of `count` frames one after another.
