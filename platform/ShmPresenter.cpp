@@ -199,6 +199,9 @@ bool ShmPresenter::Fits(cv::Size size) const {
 }
 
 bool ShmPresenter::Put(int index, cv::Size size) {
+    // Rows this thread wrote past the cache reach memory before the display
+    // is told to read them, whoever wrote them with which stores.
+    RowsToBgrxDone();
     const auto w = static_cast<uint16_t>(size.width), h = static_cast<uint16_t>(size.height);
     const auto total = static_cast<uint16_t>(StrideFor(size.width) / 4);
     xcb_shm_put_image(m_conn, m_window, m_gc, total, h, 0, 0, w, h, 0, 0, m_depth, XCB_IMAGE_FORMAT_Z_PIXMAP, 0,
@@ -225,7 +228,6 @@ bool ShmPresenter::Present(const cv::Mat& bgr) {
     }
     unsigned char* rows = m_segments[index].addr.get();
     for (int y = 0; y < bgr.rows; ++y) BgrRowToBgrx(bgr.ptr(y), rows + stride * y, bgr.cols);
-    RowsToBgrxDone();
     return Put(index, bgr.size());
 }
 

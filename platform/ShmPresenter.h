@@ -21,9 +21,10 @@ namespace plat {
 
 // `width` pixels B, G, R into the display's words (B, G, R, unused).
 void BgrRowToBgrx(const unsigned char* bgr, unsigned char* out, int width);
-// After the last row of a picture: the rows written by BgrRowToBgrx (with
-// stores that bypass the cache, and drain on their own meanwhile) are all in
-// memory before the picture is shown.
+// After the last row of a picture: the rows this thread wrote with
+// BgrRowToBgrx (with stores that bypass the cache, which drain on their own
+// meanwhile) are all in memory, for another thread to show them.  Showing
+// them from the writing thread does this itself.
 void RowsToBgrxDone();
 
 class ShmPresenter {

@@ -2,6 +2,7 @@
 // workers, and the real display's metrics.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 
 #include <gdk/gdk.h>
@@ -143,6 +144,19 @@ cv::Mat OnTheDisplay(wxWindow* w, cv::Size size) {
     return bgr;
 }
 
+// Whether the window shows `picture` within half a second: the presenter's
+// requests go over a display connection of its own, which the server may
+// serve after the one the window is read through.
+bool ShowsSoon(wxWindow* w, const cv::Mat& picture) {
+    for (int i = 0; i < 50; ++i) {
+        gdk_display_sync(gdk_display_get_default());
+        const cv::Mat shown = OnTheDisplay(w, picture.size());
+        if (!shown.empty() && cv::norm(shown, picture, cv::NORM_INF) == 0) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
 }  // namespace
 
 TEST(FrameSurface, OnceOnTheScreenAThreadsPictureReachesTheDisplayWithoutARepaint) {
@@ -162,10 +176,7 @@ TEST(FrameSurface, OnceOnTheScreenAThreadsPictureReachesTheDisplayWithoutARepain
         capture.join();
         ASSERT_EQ(surface->PresentedCount(), 1u) << "the display offers no shared memory";
         EXPECT_EQ(plat::RunPostedCalls(), 0) << "a repaint was asked for too";
-        gdk_display_sync(gdk_display_get_default());
-        cv::Mat shown = OnTheDisplay(surface, size);
-        ASSERT_FALSE(shown.empty());
-        EXPECT_EQ(cv::norm(shown, picture, cv::NORM_INF), 0);
+        EXPECT_TRUE(ShowsSoon(surface, picture));
     }
 }
 
@@ -192,8 +203,7 @@ TEST(FrameSurface, DisplayRowsAMakerWroteReachTheScreenAndTheBufferWhenWanted) {
     EXPECT_FALSE(ref.ShowDisplayRows(size));  // once
     EXPECT_EQ(surface->PresentedCount(), before + 1);
     EXPECT_EQ(plat::RunPostedCalls(), 0);
-    gdk_display_sync(gdk_display_get_default());
-    EXPECT_EQ(cv::norm(OnTheDisplay(surface, size), picture, cv::NORM_INF), 0);
+    EXPECT_TRUE(ShowsSoon(surface, picture));
 
     // The buffer takes the picture when it is wanted: read, or drawn over.
     EXPECT_EQ(cv::norm(surface->Snapshot(), picture, cv::NORM_INF), 0);
