@@ -78,10 +78,11 @@ HRESULT SampleGrabberCBImpl::BufferCB(double, BYTE* buffer, long length) {
         } else if (m_view.LeftFrame()) {
             auto sample = std::make_shared<const std::vector<BYTE>>(buffer, buffer + have);
             later = [sample, width, height, size](IplImage* into) {
-                return into && into->width == width && into->height == height && into->nChannels == 3 &&
-                       into->depth == IPL_DEPTH_8U && static_cast<std::size_t>(into->widthStep) == 3 * static_cast<std::size_t>(width) &&
-                       DecodeMjpgFrameBGR(reinterpret_cast<BYTE*>(into->imageData), size, sample->data(),
-                                          sample->size());
+                const bool fits = into && into->width == width && into->height == height && into->nChannels == 3 &&
+                                  into->depth == IPL_DEPTH_8U &&
+                                  static_cast<std::size_t>(into->widthStep) == 3 * static_cast<std::size_t>(width);
+                return fits && DecodeMjpgFrameBGR(reinterpret_cast<BYTE*>(into->imageData), size, sample->data(),
+                                                  sample->size());
             };
         }
     } else if (subtype == MEDIASUBTYPE_YUY2) {
