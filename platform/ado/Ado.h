@@ -11,10 +11,13 @@
 //    made through another recordset show.  Rows come in insertion order unless
 //    the query has an ORDER BY of its own.
 //  - Edits (PutCollect, AppendChunk, AddNew) stay pending in the recordset
-//    until Update writes them in one statement; CancelUpdate, Close or a
-//    failure leaves the stored row as it was.
+//    until Update writes them as one change; CancelUpdate, Close or a failure
+//    leaves the stored row as it was.  Every call of the engine is checked: a
+//    value it refuses (longer than it may hold, say) fails the Update.
 //  - The first AppendChunk to a field after the row was positioned, created or
-//    saved replaces the field's value; later ones add to it.
+//    saved replaces the field's value; later ones add to it.  Appended pieces
+//    wait in a temporary file and Update writes them into the row piece by
+//    piece, as GetChunk reads them: a long value is never whole in memory.
 //  - Text comparison without case and integers written to text columns being
 //    stored as their text come from the table's declaration (COLLATE NOCASE,
 //    TEXT affinity).
@@ -100,6 +103,7 @@ private:
 
 namespace ado {
 class Database;
+class StagedValue;
 }
 struct sqlite3_blob;
 class Connection;
@@ -196,12 +200,15 @@ private:
     // Before positioning: save a pending edit, restart the piecewise reads and writes.
     void Leave();
     void ResetPieces();
+    void DiscardEdit();
+    void WriteStaged(std::int64_t rowId, int field, const ado::StagedValue& value);
     std::int64_t CurrentKey() const;
     std::string ColumnSql(const char* expression, int field) const;
 
     _variant_t Value(int field);
     void PutValue(int field, const _variant_t& value);
     long ActualSize(int field);
+    long DefinedSize() const;
     _variant_t GetChunk(int field, long bytes);
     void AppendChunk(int field, const _variant_t& data);
 
@@ -215,6 +222,8 @@ private:
     bool m_currentDeleted = false;
     EditModeEnum m_edit = adEditNone;
     std::map<int, _variant_t> m_pending;
+    // Fields appended to since positioning, apart from m_pending.
+    std::map<int, std::unique_ptr<ado::StagedValue>> m_staged;
     std::vector<bool> m_appended;            // per field: appended since positioning
     std::vector<std::int64_t> m_chunkOffset;  // per field: where the next GetChunk reads
     // The stored value GetChunk is reading, open until it is read to its end
@@ -247,6 +256,8 @@ public:
     // Bytes of the value: a byte array's length, a text's length in UTF-8;
     // 0 for null.
     long GetActualSize();
+    // The most bytes one value of the field can hold.
+    long GetDefinedSize();
     // The next `bytes` bytes of the value, from where the last GetChunk since
     // positioning ended, as a byte array; VT_NULL when nothing is left.
     _variant_t GetChunk(long bytes);

@@ -93,6 +93,33 @@ void Database::Fail() const {
                                   : wxString("The database connection is closed."));
 }
 
+void Database::Fail(int rc) const {
+    if (m_db && sqlite3_extended_errcode(m_db) == rc) Fail();
+    throw _com_error(E_FAIL, wxString::FromUTF8(sqlite3_errstr(rc)));
+}
+
+std::string Database::Folder() const {
+    const char* file = m_db ? sqlite3_db_filename(m_db, "main") : nullptr;
+    if (!file || !*file) return {};
+    const std::string path(file);
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash + (slash == 0));
+}
+
+Savepoint::Savepoint(const Database& db) : m_db(db) {
+    m_db.Check(sqlite3_exec(m_db.Handle(), "SAVEPOINT ado_write", nullptr, nullptr, nullptr));
+}
+
+Savepoint::~Savepoint() {
+    if (!m_done && m_db.Handle())
+        sqlite3_exec(m_db.Handle(), "ROLLBACK TO ado_write; RELEASE ado_write", nullptr, nullptr, nullptr);
+}
+
+void Savepoint::Commit() {
+    m_db.Check(sqlite3_exec(m_db.Handle(), "RELEASE ado_write", nullptr, nullptr, nullptr));
+    m_done = true;
+}
+
 std::string QuoteIdentifier(const std::string& name) {
     std::string out = "\"";
     for (char c : name) {

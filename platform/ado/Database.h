@@ -24,6 +24,14 @@ public:
     sqlite3_stmt* Cached(const std::string& sql);
     // The engine's last message as a _com_error.
     [[noreturn]] void Fail() const;
+    // The failure `rc` of a call as a _com_error: the engine's message when
+    // the call left one, else the code's own text (binds leave none).
+    [[noreturn]] void Fail(int rc) const;
+    void Check(int rc) const {
+        if (rc != SQLITE_OK) Fail(rc);
+    }
+    // The folder of the database file; empty for a database in memory.
+    std::string Folder() const;
 
 private:
     sqlite3* m_db;
@@ -53,10 +61,29 @@ public:
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
     sqlite3_stmt** operator&() { return &m_st; }
+    void Reset() {
+        sqlite3_finalize(m_st);
+        m_st = nullptr;
+    }
     operator sqlite3_stmt*() const { return m_st; }
 
 private:
     sqlite3_stmt* m_st = nullptr;
+};
+
+// Makes the statements run while it lives one change: rolled back unless
+// Commit is reached, so that a write that fails halfway leaves nothing.
+class Savepoint {
+public:
+    explicit Savepoint(const Database& db);
+    ~Savepoint();
+    Savepoint(const Savepoint&) = delete;
+    Savepoint& operator=(const Savepoint&) = delete;
+    void Commit();
+
+private:
+    const Database& m_db;
+    bool m_done = false;
 };
 
 // Quotes an identifier for an SQL text ("a""b").
@@ -68,6 +95,7 @@ struct SelectShape {
     bool plainSelect = false;     // SELECT without DISTINCT, GROUP BY, joins or compounds
     std::size_t afterSelect = 0;  // where the SELECT keyword ends
     bool ordered = false;         // has an ORDER BY of its own
+    std::size_t from = 0;         // where its FROM keyword starts; 0 when there is none
 };
 SelectShape AnalyseSelect(const std::string& sql);
 

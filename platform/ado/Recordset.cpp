@@ -3,6 +3,7 @@
 
 #include "platform/ado/Ado.h"
 #include "platform/ado/Database.h"
+#include "platform/ado/StagedValue.h"
 
 using ado::StatementUse;
 
@@ -27,36 +28,34 @@ bool Storable(VARTYPE vt) {
     }
 }
 
-void Bind(sqlite3_stmt* st, int index, const _variant_t& v) {
+// The engine's answer: SQLITE_OK, or why it refused the value.
+int Bind(sqlite3_stmt* st, int index, const _variant_t& v) {
     switch (v.vt) {
-        case VT_I1: sqlite3_bind_int64(st, index, v.cVal); break;
-        case VT_UI1: sqlite3_bind_int64(st, index, v.bVal); break;
-        case VT_I2: sqlite3_bind_int64(st, index, v.iVal); break;
-        case VT_UI2: sqlite3_bind_int64(st, index, v.uiVal); break;
-        case VT_I4: sqlite3_bind_int64(st, index, v.lVal); break;
-        case VT_UI4: sqlite3_bind_int64(st, index, v.ulVal); break;
-        case VT_INT: sqlite3_bind_int64(st, index, v.intVal); break;
-        case VT_UINT: sqlite3_bind_int64(st, index, v.uintVal); break;
-        case VT_I8: sqlite3_bind_int64(st, index, v.llVal); break;
+        case VT_I1: return sqlite3_bind_int64(st, index, v.cVal);
+        case VT_UI1: return sqlite3_bind_int64(st, index, v.bVal);
+        case VT_I2: return sqlite3_bind_int64(st, index, v.iVal);
+        case VT_UI2: return sqlite3_bind_int64(st, index, v.uiVal);
+        case VT_I4: return sqlite3_bind_int64(st, index, v.lVal);
+        case VT_UI4: return sqlite3_bind_int64(st, index, v.ulVal);
+        case VT_INT: return sqlite3_bind_int64(st, index, v.intVal);
+        case VT_UINT: return sqlite3_bind_int64(st, index, v.uintVal);
+        case VT_I8: return sqlite3_bind_int64(st, index, v.llVal);
         case VT_UI8:
             if (v.ullVal > static_cast<std::uint64_t>(INT64_MAX))
                 throw _com_error(adErrDataConversion, "The number is too large to be stored.");
-            sqlite3_bind_int64(st, index, static_cast<sqlite3_int64>(v.ullVal));
-            break;
-        case VT_R4: sqlite3_bind_double(st, index, v.fltVal); break;
-        case VT_R8: sqlite3_bind_double(st, index, v.dblVal); break;
-        case VT_BOOL: sqlite3_bind_int64(st, index, v.boolVal ? -1 : 0); break;
+            return sqlite3_bind_int64(st, index, static_cast<sqlite3_int64>(v.ullVal));
+        case VT_R4: return sqlite3_bind_double(st, index, v.fltVal);
+        case VT_R8: return sqlite3_bind_double(st, index, v.dblVal);
+        case VT_BOOL: return sqlite3_bind_int64(st, index, v.boolVal ? -1 : 0);
         case VT_BSTR: case VT_LPSTR: case VT_LPWSTR: {
             const wxScopedCharBuffer utf8 = v.text.utf8_str();
-            sqlite3_bind_text(st, index, utf8.data(), static_cast<int>(utf8.length()), SQLITE_TRANSIENT);
-            break;
+            return sqlite3_bind_text64(st, index, utf8.data(), utf8.length(), SQLITE_TRANSIENT, SQLITE_UTF8);
         }
         case VT_ARRAY | VT_UI1:
             // An empty array is an empty value, not null.
-            if (v.bytes.empty()) sqlite3_bind_zeroblob(st, index, 0);
-            else sqlite3_bind_blob64(st, index, v.bytes.data(), v.bytes.size(), SQLITE_TRANSIENT);
-            break;
-        default: sqlite3_bind_null(st, index); break;
+            if (v.bytes.empty()) return sqlite3_bind_zeroblob(st, index, 0);
+            return sqlite3_bind_blob64(st, index, v.bytes.data(), v.bytes.size(), SQLITE_TRANSIENT);
+        default: return sqlite3_bind_null(st, index);
     }
 }
 
@@ -78,16 +77,6 @@ _variant_t ColumnValue(sqlite3_stmt* st, int column) {
         }
         default: return _variant_t::Null();
     }
-}
-
-// The bytes a pending value stands for in piecewise reads.
-std::vector<BYTE> PendingBytes(const _variant_t& v) {
-    if (v.IsByteArray()) return v.bytes;
-    if (v.vt == VT_BSTR || v.vt == VT_LPSTR || v.vt == VT_LPWSTR) {
-        const wxScopedCharBuffer utf8 = v.text.utf8_str();
-        return std::vector<BYTE>(utf8.data(), utf8.data() + utf8.length());
-    }
-    return {};
 }
 
 }  // namespace
@@ -141,12 +130,21 @@ void Recordset::Open(const wxString& source, const _ConnectionPtr& activeConnect
     const wxString notOneTable = "Only the columns of one table can be opened as a recordset: " + source;
     if (!oneTable || !shape.plainSelect) throw _com_error(E_FAIL, notOneTable);
 
-    const std::string keyed = sql.substr(0, shape.afterSelect) + " _rowid_," + sql.substr(shape.afterSelect);
+    // Only the row ids are read where the query allows: stepping over its own
+    // columns would load every row's long values whole.  An ORDER BY or a
+    // WHERE may name the query's columns by their aliases; such a query keeps
+    // its columns.
     ado::Statement keys;
-    if (sqlite3_prepare_v2(h, keyed.c_str(), -1, &keys, nullptr) != SQLITE_OK ||
-        sqlite3_column_count(keys) != count + 1 || !sqlite3_column_table_name(keys, 0) ||
-        table != sqlite3_column_table_name(keys, 0) || !sqlite3_column_origin_name(keys, 0) ||
-        std::string("rowid") != sqlite3_column_origin_name(keys, 0))
+    auto prepareKeys = [&](bool idsOnly) {
+        const std::string keyed = idsOnly ? "SELECT _rowid_ " + sql.substr(shape.from)
+                                          : sql.substr(0, shape.afterSelect) + " _rowid_," + sql.substr(shape.afterSelect);
+        keys.Reset();
+        return sqlite3_prepare_v2(h, keyed.c_str(), -1, &keys, nullptr) == SQLITE_OK &&
+               sqlite3_column_count(keys) == (idsOnly ? 1 : count + 1) && sqlite3_column_table_name(keys, 0) &&
+               table == sqlite3_column_table_name(keys, 0) && sqlite3_column_origin_name(keys, 0) &&
+               std::string("rowid") == sqlite3_column_origin_name(keys, 0);
+    };
+    if (!(shape.from != 0 && !shape.ordered && prepareKeys(true)) && !prepareKeys(false))
         throw _com_error(E_FAIL, notOneTable);
     std::vector<std::int64_t> rowIds;
     int rc;
@@ -174,11 +172,16 @@ void Recordset::Close() {
     ClosePieceBlob();
     m_open = false;
     ++m_generation;
-    m_pending.clear();
-    m_edit = adEditNone;
+    DiscardEdit();
     m_keys.clear();
     m_columns.clear();
     m_db.reset();
+}
+
+void Recordset::DiscardEdit() {
+    m_pending.clear();
+    m_staged.clear();
+    m_edit = adEditNone;
 }
 
 long Recordset::GetState() const { return m_open ? adStateOpen : adStateClosed; }
@@ -250,9 +253,9 @@ int Recordset::FindField(const wxString& name) const {
 std::int64_t Recordset::CurrentKey() const { return m_keys[m_pos]; }
 
 std::string Recordset::ColumnSql(const char* expression, int field) const {
-    std::string column = ado::QuoteIdentifier(m_columns[field].origin);
-    std::string text = expression;
-    text.replace(text.find('@'), 1, column);
+    const std::string column = ado::QuoteIdentifier(m_columns[field].origin);
+    std::string text;
+    for (const char* c = expression; *c; ++c) *c == '@' ? text += column : text += *c;
     return "SELECT " + text + " FROM " + ado::QuoteIdentifier(m_table) + " WHERE _rowid_ = ?1";
 }
 
@@ -260,14 +263,21 @@ _variant_t Recordset::Value(int field) {
     RequireRow();
     auto pending = m_pending.find(field);
     if (pending != m_pending.end()) return pending->second;
+    if (auto staged = m_staged.find(field); staged != m_staged.end()) {
+        // Asked for whole, the appended value is read back whole.
+        _variant_t value = _variant_t::Bytes(nullptr, 0);
+        value.bytes.resize(static_cast<std::size_t>(staged->second->Size()));
+        staged->second->Read(0, value.bytes.data(), value.bytes.size());
+        return value;
+    }
     if (m_edit == adEditAdd) return _variant_t::Null();
     sqlite3_stmt* st = m_db->Cached(ColumnSql("@", field));
     StatementUse use(st);
-    sqlite3_bind_int64(st, 1, CurrentKey());
+    m_db->Check(sqlite3_bind_int64(st, 1, CurrentKey()));
     const int rc = sqlite3_step(st);
     if (rc == SQLITE_ROW) return ColumnValue(st, 0);
     if (rc == SQLITE_DONE) throw _com_error(adErrNoCurrentRecord, "The current row no longer exists.");
-    m_db->Fail();
+    m_db->Fail(rc);
 }
 
 _variant_t Recordset::GetCollect(const wxString& field) { return Value(FindField(field)); }
@@ -278,6 +288,7 @@ void Recordset::PutValue(int field, const _variant_t& value) {
         throw _com_error(adErrDataConversion,
                          wxString::Format("A value of variant type %u cannot be stored.", unsigned(value.vt)));
     if (m_edit == adEditNone) m_edit = adEditInProgress;
+    m_staged.erase(field);
     m_pending[field] = value;
 }
 
@@ -286,27 +297,33 @@ void Recordset::PutCollect(const wxString& field, const _variant_t& value) { Put
 void Recordset::AddNew() {
     RequireOpen();
     if (m_edit != adEditNone) Update();
+    DiscardEdit();
     m_edit = adEditAdd;
-    m_pending.clear();
     ResetPieces();
 }
 
 void Recordset::Update() {
     RequireOpen();
     if (m_edit == adEditNone) return;
-    std::string sql;
+    const bool adding = m_edit == adEditAdd;
+    // Values put whole and values appended in pieces are never of one field.
+    std::vector<int> fields;
+    for (const auto& entry : m_pending) fields.push_back(entry.first);
+    for (const auto& entry : m_staged) fields.push_back(entry.first);
+    std::sort(fields.begin(), fields.end());
     std::string names, values, sets;
-    int n = 0;
-    for (const auto& entry : m_pending) {
-        const std::string column = ado::QuoteIdentifier(m_columns[entry.first].origin);
-        const std::string param = "?" + std::to_string(++n);
-        if (n > 1) names += ", ", values += ", ", sets += ", ";
+    const int n = static_cast<int>(fields.size());
+    for (int i = 0; i < n; ++i) {
+        const std::string column = ado::QuoteIdentifier(m_columns[fields[i]].origin);
+        const std::string param = "?" + std::to_string(i + 1);
+        if (i > 0) names += ", ", values += ", ", sets += ", ";
         names += column;
         values += param;
         sets += column + " = " + param;
     }
     const std::string table = ado::QuoteIdentifier(m_table);
-    if (m_edit == adEditAdd) {
+    std::string sql;
+    if (adding) {
         sql = n == 0 ? "INSERT INTO " + table + " DEFAULT VALUES"
                      : "INSERT INTO " + table + " (" + names + ") VALUES (" + values + ")";
     } else {
@@ -318,29 +335,39 @@ void Recordset::Update() {
         sql = "UPDATE " + table + " SET " + sets + " WHERE _rowid_ = ?" + std::to_string(n + 1);
     }
     sqlite3_stmt* st = m_db->Cached(sql);
+    ClosePieceBlob();
+    // The row and the pieces written into it afterwards are one change.
+    ado::Savepoint change(*m_db);
+    std::int64_t rowId = 0;
     {
         StatementUse use(st);
-        int index = 0;
-        for (const auto& entry : m_pending) Bind(st, ++index, entry.second);
-        if (m_edit == adEditInProgress) sqlite3_bind_int64(st, n + 1, CurrentKey());
-        if (sqlite3_step(st) != SQLITE_DONE) m_db->Fail();
+        for (int i = 0; i < n; ++i) {
+            // An appended value goes in as zeros of its length, written over below.
+            auto staged = m_staged.find(fields[i]);
+            m_db->Check(staged != m_staged.end() ? sqlite3_bind_zeroblob64(st, i + 1, staged->second->Size())
+                                                 : Bind(st, i + 1, m_pending.at(fields[i])));
+        }
+        if (!adding) m_db->Check(sqlite3_bind_int64(st, n + 1, CurrentKey()));
+        const int rc = sqlite3_step(st);
+        if (rc != SQLITE_DONE) m_db->Fail(rc);
+        if (!adding && sqlite3_changes(m_db->Handle()) == 0)
+            throw _com_error(adErrNoCurrentRecord, "The row to be updated no longer exists.");
+        rowId = adding ? sqlite3_last_insert_rowid(m_db->Handle()) : CurrentKey();
     }
-    if (m_edit == adEditAdd) {
-        m_keys.push_back(sqlite3_last_insert_rowid(m_db->Handle()));
+    for (const auto& [field, value] : m_staged) WriteStaged(rowId, field, *value);
+    change.Commit();
+    if (adding) {
+        m_keys.push_back(rowId);
         m_pos = m_keys.size() - 1;
         m_currentDeleted = false;
-    } else if (sqlite3_changes(m_db->Handle()) == 0) {
-        throw _com_error(adErrNoCurrentRecord, "The row to be updated no longer exists.");
     }
-    m_pending.clear();
-    m_edit = adEditNone;
+    DiscardEdit();
     ResetPieces();
 }
 
 void Recordset::CancelUpdate() {
     RequireOpen();
-    m_pending.clear();
-    m_edit = adEditNone;
+    DiscardEdit();
     ResetPieces();
 }
 
@@ -354,12 +381,12 @@ void Recordset::Delete(AffectEnum) {
     sqlite3_stmt* st = m_db->Cached("DELETE FROM " + ado::QuoteIdentifier(m_table) + " WHERE _rowid_ = ?1");
     {
         StatementUse use(st);
-        sqlite3_bind_int64(st, 1, CurrentKey());
-        if (sqlite3_step(st) != SQLITE_DONE) m_db->Fail();
+        m_db->Check(sqlite3_bind_int64(st, 1, CurrentKey()));
+        const int rc = sqlite3_step(st);
+        if (rc != SQLITE_DONE) m_db->Fail(rc);
     }
     const bool gone = sqlite3_changes(m_db->Handle()) == 1;
-    m_pending.clear();
-    m_edit = adEditNone;
+    DiscardEdit();
     ResetPieces();
     m_keys.erase(m_keys.begin() + static_cast<std::ptrdiff_t>(m_pos));
     m_currentDeleted = true;
@@ -369,85 +396,6 @@ void Recordset::Delete(AffectEnum) {
 FieldsPtr Recordset::GetFields() {
     RequireOpen();
     return FieldsPtr(std::make_shared<Fields>(shared_from_this(), m_generation));
-}
-
-long Recordset::ActualSize(int field) {
-    RequireRow();
-    auto pending = m_pending.find(field);
-    if (pending != m_pending.end()) return static_cast<long>(PendingBytes(pending->second).size());
-    if (m_edit == adEditAdd) return 0;
-    sqlite3_stmt* st = m_db->Cached(ColumnSql("length(CAST(@ AS BLOB))", field));
-    StatementUse use(st);
-    sqlite3_bind_int64(st, 1, CurrentKey());
-    const int rc = sqlite3_step(st);
-    if (rc == SQLITE_ROW) return static_cast<long>(sqlite3_column_int64(st, 0));
-    if (rc == SQLITE_DONE) throw _com_error(adErrNoCurrentRecord, "The current row no longer exists.");
-    m_db->Fail();
-}
-
-_variant_t Recordset::GetChunk(int field, long bytes) {
-    RequireRow();
-    if (bytes < 0) throw _com_error(E_INVALIDARG, "A piece cannot have a negative size.");
-    const std::int64_t offset = m_chunkOffset[field];
-    auto pending = m_pending.find(field);
-    if (pending != m_pending.end() || m_edit == adEditAdd) {
-        const std::vector<BYTE> all =
-            pending != m_pending.end() ? PendingBytes(pending->second) : std::vector<BYTE>();
-        if (offset >= static_cast<std::int64_t>(all.size())) return _variant_t::Null();
-        const std::size_t k = std::min<std::size_t>(static_cast<std::size_t>(bytes), all.size() - offset);
-        m_chunkOffset[field] += static_cast<std::int64_t>(k);
-        return _variant_t::Bytes(all.data() + offset, k);
-    }
-    // Read through the engine's incremental access: only the piece is loaded.
-    // The handle stays open from piece to piece, as reopening it walks the
-    // value's pages from its start every time.
-    if (m_pieceBlob && (m_pieceField != field || !m_db->Handle())) ClosePieceBlob();
-    if (!m_pieceBlob) {
-        if (offset >= ActualSize(field)) return _variant_t::Null();
-        if (sqlite3_blob_open(m_db->Handle(), "main", m_table.c_str(), m_columns[field].origin.c_str(),
-                              CurrentKey(), 0, &m_pieceBlob) != SQLITE_OK) {
-            ClosePieceBlob();
-            m_db->Fail();
-        }
-        m_pieceField = field;
-    }
-    const std::int64_t size = sqlite3_blob_bytes(m_pieceBlob);
-    if (offset >= size) {
-        ClosePieceBlob();
-        return _variant_t::Null();
-    }
-    const int k = static_cast<int>(std::min<std::int64_t>(bytes, size - offset));
-    _variant_t piece = _variant_t::Bytes(nullptr, 0);
-    piece.bytes.resize(static_cast<std::size_t>(k));
-    if (sqlite3_blob_read(m_pieceBlob, piece.bytes.data(), k, static_cast<int>(offset)) != SQLITE_OK) {
-        const _com_error error(E_FAIL, wxString::FromUTF8(sqlite3_errmsg(m_db->Handle())));
-        ClosePieceBlob();
-        throw error;
-    }
-    m_chunkOffset[field] += k;
-    // Read to its end: the handle's read of the file ends too.
-    if (m_chunkOffset[field] >= size) ClosePieceBlob();
-    return piece;
-}
-
-void Recordset::ClosePieceBlob() {
-    sqlite3_blob_close(m_pieceBlob);
-    m_pieceBlob = nullptr;
-    m_pieceField = -1;
-}
-
-void Recordset::AppendChunk(int field, const _variant_t& data) {
-    RequireRow();
-    if (!data.IsByteArray()) throw _com_error(adErrDataConversion, "Only byte arrays can be appended.");
-    if (m_edit == adEditNone) m_edit = adEditInProgress;
-    auto pending = m_pending.find(field);
-    if (!m_appended[field] || pending == m_pending.end() || !pending->second.IsByteArray()) {
-        m_pending[field] = data;
-    } else {
-        std::vector<BYTE>& bytes = pending->second.bytes;
-        bytes.insert(bytes.end(), data.bytes.begin(), data.bytes.end());
-    }
-    m_appended[field] = true;
 }
 
 Fields::Fields(std::shared_ptr<Recordset> rs, unsigned generation)
@@ -479,5 +427,6 @@ wxString Field::GetName() { return Rs().m_columns[m_index].name; }
 _variant_t Field::GetValue() { return Rs().Value(m_index); }
 void Field::PutValue(const _variant_t& value) { Rs().PutValue(m_index, value); }
 long Field::GetActualSize() { return Rs().ActualSize(m_index); }
+long Field::GetDefinedSize() { return Rs().DefinedSize(); }
 _variant_t Field::GetChunk(long bytes) { return Rs().GetChunk(m_index, bytes); }
 void Field::AppendChunk(const _variant_t& data) { Rs().AppendChunk(m_index, data); }

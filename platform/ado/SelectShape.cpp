@@ -70,6 +70,8 @@ SelectShape AnalyseSelect(const std::string& sql) {
                     shape.plainSelect = false;
                 } else if (word == "ORDER") {
                     shape.ordered = true;
+                } else if (word == "FROM" && shape.from == 0) {
+                    shape.from = i;
                 }
             }
             i = end;

@@ -15,6 +15,7 @@
 
 #include "platform/Resources.h"
 #include "platform/ado/Ado.h"
+#include "platform/ado/Database.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -208,6 +209,48 @@ TEST_F(AdoTest, PieceReadsLeaveTheFileFreeForOtherWriters) {
             EXPECT_EQ(field->GetChunk(4).bytes, std::vector<BYTE>(photo.begin(), photo.begin() + 4));
     }
     sqlite3_close(other);
+}
+
+// A value longer than the engine may hold is refused, whichever way it comes,
+// and nothing of the edit reaches the row.
+TEST_F(AdoTest, RefusedValuesLeaveTheStoredRowAsItWas) {
+    Add({{"Number", "0001"}, {"Remark", "kept"}, {"Photo", _variant_t::Bytes("stored", 6)}});
+    sqlite3* h = conn->GetDatabase()->Handle();
+    const std::vector<BYTE> long_ = Pattern(1500);
+    const std::pair<const char*, std::function<void(Recordset&)>> edits[] = {
+        {"photo put whole", [&](Recordset& rs) { rs.PutCollect("Photo", _variant_t::Bytes(long_.data(), 1500)); }},
+        {"text put whole", [&](Recordset& rs) { rs.PutCollect("Remark", wxString('x', 1500)); }},
+        {"photo in pieces", [&](Recordset& rs) {
+             FieldPtr photo = rs.GetFields()->GetItem("Photo");
+             for (std::size_t at = 0; at < long_.size(); at += 500)
+                 photo->AppendChunk(_variant_t::Bytes(long_.data() + at, 500));
+         }},
+        // Appended within the limit, which is lowered before the row is written.
+        {"photo in pieces, then a lower limit", [&](Recordset& rs) {
+             sqlite3_limit(h, SQLITE_LIMIT_LENGTH, 2000);
+             rs.GetFields()->GetItem("Photo")->AppendChunk(_variant_t::Bytes(long_.data(), long_.size()));
+             sqlite3_limit(h, SQLITE_LIMIT_LENGTH, 1000);
+         }},
+    };
+    for (const auto& [name, edit] : edits) {
+        SCOPED_TRACE(name);
+        sqlite3_limit(h, SQLITE_LIMIT_LENGTH, 1000);
+        _RecordsetPtr rs = Query("select * from info");
+        rs->PutCollect("Name", "Changed");
+        try {
+            edit(*rs.GetInterfacePtr());
+            rs->Update();
+            ADD_FAILURE() << "stored";
+        } catch (const _com_error& e) {
+            EXPECT_EQ(e.ErrorMessage(), "string or blob too big");
+        }
+        rs->CancelUpdate();
+        rs->Close();
+        EXPECT_EQ(Column("select * from info", "Remark"), "kept");
+        EXPECT_EQ(Column("select * from info", "Name"), "<null>");
+        rs = Query("select * from info");
+        EXPECT_EQ(rs->GetCollect("Photo").bytes, std::vector<BYTE>({'s', 't', 'o', 'r', 'e', 'd'}));
+    }
 }
 
 TEST_F(AdoTest, EngineErrorsCarryTheEngineText) {

@@ -1,0 +1,177 @@
+// Long values of a recordset's fields in pieces: their sizes, pieces read
+// through the engine's incremental access, pieces appended into a staged
+// value, and the staged value written into its row.
+#include <algorithm>
+
+#include "platform/ado/Ado.h"
+#include "platform/ado/Database.h"
+#include "platform/ado/StagedValue.h"
+
+using ado::StatementUse;
+
+namespace {
+
+// What the engine's incremental writes take at a time: the bytes are read
+// back from the staged value into one buffer of this size.
+constexpr std::size_t kWritePiece = 64 * 1024;
+
+// The bytes a value put whole stands for in piecewise reads.
+std::vector<BYTE> PendingBytes(const _variant_t& v) {
+    if (v.IsByteArray()) return v.bytes;
+    if (v.vt == VT_BSTR || v.vt == VT_LPSTR || v.vt == VT_LPWSTR) {
+        const wxScopedCharBuffer utf8 = v.text.utf8_str();
+        return std::vector<BYTE>(utf8.data(), utf8.data() + utf8.length());
+    }
+    return {};
+}
+
+class BlobHandle {
+public:
+    BlobHandle() = default;
+    ~BlobHandle() { sqlite3_blob_close(m_blob); }
+    BlobHandle(const BlobHandle&) = delete;
+    BlobHandle& operator=(const BlobHandle&) = delete;
+    sqlite3_blob** operator&() { return &m_blob; }
+    operator sqlite3_blob*() const { return m_blob; }
+    // Closing finishes the write; its failure is the write's.
+    int Close() {
+        const int rc = sqlite3_blob_close(m_blob);
+        m_blob = nullptr;
+        return rc;
+    }
+
+private:
+    sqlite3_blob* m_blob = nullptr;
+};
+
+}  // namespace
+
+long Recordset::ActualSize(int field) {
+    RequireRow();
+    auto pending = m_pending.find(field);
+    if (pending != m_pending.end()) return static_cast<long>(PendingBytes(pending->second).size());
+    if (auto staged = m_staged.find(field); staged != m_staged.end()) return static_cast<long>(staged->second->Size());
+    if (m_edit == adEditAdd) return 0;
+    // The length of a stored byte value is read from the row's header, without
+    // loading the value; a text's length in characters is not its bytes.
+    sqlite3_stmt* st =
+        m_db->Cached(ColumnSql("CASE typeof(@) WHEN 'blob' THEN length(@) ELSE length(CAST(@ AS BLOB)) END", field));
+    StatementUse use(st);
+    m_db->Check(sqlite3_bind_int64(st, 1, CurrentKey()));
+    const int rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW) return static_cast<long>(sqlite3_column_int64(st, 0));
+    if (rc == SQLITE_DONE) throw _com_error(adErrNoCurrentRecord, "The current row no longer exists.");
+    m_db->Fail(rc);
+}
+
+long Recordset::DefinedSize() const {
+    RequireOpen();
+    if (!m_db->Handle()) throw _com_error(adErrObjectClosed, "The database connection is closed.");
+    return sqlite3_limit(m_db->Handle(), SQLITE_LIMIT_LENGTH, -1);
+}
+
+_variant_t Recordset::GetChunk(int field, long bytes) {
+    RequireRow();
+    if (bytes < 0) throw _com_error(E_INVALIDARG, "A piece cannot have a negative size.");
+    const std::int64_t offset = m_chunkOffset[field];
+    if (auto staged = m_staged.find(field); staged != m_staged.end()) {
+        const std::int64_t size = staged->second->Size();
+        if (offset >= size) return _variant_t::Null();
+        _variant_t piece = _variant_t::Bytes(nullptr, 0);
+        piece.bytes.resize(static_cast<std::size_t>(std::min<std::int64_t>(bytes, size - offset)));
+        piece.bytes.resize(staged->second->Read(offset, piece.bytes.data(), piece.bytes.size()));
+        m_chunkOffset[field] += static_cast<std::int64_t>(piece.bytes.size());
+        return piece;
+    }
+    auto pending = m_pending.find(field);
+    if (pending != m_pending.end() || m_edit == adEditAdd) {
+        const std::vector<BYTE> all =
+            pending != m_pending.end() ? PendingBytes(pending->second) : std::vector<BYTE>();
+        if (offset >= static_cast<std::int64_t>(all.size())) return _variant_t::Null();
+        const std::size_t k = std::min<std::size_t>(static_cast<std::size_t>(bytes), all.size() - offset);
+        m_chunkOffset[field] += static_cast<std::int64_t>(k);
+        return _variant_t::Bytes(all.data() + offset, k);
+    }
+    // Read through the engine's incremental access: only the piece is loaded.
+    // The handle stays open from piece to piece, as reopening it walks the
+    // value's pages from its start every time.
+    if (m_pieceBlob && (m_pieceField != field || !m_db->Handle())) ClosePieceBlob();
+    if (!m_pieceBlob) {
+        if (offset >= ActualSize(field)) return _variant_t::Null();
+        const int rc = sqlite3_blob_open(m_db->Handle(), "main", m_table.c_str(), m_columns[field].origin.c_str(),
+                                         CurrentKey(), 0, &m_pieceBlob);
+        if (rc != SQLITE_OK) {
+            ClosePieceBlob();
+            m_db->Fail(rc);
+        }
+        m_pieceField = field;
+    }
+    const std::int64_t size = sqlite3_blob_bytes(m_pieceBlob);
+    if (offset >= size) {
+        ClosePieceBlob();
+        return _variant_t::Null();
+    }
+    const int k = static_cast<int>(std::min<std::int64_t>(bytes, size - offset));
+    _variant_t piece = _variant_t::Bytes(nullptr, 0);
+    piece.bytes.resize(static_cast<std::size_t>(k));
+    const int rc = sqlite3_blob_read(m_pieceBlob, piece.bytes.data(), k, static_cast<int>(offset));
+    if (rc != SQLITE_OK) {
+        ClosePieceBlob();
+        m_db->Fail(rc);
+    }
+    m_chunkOffset[field] += k;
+    // Read to its end: the handle's read of the file ends too.
+    if (m_chunkOffset[field] >= size) ClosePieceBlob();
+    return piece;
+}
+
+void Recordset::ClosePieceBlob() {
+    sqlite3_blob_close(m_pieceBlob);
+    m_pieceBlob = nullptr;
+    m_pieceField = -1;
+}
+
+void Recordset::AppendChunk(int field, const _variant_t& data) {
+    RequireRow();
+    if (!data.IsByteArray()) throw _com_error(adErrDataConversion, "Only byte arrays can be appended.");
+    auto staged = m_staged.find(field);
+    auto pending = m_pending.find(field);
+    const bool adding = m_appended[field] && staged != m_staged.end();
+    // The first append replaces the value; a byte array put whole since the
+    // last append is carried on from.
+    const bool carrying = m_appended[field] && !adding && pending != m_pending.end() && pending->second.IsByteArray();
+    const std::int64_t before = adding     ? staged->second->Size()
+                                : carrying ? static_cast<std::int64_t>(pending->second.bytes.size())
+                                           : 0;
+    // Refused before anything is held: a value longer than the engine may
+    // store would fill the disk for nothing.
+    if (before + static_cast<std::int64_t>(data.bytes.size()) > DefinedSize())
+        throw _com_error(E_FAIL, wxString::FromUTF8(sqlite3_errstr(SQLITE_TOOBIG)));
+    if (!adding) {
+        auto fresh = std::make_unique<ado::StagedValue>(m_db->Folder());
+        if (carrying) fresh->Append(pending->second.bytes.data(), pending->second.bytes.size());
+        fresh->Append(data.bytes.data(), data.bytes.size());
+        m_staged.insert_or_assign(field, std::move(fresh));
+    } else {
+        staged->second->Append(data.bytes.data(), data.bytes.size());
+    }
+    m_pending.erase(field);
+    m_appended[field] = true;
+    if (m_edit == adEditNone) m_edit = adEditInProgress;
+}
+
+void Recordset::WriteStaged(std::int64_t rowId, int field, const ado::StagedValue& value) {
+    const std::int64_t size = value.Size();
+    if (size == 0) return;
+    BlobHandle blob;
+    m_db->Check(sqlite3_blob_open(m_db->Handle(), "main", m_table.c_str(), m_columns[field].origin.c_str(), rowId,
+                                  1, &blob));
+    std::vector<BYTE> buffer(static_cast<std::size_t>(std::min<std::int64_t>(size, kWritePiece)));
+    for (std::int64_t at = 0; at < size;) {
+        const std::size_t n = value.Read(at, buffer.data(), buffer.size());
+        if (n == 0) throw _com_error(E_FAIL, "The value being written ended before its length.");
+        m_db->Check(sqlite3_blob_write(blob, buffer.data(), static_cast<int>(n), static_cast<int>(at)));
+        at += static_cast<std::int64_t>(n);
+    }
+    m_db->Check(blob.Close());
+}
