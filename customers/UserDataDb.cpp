@@ -1,6 +1,7 @@
 // The customer dialog's database side: the empty database, queries, loading
 // the customer list, photos in and out of rows, and the status line.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -96,6 +97,35 @@ double DecimalToDouble(const DECIMAL& dec) {
     double value = static_cast<double>(dec.Hi32) * 18446744073709551616.0 + static_cast<double>(dec.Lo64);
     value /= std::pow(10.0, dec.scale);
     return (dec.sign & 0x80) ? -value : value;
+}
+
+wxString TooLarge(const wxString& path, long limit) {
+    return wxString::Format("Cannot read the photo file %s: it is larger than the %ld bytes a photo may have", path,
+                            limit);
+}
+
+// The photo file opened for reading.  Only a regular file is read: a device
+// would be read without end, and a pipe would wait for a writer that never
+// comes.  Nothing is opened that is not one, and it is opened without waiting.
+File OpenPhotoFile(const wxString& path, long limit) {
+    const std::string name(path.utf8_str());
+    auto refuse = [&](const wxString& reason) {
+        return _com_error(E_FAIL, wxString::Format("Cannot read the photo file %s: %s", path, reason));
+    };
+    struct stat st;
+    if (::stat(name.c_str(), &st) != 0) throw _com_error(E_FAIL, FileError("Cannot read the photo file", path));
+    if (!S_ISREG(st.st_mode)) throw refuse("it is not a regular file");
+    const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) throw _com_error(E_FAIL, FileError("Cannot read the photo file", path));
+    File file(::fdopen(fd, "rb"));
+    if (!file) {
+        ::close(fd);
+        throw _com_error(E_FAIL, FileError("Cannot read the photo file", path));
+    }
+    // Replaced since it was looked at: looked at again, as opened.
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) throw refuse("it is not a regular file");
+    if (st.st_size > limit) throw _com_error(E_FAIL, TooLarge(path, limit));
+    return file;
 }
 
 }  // namespace
@@ -247,19 +277,19 @@ void CUserDataDlg::WritePhotoToRecord(_RecordsetPtr& recordset, wxString path) {
         } catch (const _com_error&) {
         }
     };
-    File file(std::fopen(path.utf8_str(), "rb"));
-    if (!file) {
-        const _com_error error(E_FAIL, FileError("Cannot read the photo file", path));
-        giveUp();
-        throw error;
-    }
     try {
         FieldPtr photo = recordset->GetFields()->GetItem("Photo");
+        const long limit = photo->GetDefinedSize();
+        File file = OpenPhotoFile(path, limit);
         unsigned char buffer[kPhotoPiece];
+        long total = 0;
         for (;;) {
             const std::size_t n = std::fread(buffer, 1, sizeof buffer, file.get());
             if (std::ferror(file.get())) throw _com_error(E_FAIL, FileError("Cannot read the photo file", path));
             if (n == 0) break;
+            // A file that grows while it is read is still bounded.
+            total += static_cast<long>(n);
+            if (total > limit) throw _com_error(E_FAIL, TooLarge(path, limit));
             photo->AppendChunk(_variant_t::Bytes(buffer, n));
             if (n < sizeof buffer) break;
         }

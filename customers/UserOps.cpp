@@ -116,7 +116,10 @@ void CUserDataDlg::OnBnClickedAdd() {
     const bool written = WriteCurrentRow(true, birthday);
     CloseRecordset();
     LoadRecords();
-    if (written) AfxMessageBox(theApp.GetLangString("IDS_ADD_SUCCESS"), MB_OK | MB_ICONEXCLAMATION);
+    // A row that was not stored keeps the form as typed, so the operator
+    // loses nothing and can try again once the error is mended.
+    if (!written) return;
+    AfxMessageBox(theApp.GetLangString("IDS_ADD_SUCCESS"), MB_OK | MB_ICONEXCLAMATION);
 
     // Ready for the next customer, by the same operator and with the same photo.
     m_strName.clear();

@@ -264,9 +264,12 @@ TEST_F(Records, PhotoAndBirthdayGoInAndComeBackOut) {
     Type(1041, "555");
     Type(1047, "30");
     Click(1052);
+    Type(1045, "allergic to latex");
     Add("11", "Hal");
     EXPECT_TRUE(Status().StartsWith(Lang("IDS_WARN_CATCH")));
     EXPECT_TRUE(Status().Contains("gone.bmp"));
+    // Nothing stored, nothing typed lost.
+    EXPECT_EQ((Texts{Text(1038), Text(1039), Text(1041), Text(1045)}), (Texts{"11", "Hal", "555", "allergic to latex"}));
     EXPECT_EQ(Stored(),
               (Rows{{"0008", "Fay", "30", "444"}, {"0009", "Gil", "30", ""}, {"0010", "Nil", "<null>", "<null>"},
                     {"0015", "Ivy", "30", "444"}}));

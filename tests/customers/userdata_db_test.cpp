@@ -1,10 +1,16 @@
 // Field values as text, and photos between files and database rows.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <sqlite3.h>
+
 #include <string>
 
 #include "customers/UserDataDlg.h"
 #include "platform/Resources.h"
+#include "platform/ado/Database.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -121,11 +127,25 @@ TEST_F(PhotoTest, UnreadablePhotoGivesUpTheWholeRow) {
     EXPECT_THROW(CUserDataDlg::WritePhotoToRecord(rs, wxString::FromUTF8(dir.File("missing.bmp"))), _com_error);
     EXPECT_EQ(rs->GetEditMode(), adEditNone);
     EXPECT_TRUE(rs->GetCollect("Name").IsNull());
-    // A folder opens but cannot be read.
-    rs->AddNew();
-    rs->PutCollect("Number", "0002");
-    EXPECT_THROW(CUserDataDlg::WritePhotoToRecord(rs, wxString::FromUTF8(dir.Path())), _com_error);
-    rs->Update();  // nothing pending any more
+    // What is no regular file is refused before anything is read from it: a
+    // device would be read without end, a pipe would wait for a writer.  So is
+    // a file longer than the database may hold.
+    ASSERT_EQ(::mkfifo(dir.File("pipe.bmp").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("/dev/zero", dir.File("zero.bmp").c_str()), 0);
+    const std::string longer = dir.Write("long.bmp", std::string(3000, 'x'));
+    sqlite3_limit(conn->GetDatabase()->Handle(), SQLITE_LIMIT_LENGTH, 2000);
+    for (const std::string& file : {dir.File("pipe.bmp"), dir.File("zero.bmp"), dir.Path(), longer}) {
+        SCOPED_TRACE(file);
+        rs->AddNew();
+        rs->PutCollect("Number", "0002");
+        try {
+            CUserDataDlg::WritePhotoToRecord(rs, wxString::FromUTF8(file));
+            ADD_FAILURE() << "taken";
+        } catch (const _com_error& e) {
+            EXPECT_TRUE(e.ErrorMessage().Contains(wxString::FromUTF8(file))) << e.ErrorMessage();
+        }
+        rs->Update();  // nothing pending any more
+    }
 
     Reopen();
     EXPECT_EQ(VariantToString(rs->GetCollect("Number")), "0001");
