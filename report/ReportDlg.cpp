@@ -58,6 +58,18 @@ const plat::DlgControl kReportControls[] = {
     {CReportDlg::IDC_TITLE, Ctl::Static, cs::Center, 7, 7, 411, 26, L"Report"},
 };
 
+// Marks a button's work for as long as it runs, however it ends.
+class Busy {
+public:
+    explicit Busy(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~Busy() { m_flag = false; }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+private:
+    bool& m_flag;
+};
+
 }  // namespace
 
 const plat::DlgTemplate plat::kReportTemplate = {
@@ -227,13 +239,17 @@ void CReportDlg::ReleaseDrivers() {
 }
 
 void CReportDlg::OnBnClickedSave() {
-    wxBusyCursor busy;
+    if (m_busy) return;
+    const wxBusyCursor busy;
+    const Busy guard(m_busy);
     ReleaseDrivers();
     WriteWordReport();
 }
 
 void CReportDlg::OnBnClickedPrint() {
-    wxBusyCursor busy;
+    if (m_busy) return;
+    const wxBusyCursor busy;
+    const Busy guard(m_busy);
     if (!m_bWritten) WriteWordReport();
     const VARIANT background = VARIANT::I2(0);
     const VARIANT copies = VARIANT::I4(1);
@@ -243,6 +259,7 @@ void CReportDlg::OnBnClickedPrint() {
 }
 
 void CReportDlg::OnBnClickedClose() {
+    if (m_busy) return;
     ReleaseDrivers();
     OnCancel();
 }

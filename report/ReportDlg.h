@@ -120,6 +120,10 @@ private:
     // is none or it cannot be read.
     bool DrawLastPicture(wxDC& dc, const wxSize& size);
     void ApplyColours();
+    // Set while a button's work runs: the word processor's conversion keeps
+    // the window alive, and a button reached meanwhile (by whatever path)
+    // must neither start a second write nor let go of the document in use.
+    bool m_busy = false;
 };
 
 namespace report {

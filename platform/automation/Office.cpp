@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -22,6 +23,7 @@
 
 #include "platform/CrossThread.h"
 #include "platform/Shell.h"
+#include "platform/ui/BusyWait.h"
 
 extern char** environ;
 
@@ -50,6 +52,7 @@ public:
     ScratchFolder(const fs::path& parent, const char* prefix) {
         std::string templ = (parent / (std::string(prefix) + "XXXXXX")).string();
         if (::mkdtemp(templ.data())) m_path = templ;
+        else m_error = errno;
     }
     ~ScratchFolder() {
         std::error_code ec;
@@ -59,9 +62,11 @@ public:
     ScratchFolder& operator=(const ScratchFolder&) = delete;
     bool ok() const { return !m_path.empty(); }
     const fs::path& path() const { return m_path; }
+    int error() const { return m_error; }
 
 private:
     fs::path m_path;
+    int m_error = 0;
 };
 
 // A file: URL of an absolute path, as LibreOffice takes its profile folder.
@@ -130,7 +135,7 @@ RunResult RunBounded(const std::vector<std::string>& args, const fs::path& log, 
         return ended;
     };
     if (IsUiThread()) {
-        WaitServingSends(poll, RunBound());
+        WaitKeepingWindowsAlive(poll, RunBound());
     } else {
         const auto deadline = std::chrono::steady_clock::now() + RunBound();
         while (!poll() && std::chrono::steady_clock::now() < deadline)
@@ -228,6 +233,26 @@ bool HasWindows(const std::string& office) {
     return false;
 }
 
+// The operator's words for why a file could not be written in a folder.
+wxString WhyNotWritten(int error) {
+    if (error == ENOSPC || error == EDQUOT) return "there is no space left on the disk.";
+    if (error == EACCES || error == EPERM || error == EROFS) return "the folder cannot be written.";
+    return wxString::FromUTF8(std::strerror(error)) + ".";
+}
+
+// Whether `bytes` (the size of what was to be written, at least a little)
+// still fit into the folder: 0 when they do, else why not.
+int ProbeFolder(const fs::path& folder, std::size_t bytes) {
+    const std::string probe = (folder / "probe").string();
+    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return errno;
+    const int rc = ::posix_fallocate(fd, 0, static_cast<off_t>(std::max<std::size_t>(bytes, 64 * 1024)));
+    ::close(fd);
+    ::unlink(probe.c_str());
+    // A file system that cannot reserve space says nothing about it.
+    return rc == EOPNOTSUPP || rc == EINVAL ? 0 : rc;
+}
+
 }  // namespace
 
 std::string FindOffice() {
@@ -251,36 +276,35 @@ bool SaveAsWord97(const std::string& rtf, const wxString& target, wxString* erro
     const fs::path destination(ToFs(target));
     const fs::path folder = destination.parent_path();
     std::error_code ec;
-    if (destination.filename().empty() || !fs::is_directory(folder, ec)) {
-        *error = "The folder of " + target + " does not exist.";
+    auto fail = [&](const wxString& why) {
+        *error = "The document " + target + " could not be saved: " + why;
         return false;
-    }
+    };
+    if (destination.filename().empty() || !fs::is_directory(folder, ec)) return fail("its folder does not exist.");
     OfficeRun run;
     if (!run.Prepare(rtf, error)) return false;
     // Converted beside the target, then moved into its place in one step.
     ScratchFolder beside(folder, ".quillmarsh-save-");
-    if (!beside.ok()) {
-        *error = "Nothing can be written in the folder of " + target + ".";
-        return false;
-    }
+    if (!beside.ok()) return fail(WhyNotWritten(beside.error()));
     std::vector<std::string> command = run.command;
     command.insert(command.end(), {"--convert-to", "doc:MS Word 97", "--outdir", beside.path().string(),
                                    run.input.string()});
     const RunResult result = RunBounded(command, run.Log(), run.work.path());
     const fs::path converted = beside.path() / "report.doc";
-    if (!result.started || result.timedOut || result.exitCode != 0 || !fs::exists(converted, ec)) {
-        *error = "The document " + target + " could not be saved. " + DescribeFailedRun(result, run.Log());
-        return false;
-    }
-    if (!IsCompoundFile(converted)) {
-        *error = "The document " + target + " could not be saved: LibreOffice wrote no Word 97 document.";
-        return false;
+    if (!result.started) return fail("LibreOffice could not be started.");
+    if (result.timedOut)
+        return fail(wxString::Format("LibreOffice did not finish it within %lld seconds.",
+                                     static_cast<long long>(RunBound().count() / 1000)));
+    // LibreOffice reports success for a document it could not write (a full
+    // disk, for one): only the file says whether it was written.
+    if (result.exitCode != 0 || !fs::exists(converted, ec) || !IsCompoundFile(converted)) {
+        if (const int trouble = ProbeFolder(beside.path(), rtf.size())) return fail(WhyNotWritten(trouble));
+        if (result.exitCode != 0)
+            return fail(wxString::Format("LibreOffice failed to convert it (it ended with code %d).", result.exitCode));
+        return fail("LibreOffice wrote no Word 97 document.");
     }
     fs::rename(converted, destination, ec);
-    if (ec) {
-        *error = "The document " + target + " could not be saved: " + wxString::FromUTF8(ec.message().c_str());
-        return false;
-    }
+    if (ec) return fail(WhyNotWritten(ec.value()));
     return true;
 }
 

@@ -8,7 +8,8 @@
 // running Writer neither blocks it nor sees it; it is waited for within a
 // bound and ended when it overruns.  The rich text lives in a scratch folder
 // that never stays behind.  Called on the user-interface thread, the wait
-// keeps running the calls worker threads send to it.
+// keeps the windows alive (they repaint, worker threads' sends run) and drops
+// the operator's clicks and keys meanwhile.
 #include <chrono>
 #include <string>
 

@@ -2,10 +2,14 @@
 // `soffice` (a shell script) on the PATH.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -270,11 +274,13 @@ namespace {
 // A stand-in `soffice`: records its arguments and acts as FAKE_OFFICE_MODE
 // says: "ok" converts (the compound-file signature, then the rich text),
 // "fail" ends with an error, "plain" writes a file that is no Word document,
-// "hang" makes its temporary folder, as LibreOffice does, and never ends.
+// "silent" writes nothing and says it succeeded (as LibreOffice does on a full
+// disk), "hang" makes its temporary folder, as LibreOffice does, and never ends.
 const char* const kFakeOffice = R"(#!/bin/sh
 echo "$@" >> "$FAKE_OFFICE_LOG"
 case "$FAKE_OFFICE_MODE" in
   fail) echo "Error: source file could not be loaded"; exit 1;;
+  silent) echo "Error: SfxBaseModel::impl_store failed"; exit 0;;
   hang) mkdir "${TMPDIR:-/tmp}/lu$$.tmp"; sleep 60 & echo $! > "$FAKE_OFFICE_LOG.pid"; wait; exit 0;;
 esac
 outdir=""; input=""
@@ -338,6 +344,15 @@ protected:
         static const BYTE parms[] = {kVtsPVariant, kVtsPVariant, 0};
         doc.InvokeHelper(dispid::kDocSaveAs, DISPATCH_METHOD, VT_EMPTY, nullptr, parms, &name, &format);
     }
+    // The reason a save gives; empty when it succeeded.
+    std::string SaveFailure(COleDispatchDriver& doc, const std::string& path) {
+        try {
+            SaveAs(doc, wxString::FromUTF8(path));
+        } catch (const COleDispatchException& e) {
+            return e.m_strDescription.utf8_string();
+        }
+        return {};
+    }
     std::string Read(const std::string& path) {
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
@@ -378,15 +393,19 @@ TEST_F(WordApp, SavingReplacesTheTargetWholeAndLeavesNothingBehind) {
         << "a profile of its own: " << calls;
 }
 
-TEST_F(WordApp, AFailedConversionIsRefusedAndKeepsTheEarlierFile) {
+TEST_F(WordApp, AFailedConversionIsRefusedWithItsReasonAndKeepsTheEarlierFile) {
     plat::office::SetRunBoundForTesting(std::chrono::milliseconds(1500));
     const std::string target = m_out.File("a.doc");
-    for (const char* mode : {"fail", "plain", "hang"}) {
+    const std::pair<const char*, const char*> modes[] = {{"fail", "failed to convert it (it ended with code 1)"},
+                                                         {"plain", "wrote no Word 97 document"},
+                                                         {"silent", "wrote no Word 97 document"},
+                                                         {"hang", "did not finish it within 1 seconds"}};
+    for (const auto& [mode, reason] : modes) {
         SCOPED_TRACE(mode);
         m_out.Write("a.doc", "earlier");
         ::setenv("FAKE_OFFICE_MODE", mode, 1);
         COleDispatchDriver doc = NewDocument(L"x");
-        EXPECT_THROW(SaveAs(doc, wxString::FromUTF8(target)), COleDispatchException);
+        EXPECT_EQ(SaveFailure(doc, target), "The document " + target + " could not be saved: LibreOffice " + reason + ".");
         EXPECT_EQ(Read(target), "earlier");
         ExpectNothingLeftBehind(m_out.Path(), "a.doc");
     }
@@ -399,6 +418,37 @@ TEST_F(WordApp, AFailedConversionIsRefusedAndKeepsTheEarlierFile) {
     ::setenv("FAKE_OFFICE_MODE", "ok", 1);
     COleDispatchDriver doc = NewDocument(L"x");
     EXPECT_THROW(SaveAs(doc, wxString::FromUTF8(m_out.File("missing/b.doc"))), COleDispatchException);
+}
+
+// A folder on a file system of its own (where this machine lets the test
+// mount one): a full disk, and one that cannot be written.
+TEST_F(WordApp, AFullDiskOrAReadOnlyFolderIsSaidInPlainWords) {
+    const std::string disk = m_out.File("disk");
+    fs::create_directory(disk);
+    struct Case {
+        const char* mode;
+        unsigned long flags;
+        const char* reason;
+    };
+    for (const Case c : {Case{"silent", 0, "there is no space left on the disk."},
+                         Case{"ok", 0, "there is no space left on the disk."},
+                         Case{"ok", MS_RDONLY, "the folder cannot be written."}}) {
+        SCOPED_TRACE(c.reason);
+        if (::mount("tmpfs", disk.c_str(), "tmpfs", c.flags, "size=64k") != 0)
+            GTEST_SKIP() << "no file system can be mounted here: " << std::strerror(errno);
+        if (!(c.flags & MS_RDONLY)) {
+            const int fd = ::open((disk + "/fill").c_str(), O_WRONLY | O_CREAT, 0600);
+            const std::string block(4096, 'f');
+            while (::write(fd, block.data(), block.size()) > 0) {
+            }
+            ::close(fd);
+        }
+        ::setenv("FAKE_OFFICE_MODE", c.mode, 1);
+        COleDispatchDriver doc = NewDocument(L"x");
+        const std::string failure = SaveFailure(doc, disk + "/r.doc");
+        ::umount2(disk.c_str(), MNT_DETACH);
+        EXPECT_EQ(failure, "The document " + disk + "/r.doc could not be saved: " + c.reason);
+    }
 }
 
 TEST_F(WordApp, PicturesAreStoredAndAnUnreadableOneIsRefused) {

@@ -8,10 +8,14 @@
 #include <fstream>
 #include <map>
 #include <regex>
+#include <thread>
+
+#include <sys/stat.h>
 
 #include <opencv2/imgcodecs.hpp>
 #include <wx/app.h>
 #include <wx/datectrl.h>
+#include <wx/timer.h>
 
 #include "app/QuillmarshApp.h"
 #include "app/StartPageDlg.h"
@@ -374,6 +378,55 @@ TEST_F(Report, WithoutLibreOfficeTheOperatorIsToldAndNothingIsWritten) {
     EXPECT_FALSE(m_form->m_bWritten);
     EXPECT_TRUE(m_form->m_strDocPath.empty());
     EXPECT_TRUE(m_form->IsShown());
+}
+
+// While LibreOffice converts, the form repaints, and what the operator clicks
+// or types meanwhile is dropped, not kept for a second save afterwards.
+TEST_F(Report, ASlowSaveKeepsTheFormAliveAndDropsInputMeanwhile) {
+    if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "xdotool is not installed";
+    // A LibreOffice that takes two seconds over each conversion.
+    const std::string office = m_scratch.Write("bin/soffice", R"(#!/bin/sh
+echo run >> "$SLOW_OFFICE_LOG"
+sleep 2
+while [ $# -gt 0 ]; do [ "$1" = --outdir ] && outdir="$2"; input="$1"; shift; done
+printf '\320\317\021\340\241\261\032\341' > "$outdir/$(basename "${input%.*}").doc"
+)");
+    ::chmod(office.c_str(), 0755);
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", (m_scratch.Path() + "bin:" + path).c_str(), 1);
+    ::setenv("SLOW_OFFICE_LOG", m_scratch.File("runs").c_str(), 1);
+    OpenStation();
+    OpenForm();
+    m_form->Raise();
+    Pump(100);
+
+    int paints = 0;
+    m_form->Bind(wxEVT_PAINT, [&](wxPaintEvent& e) {
+        ++paints;
+        e.Skip();
+    });
+    wxTimer repaint;
+    repaint.Bind(wxEVT_TIMER, [&](wxTimerEvent&) { m_form->Refresh(); });
+    repaint.Start(100);
+    const wxPoint save = Item(CReportDlg::IDC_SAVE)->GetScreenRect().GetPosition() + wxPoint(20, 10);
+    std::thread operator_([save] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        const std::string keys = "xdotool mousemove " + std::to_string(save.x) + " " + std::to_string(save.y) +
+                                 " click 1 key Return key Escape";
+        EXPECT_EQ(std::system(keys.c_str()), 0);
+    });
+    Click(Item(CReportDlg::IDC_SAVE));
+    const int paintsWhileSaving = paints;
+    operator_.join();
+    repaint.Stop();
+    Pump(500);  // input kept for afterwards would act now
+    ::setenv("PATH", path.c_str(), 1);
+
+    EXPECT_GE(paintsWhileSaving, 5);
+    EXPECT_EQ(TempDir::Read(m_scratch.File("runs")), "run\n");
+    EXPECT_TRUE(m_form->m_bWritten);
+    EXPECT_TRUE(m_form->IsShown());
+    EXPECT_TRUE(m_messages.texts.empty());
 }
 
 // The road of one report: the station's report button, the form filled in,
