@@ -247,8 +247,20 @@ BOOL CUserDataDlg::ReadPhotoFromRecord(_RecordsetPtr& recordset, const wxString&
     long remaining = photo->GetActualSize();
     if (remaining <= 0) return FALSE;
     const std::string target(path.utf8_str());
-    File file(std::fopen(target.c_str(), "wb"));
-    if (!file) throw _com_error(E_FAIL, FileError("Cannot write the photo file", path));
+    // Written only into a regular file: a pipe would wait for a reader for good.
+    const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0) throw _com_error(E_FAIL, FileError("Cannot write the photo file", path));
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw _com_error(E_FAIL, "Cannot write the photo file " + path + ": it is not a regular file");
+    }
+    File file(::ftruncate(fd, 0) == 0 ? ::fdopen(fd, "wb") : nullptr);
+    if (!file) {
+        const _com_error error(E_FAIL, FileError("Cannot write the photo file", path));
+        ::close(fd);
+        throw error;
+    }
     try {
         while (remaining > 0) {
             const long k = std::min<long>(remaining, kPhotoPiece);

@@ -1,5 +1,7 @@
 #include "platform/CvCompat.h"
 
+#include <sys/stat.h>
+
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -34,6 +36,10 @@ bool ValidChannels(int c) { return c == 1 || c == 3 || c == 4; }
 
 IplImage* cvLoadImage(const char* filename, int iscolor) {
     if (!filename || !*filename) return nullptr;
+    // Only a regular file can be a picture: opening a pipe would wait for a
+    // writer for good, and a device could be read without end.
+    struct stat st;
+    if (::stat(filename, &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
     try {
         const int flags = iscolor > 0 ? cv::IMREAD_COLOR
                           : iscolor == 0 ? cv::IMREAD_GRAYSCALE

@@ -104,6 +104,9 @@ TEST_F(PhotoTest, PhotosGoInAndOutWhole) {
         EXPECT_TRUE(CUserDataDlg::ReadPhotoFromRecord(rs, wxString::FromUTF8(target)));
         EXPECT_EQ(TempDir::Read(target), bytes);
     }
+    // Nor is a pipe written into: it would wait for a reader.
+    ASSERT_EQ(::mkfifo(dir.File("pipe.bmp").c_str(), 0600), 0);
+    EXPECT_THROW(CUserDataDlg::ReadPhotoFromRecord(rs, wxString::FromUTF8(dir.File("pipe.bmp"))), _com_error);
 }
 
 TEST_F(PhotoTest, NoStoredPhotoLeavesTheTargetFileAlone) {

@@ -1,6 +1,8 @@
 // Loading, saving and converting IplImages.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -98,6 +100,9 @@ TEST(CvCompat, LoadAndSaveFailuresReturnNothingWithoutThrowing) {
     EXPECT_EQ(cvLoadImage(dir.Write("empty.bmp", "").c_str()), nullptr);
     EXPECT_EQ(cvLoadImage(dir.Path().c_str()), nullptr);
     EXPECT_EQ(cvLoadImage(nullptr), nullptr);
+    // A pipe is not opened: no writer would ever come.
+    ASSERT_EQ(::mkfifo(dir.File("pipe.bmp").c_str(), 0600), 0);
+    EXPECT_EQ(cvLoadImage(dir.File("pipe.bmp").c_str()), nullptr);
 
     Image img = Gradient(8, 8);
     EXPECT_EQ(cvSaveImage(dir.File("no/such/folder/x.bmp").c_str(), img.get()), 0);
