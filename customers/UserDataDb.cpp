@@ -104,27 +104,31 @@ wxString TooLarge(const wxString& path, long limit) {
                             limit);
 }
 
-// The photo file opened for reading.  Only a regular file is read: a device
-// would be read without end, and a pipe would wait for a writer that never
-// comes.  Nothing is opened that is not one, and it is opened without waiting.
-File OpenPhotoFile(const wxString& path, long limit) {
+// The photo file as a stream, opened without waiting.  Only a regular file
+// is taken: a device would be read without end, and a pipe would wait for a
+// writer or a reader that never comes.  Opened for writing, it is emptied.
+File OpenPhotoFile(const wxString& path, bool writing) {
+    const char* what = writing ? "Cannot write the photo file" : "Cannot read the photo file";
     const std::string name(path.utf8_str());
-    auto refuse = [&](const wxString& reason) {
-        return _com_error(E_FAIL, wxString::Format("Cannot read the photo file %s: %s", path, reason));
-    };
+    auto notRegular = [&] { return _com_error(E_FAIL, wxString::Format("%s %s: it is not a regular file", what, path)); };
     struct stat st;
-    if (::stat(name.c_str(), &st) != 0) throw _com_error(E_FAIL, FileError("Cannot read the photo file", path));
-    if (!S_ISREG(st.st_mode)) throw refuse("it is not a regular file");
-    const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) throw _com_error(E_FAIL, FileError("Cannot read the photo file", path));
-    File file(::fdopen(fd, "rb"));
-    if (!file) {
+    // A file to read is looked at before it is opened: opening a device may
+    // already act on it.
+    if (!writing && ::stat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) throw notRegular();
+    const int flags = (writing ? O_WRONLY | O_CREAT : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    const int fd = ::open(name.c_str(), flags, 0666);
+    if (fd < 0) throw _com_error(E_FAIL, FileError(what, path));
+    // Looked at as opened: it may have been replaced meanwhile.
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        throw _com_error(E_FAIL, FileError("Cannot read the photo file", path));
+        throw notRegular();
     }
-    // Replaced since it was looked at: looked at again, as opened.
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) throw refuse("it is not a regular file");
-    if (st.st_size > limit) throw _com_error(E_FAIL, TooLarge(path, limit));
+    File file(!writing || ::ftruncate(fd, 0) == 0 ? ::fdopen(fd, writing ? "wb" : "rb") : nullptr);
+    if (!file) {
+        const _com_error error(E_FAIL, FileError(what, path));
+        ::close(fd);
+        throw error;
+    }
     return file;
 }
 
@@ -247,20 +251,7 @@ BOOL CUserDataDlg::ReadPhotoFromRecord(_RecordsetPtr& recordset, const wxString&
     long remaining = photo->GetActualSize();
     if (remaining <= 0) return FALSE;
     const std::string target(path.utf8_str());
-    // Written only into a regular file: a pipe would wait for a reader for good.
-    const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-    if (fd < 0) throw _com_error(E_FAIL, FileError("Cannot write the photo file", path));
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        throw _com_error(E_FAIL, "Cannot write the photo file " + path + ": it is not a regular file");
-    }
-    File file(::ftruncate(fd, 0) == 0 ? ::fdopen(fd, "wb") : nullptr);
-    if (!file) {
-        const _com_error error(E_FAIL, FileError("Cannot write the photo file", path));
-        ::close(fd);
-        throw error;
-    }
+    File file = OpenPhotoFile(path, true);
     try {
         while (remaining > 0) {
             const long k = std::min<long>(remaining, kPhotoPiece);
@@ -292,7 +283,10 @@ void CUserDataDlg::WritePhotoToRecord(_RecordsetPtr& recordset, wxString path) {
     try {
         FieldPtr photo = recordset->GetFields()->GetItem("Photo");
         const long limit = photo->GetDefinedSize();
-        File file = OpenPhotoFile(path, limit);
+        File file = OpenPhotoFile(path, false);
+        struct stat st;
+        if (::fstat(::fileno(file.get()), &st) == 0 && st.st_size > limit)
+            throw _com_error(E_FAIL, TooLarge(path, limit));
         unsigned char buffer[kPhotoPiece];
         long total = 0;
         for (;;) {
