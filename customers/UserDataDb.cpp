@@ -100,8 +100,8 @@ double DecimalToDouble(const DECIMAL& dec) {
 }
 
 wxString TooLarge(const wxString& path, long limit) {
-    return wxString::Format("Cannot read the photo file %s: it is larger than the %ld bytes a photo may have", path,
-                            limit);
+    return wxString::Format("Cannot read the photo file %s: it is larger than the %ld bytes this customer's photo "
+                            "may have", path, limit);
 }
 
 // The photo file as a stream, opened without waiting.  Only a regular file
@@ -282,23 +282,29 @@ void CUserDataDlg::WritePhotoToRecord(_RecordsetPtr& recordset, wxString path) {
     };
     try {
         FieldPtr photo = recordset->GetFields()->GetItem("Photo");
+        // The room the row leaves it: a photo that cannot fit is refused
+        // before a byte of it is read.
         const long limit = photo->GetDefinedSize();
         File file = OpenPhotoFile(path, false);
         struct stat st;
-        if (::fstat(::fileno(file.get()), &st) == 0 && st.st_size > limit)
-            throw _com_error(E_FAIL, TooLarge(path, limit));
+        if (::fstat(::fileno(file.get()), &st) != 0)
+            throw _com_error(E_FAIL, FileError("Cannot read the photo file", path));
+        if (st.st_size > limit) throw _com_error(E_FAIL, TooLarge(path, limit));
         unsigned char buffer[kPhotoPiece];
-        long total = 0;
+        long long total = 0;
         for (;;) {
             const std::size_t n = std::fread(buffer, 1, sizeof buffer, file.get());
             if (std::ferror(file.get())) throw _com_error(E_FAIL, FileError("Cannot read the photo file", path));
             if (n == 0) break;
-            // A file that grows while it is read is still bounded.
-            total += static_cast<long>(n);
-            if (total > limit) throw _com_error(E_FAIL, TooLarge(path, limit));
+            total += static_cast<long long>(n);
+            // Another program writing the file meanwhile: what was read is
+            // not the photo as it was checked, nor as it is now.
+            if (total > st.st_size) break;
             photo->AppendChunk(_variant_t::Bytes(buffer, n));
             if (n < sizeof buffer) break;
         }
+        if (total != st.st_size || std::fgetc(file.get()) != EOF)
+            throw _com_error(E_FAIL, wxString::Format("Cannot read the photo file %s: it changed while it was read", path));
     } catch (const _com_error&) {
         giveUp();
         throw;

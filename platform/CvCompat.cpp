@@ -1,7 +1,10 @@
 #include "platform/CvCompat.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -32,19 +35,44 @@ int ConversionCode(int from, int to, bool swapRb) {
 
 bool ValidChannels(int c) { return c == 1 || c == 3 || c == 4; }
 
+// The bytes of a regular file, read through the one descriptor that was
+// checked to be one; false for anything else.  Opening does not wait, so a
+// pipe put in the file's place meanwhile is found out, not waited on.
+bool ReadRegularFile(const char* filename, std::vector<unsigned char>& bytes) {
+    struct stat st;
+    // Looked at before it is opened: opening a device may already act on it.
+    if (::stat(filename, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    const int fd = ::open(filename, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok) {
+        bytes.resize(static_cast<std::size_t>(st.st_size));
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        bytes.resize(done);
+    }
+    ::close(fd);
+    return ok && !bytes.empty();
+}
+
 }  // namespace
 
 IplImage* cvLoadImage(const char* filename, int iscolor) {
     if (!filename || !*filename) return nullptr;
     // Only a regular file can be a picture: opening a pipe would wait for a
     // writer for good, and a device could be read without end.
-    struct stat st;
-    if (::stat(filename, &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+    std::vector<unsigned char> bytes;
+    if (!ReadRegularFile(filename, bytes)) return nullptr;
     try {
         const int flags = iscolor > 0 ? cv::IMREAD_COLOR
                           : iscolor == 0 ? cv::IMREAD_GRAYSCALE
                                          : cv::IMREAD_UNCHANGED;
-        cv::Mat mat = cv::imread(filename, flags);
+        cv::Mat mat = cv::imdecode(bytes, flags);
         if (mat.empty()) return nullptr;
         return CloneToIpl(mat);
     } catch (const cv::Exception&) {

@@ -263,3 +263,11 @@ void CReportDlg::OnBnClickedClose() {
     ReleaseDrivers();
     OnCancel();
 }
+
+void CReportDlg::OnOK() {
+    if (!m_busy) plat::CDialog::OnOK();
+}
+
+void CReportDlg::OnCancel() {
+    if (!m_busy) plat::CDialog::OnCancel();
+}

@@ -79,6 +79,10 @@ public:
     void OnBnClickedPrint();
     // Releases the drivers and ends the form (IDCANCEL).
     void OnBnClickedClose();
+    // Enter and Escape (and the close box) end the form, except while a
+    // button's work runs: the document in use must stay.
+    void OnOK() override;
+    void OnCancel() override;
 
     // Colours the controls ask for: statics transparent with white text,
     // edits white with black text, the dialog its pattern.

@@ -208,7 +208,11 @@ private:
     _variant_t Value(int field);
     void PutValue(int field, const _variant_t& value);
     long ActualSize(int field);
-    long DefinedSize() const;
+    // The room for the field's value in the current row.
+    long DefinedSize(int field);
+    // Stored bytes of each column of the table in the current row (0 for a
+    // new one), read once per positioning.
+    const std::vector<std::int64_t>& StoredSizes();
     _variant_t GetChunk(int field, long bytes);
     void AppendChunk(int field, const _variant_t& data);
 
@@ -217,6 +221,8 @@ private:
     unsigned m_generation = 0;  // changes at every Open and Close
     std::string m_table;
     std::vector<Column> m_columns;
+    std::vector<std::string> m_tableColumns;  // every column of m_table
+    std::vector<std::int64_t> m_storedSizes;  // empty until StoredSizes reads them
     std::vector<std::int64_t> m_keys;
     std::size_t m_pos = 0;
     bool m_currentDeleted = false;
@@ -256,7 +262,8 @@ public:
     // Bytes of the value: a byte array's length, a text's length in UTF-8;
     // 0 for null.
     long GetActualSize();
-    // The most bytes one value of the field can hold.
+    // The most bytes the value can hold in the current row: the engine's
+    // limit less what the row's other values, as edited, take of it.
     long GetDefinedSize();
     // The next `bytes` bytes of the value, from where the last GetChunk since
     // positioning ended, as a byte array; VT_NULL when nothing is left.

@@ -93,10 +93,12 @@ void Database::Fail() const {
                                   : wxString("The database connection is closed."));
 }
 
-void Database::Fail(int rc) const {
-    if (m_db && sqlite3_extended_errcode(m_db) == rc) Fail();
-    throw _com_error(E_FAIL, wxString::FromUTF8(sqlite3_errstr(rc)));
+_com_error Database::Error(int rc) const {
+    if (m_db && sqlite3_extended_errcode(m_db) == rc) return _com_error(E_FAIL, wxString::FromUTF8(sqlite3_errmsg(m_db)));
+    return _com_error(E_FAIL, wxString::FromUTF8(sqlite3_errstr(rc)));
 }
+
+void Database::Fail(int rc) const { throw Error(rc); }
 
 std::string Database::Folder() const {
     const char* file = m_db ? sqlite3_db_filename(m_db, "main") : nullptr;
@@ -107,17 +109,40 @@ std::string Database::Folder() const {
 }
 
 Savepoint::Savepoint(const Database& db) : m_db(db) {
+    // Begun outside a transaction, the savepoint is the transaction: its
+    // release is the commit, and its failure must end the transaction whole.
+    m_outermost = sqlite3_get_autocommit(m_db.Handle()) != 0;
     m_db.Check(sqlite3_exec(m_db.Handle(), "SAVEPOINT ado_write", nullptr, nullptr, nullptr));
 }
 
 Savepoint::~Savepoint() {
-    if (!m_done && m_db.Handle())
-        sqlite3_exec(m_db.Handle(), "ROLLBACK TO ado_write; RELEASE ado_write", nullptr, nullptr, nullptr);
+    if (!m_done) Undo();
+}
+
+void Savepoint::Undo() noexcept {
+    m_done = true;
+    sqlite3* h = m_db.Handle();
+    if (!h) return;
+    if (m_outermost) {
+        // Some failures (a full disk, say) already rolled the engine back.
+        if (!sqlite3_get_autocommit(h)) sqlite3_exec(h, "ROLLBACK", nullptr, nullptr, nullptr);
+    } else {
+        sqlite3_exec(h, "ROLLBACK TO ado_write; RELEASE ado_write", nullptr, nullptr, nullptr);
+    }
 }
 
 void Savepoint::Commit() {
-    m_db.Check(sqlite3_exec(m_db.Handle(), "RELEASE ado_write", nullptr, nullptr, nullptr));
-    m_done = true;
+    // A commit can fail: another program still reading the file keeps the
+    // change from being written (the rollback journal needs the file to
+    // itself).  Left open, the transaction would swallow every later write.
+    const int rc = sqlite3_exec(m_db.Handle(), "RELEASE ado_write", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) {
+        m_done = true;
+        return;
+    }
+    const _com_error failure = m_db.Error(rc);
+    Undo();
+    throw failure;
 }
 
 std::string QuoteIdentifier(const std::string& name) {

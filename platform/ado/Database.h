@@ -24,9 +24,11 @@ public:
     sqlite3_stmt* Cached(const std::string& sql);
     // The engine's last message as a _com_error.
     [[noreturn]] void Fail() const;
-    // The failure `rc` of a call as a _com_error: the engine's message when
-    // the call left one, else the code's own text (binds leave none).
+    // The failure `rc` of a call as a _com_error (Error gives it, Fail raises
+    // it): the engine's message when the call left one, else the code's own
+    // text (binds leave none).
     [[noreturn]] void Fail(int rc) const;
+    _com_error Error(int rc) const;
     void Check(int rc) const {
         if (rc != SQLITE_OK) Fail(rc);
     }
@@ -72,17 +74,22 @@ private:
 };
 
 // Makes the statements run while it lives one change: rolled back unless
-// Commit is reached, so that a write that fails halfway leaves nothing.
+// Commit succeeds, so that a write that fails halfway leaves nothing.  When
+// it began the transaction, a failure (of the commit too) ends the whole
+// transaction, so the connection is back in autocommit either way.
 class Savepoint {
 public:
     explicit Savepoint(const Database& db);
     ~Savepoint();
     Savepoint(const Savepoint&) = delete;
     Savepoint& operator=(const Savepoint&) = delete;
+    // Raises the engine's error after rolling back when the commit fails.
     void Commit();
 
 private:
+    void Undo() noexcept;
     const Database& m_db;
+    bool m_outermost = false;
     bool m_done = false;
 };
 
@@ -96,6 +103,7 @@ struct SelectShape {
     std::size_t afterSelect = 0;  // where the SELECT keyword ends
     bool ordered = false;         // has an ORDER BY of its own
     std::size_t from = 0;         // where its FROM keyword starts; 0 when there is none
+    std::size_t limit = 0;        // where its LIMIT keyword starts; 0 when there is none
 };
 SelectShape AnalyseSelect(const std::string& sql);
 

@@ -15,6 +15,11 @@ namespace {
 // back from the staged value into one buffer of this size.
 constexpr std::size_t kWritePiece = 64 * 1024;
 
+// What one column's type and length take in a row's header, at most.
+constexpr std::int64_t kRecordVarint = 9;
+// A number stored in a text column is stored as its text: no longer than this.
+constexpr std::int64_t kNumberText = 32;
+
 // The bytes a value put whole stands for in piecewise reads.
 std::vector<BYTE> PendingBytes(const _variant_t& v) {
     if (v.IsByteArray()) return v.bytes;
@@ -23,6 +28,14 @@ std::vector<BYTE> PendingBytes(const _variant_t& v) {
         return std::vector<BYTE>(utf8.data(), utf8.data() + utf8.length());
     }
     return {};
+}
+
+// At most the bytes an edited value takes in its row.
+std::int64_t EditedSize(const _variant_t& v) {
+    if (v.vt == VT_EMPTY || v.vt == VT_NULL) return 0;
+    if (v.IsByteArray() || v.vt == VT_BSTR || v.vt == VT_LPSTR || v.vt == VT_LPWSTR)
+        return static_cast<std::int64_t>(PendingBytes(v).size());
+    return kNumberText;
 }
 
 class BlobHandle {
@@ -64,10 +77,52 @@ long Recordset::ActualSize(int field) {
     m_db->Fail(rc);
 }
 
-long Recordset::DefinedSize() const {
-    RequireOpen();
-    if (!m_db->Handle()) throw _com_error(adErrObjectClosed, "The database connection is closed.");
-    return sqlite3_limit(m_db->Handle(), SQLITE_LIMIT_LENGTH, -1);
+long Recordset::DefinedSize(int field) {
+    RequireRow();
+    sqlite3* h = m_db->Handle();
+    if (!h) throw _com_error(adErrObjectClosed, "The database connection is closed.");
+    // The engine's limit holds for the row as it is stored, so the row's
+    // other values, as the edit will leave them, take their part of it, and
+    // the row's header up to nine bytes a column.
+    const std::string& origin = m_columns[field].origin;
+    const std::vector<std::int64_t>& stored = StoredSizes();
+    std::int64_t others = kRecordVarint * static_cast<std::int64_t>(m_tableColumns.size() + 1);
+    for (std::size_t c = 0; c < m_tableColumns.size(); ++c) {
+        if (m_tableColumns[c] == origin) continue;
+        std::int64_t size = stored[c];
+        for (std::size_t q = 0; q < m_columns.size(); ++q) {
+            if (m_columns[q].origin != m_tableColumns[c]) continue;
+            const int i = static_cast<int>(q);
+            if (auto staged = m_staged.find(i); staged != m_staged.end()) size = staged->second->Size();
+            if (auto pending = m_pending.find(i); pending != m_pending.end()) size = EditedSize(pending->second);
+        }
+        others += size;
+    }
+    const std::int64_t room = sqlite3_limit(h, SQLITE_LIMIT_LENGTH, -1) - others;
+    return static_cast<long>(std::max<std::int64_t>(room, 0));
+}
+
+const std::vector<std::int64_t>& Recordset::StoredSizes() {
+    if (m_storedSizes.size() == m_tableColumns.size()) return m_storedSizes;
+    std::vector<std::int64_t> sizes(m_tableColumns.size(), 0);
+    if (m_edit != adEditAdd && !m_tableColumns.empty()) {
+        // Read from the row's header, without loading a long value.
+        std::string sql = "SELECT ";
+        for (std::size_t c = 0; c < m_tableColumns.size(); ++c) {
+            const std::string column = ado::QuoteIdentifier(m_tableColumns[c]);
+            sql += (c ? ", " : "") + std::string("CASE typeof(") + column + ") WHEN 'blob' THEN length(" + column +
+                   ") ELSE ifnull(length(CAST(" + column + " AS BLOB)), 0) END";
+        }
+        sqlite3_stmt* st = m_db->Cached(sql + " FROM " + ado::QuoteIdentifier(m_table) + " WHERE _rowid_ = ?1");
+        StatementUse use(st);
+        m_db->Check(sqlite3_bind_int64(st, 1, CurrentKey()));
+        const int rc = sqlite3_step(st);
+        if (rc == SQLITE_DONE) throw _com_error(adErrNoCurrentRecord, "The current row no longer exists.");
+        if (rc != SQLITE_ROW) m_db->Fail(rc);
+        for (std::size_t c = 0; c < sizes.size(); ++c) sizes[c] = sqlite3_column_int64(st, static_cast<int>(c));
+    }
+    m_storedSizes = std::move(sizes);
+    return m_storedSizes;
 }
 
 _variant_t Recordset::GetChunk(int field, long bytes) {
@@ -145,7 +200,7 @@ void Recordset::AppendChunk(int field, const _variant_t& data) {
                                            : 0;
     // Refused before anything is held: a value longer than the engine may
     // store would fill the disk for nothing.
-    if (before + static_cast<std::int64_t>(data.bytes.size()) > DefinedSize())
+    if (before + static_cast<std::int64_t>(data.bytes.size()) > DefinedSize(field))
         throw _com_error(E_FAIL, wxString::FromUTF8(sqlite3_errstr(SQLITE_TOOBIG)));
     if (!adding) {
         auto fresh = std::make_unique<ado::StagedValue>(m_db->Folder());

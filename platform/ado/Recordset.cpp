@@ -136,8 +136,15 @@ void Recordset::Open(const wxString& source, const _ConnectionPtr& activeConnect
     // its columns.
     ado::Statement keys;
     auto prepareKeys = [&](bool idsOnly) {
-        const std::string keyed = idsOnly ? "SELECT _rowid_ " + sql.substr(shape.from)
-                                          : sql.substr(0, shape.afterSelect) + " _rowid_," + sql.substr(shape.afterSelect);
+        std::string keyed = idsOnly ? "SELECT _rowid_ " + sql.substr(shape.from)
+                                    : sql.substr(0, shape.afterSelect) + " _rowid_," + sql.substr(shape.afterSelect);
+        // Which rows a LIMIT keeps follows the order the engine reads them in,
+        // an index's for all it promises: without an ORDER BY of the query's
+        // own, they are the first ones added.
+        if (shape.limit != 0 && !shape.ordered) {
+            const std::size_t at = shape.limit + (keyed.size() - sql.size());  // the LIMIT, moved by the change
+            keyed.insert(at, "ORDER BY _rowid_ ");
+        }
         keys.Reset();
         return sqlite3_prepare_v2(h, keyed.c_str(), -1, &keys, nullptr) == SQLITE_OK &&
                sqlite3_column_count(keys) == (idsOnly ? 1 : count + 1) && sqlite3_column_table_name(keys, 0) &&
@@ -152,10 +159,22 @@ void Recordset::Open(const wxString& source, const _ConnectionPtr& activeConnect
     if (rc != SQLITE_DONE) db->Fail();
     // Row ids grow with every insert, so their order is the insertion order.
     if (!shape.ordered) std::stable_sort(rowIds.begin(), rowIds.end());
+    // Every column of the table shares a row's room, also those not selected.
+    std::vector<std::string> tableColumns;
+    {
+        sqlite3_stmt* st = db->Cached("SELECT name FROM pragma_table_info(?1)");
+        StatementUse use(st);
+        db->Check(sqlite3_bind_text(st, 1, table.c_str(), -1, SQLITE_TRANSIENT));
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+            tableColumns.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+        if (rc != SQLITE_DONE) db->Fail(rc);
+    }
 
     m_db = std::move(db);
     m_table = table;
     m_columns = std::move(columns);
+    m_tableColumns = std::move(tableColumns);
+    m_storedSizes.clear();
     m_keys = std::move(rowIds);
     m_pos = 0;
     m_currentDeleted = false;
@@ -210,6 +229,7 @@ bool Recordset::GetEOF() const {
 
 void Recordset::ResetPieces() {
     ClosePieceBlob();
+    m_storedSizes.clear();
     m_appended.assign(m_columns.size(), false);
     m_chunkOffset.assign(m_columns.size(), 0);
 }
@@ -427,6 +447,6 @@ wxString Field::GetName() { return Rs().m_columns[m_index].name; }
 _variant_t Field::GetValue() { return Rs().Value(m_index); }
 void Field::PutValue(const _variant_t& value) { Rs().PutValue(m_index, value); }
 long Field::GetActualSize() { return Rs().ActualSize(m_index); }
-long Field::GetDefinedSize() { return Rs().DefinedSize(); }
+long Field::GetDefinedSize() { return Rs().DefinedSize(m_index); }
 _variant_t Field::GetChunk(long bytes) { return Rs().GetChunk(m_index, bytes); }
 void Field::AppendChunk(const _variant_t& data) { Rs().AppendChunk(m_index, data); }

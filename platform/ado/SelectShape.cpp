@@ -72,6 +72,8 @@ SelectShape AnalyseSelect(const std::string& sql) {
                     shape.ordered = true;
                 } else if (word == "FROM" && shape.from == 0) {
                     shape.from = i;
+                } else if (word == "LIMIT" && shape.limit == 0) {
+                    shape.limit = i;
                 }
             }
             i = end;

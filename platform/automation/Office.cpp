@@ -43,6 +43,14 @@ std::chrono::milliseconds RunBound() {
     return ms > 0 ? std::chrono::milliseconds(ms) : kNormalRunBound;
 }
 
+wxString DidNotFinish() {
+    return wxString::Format("LibreOffice did not finish it within %lld seconds.",
+                            static_cast<long long>(RunBound().count() / 1000));
+}
+
+// Set by tests only, on the user-interface thread.
+std::string g_printerForTesting;
+
 std::string ToFs(const wxString& path) { return std::string(path.utf8_str()); }
 
 // A folder of its own under `parent` (made with a unique name), removed with
@@ -152,32 +160,19 @@ RunResult RunBounded(const std::vector<std::string>& args, const fs::path& log, 
     return result;
 }
 
-// The last line LibreOffice wrote that says something, for the operator.
-wxString LastOutputLine(const fs::path& log) {
-    std::ifstream in(log);
-    std::string line, last;
-    while (std::getline(in, line)) {
-        if (line.find("javaldx") != std::string::npos) continue;  // a harmless start-up warning
-        if (line.find_first_not_of(" \t\r") != std::string::npos) last = line;
+// 0 when the bytes were written to the new file, else why not (errno).
+int WriteFile(const fs::path& path, const std::string& bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return errno;
+    int error = 0;
+    for (std::size_t done = 0; !error && done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) error = n < 0 ? errno : ENOSPC;
+        else done += static_cast<std::size_t>(n);
     }
-    return wxString::FromUTF8(last.c_str());
-}
-
-wxString DescribeFailedRun(const RunResult& run, const fs::path& log) {
-    if (!run.started) return "LibreOffice could not be started.";
-    if (run.timedOut)
-        return wxString::Format("LibreOffice did not finish within %lld seconds.",
-                                static_cast<long long>(RunBound().count() / 1000));
-    wxString text = wxString::Format("LibreOffice ended with code %d.", run.exitCode);
-    const wxString said = LastOutputLine(log);
-    if (!said.empty()) text += " " + said;
-    return text;
-}
-
-bool WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-    return static_cast<bool>(out.flush());
+    if (::close(fd) != 0 && !error) error = errno;
+    return error;
 }
 
 // A Word 97 document is a compound file: it starts with this signature.
@@ -194,43 +189,6 @@ fs::path TempFolder() {
     std::error_code ec;
     fs::path folder = fs::temp_directory_path(ec);
     return ec ? fs::path("/tmp") : folder;
-}
-
-struct OfficeRun {
-    ScratchFolder work{TempFolder(), "quillmarsh-office-"};
-    fs::path input;
-    std::vector<std::string> command;
-
-    // False with the reason when LibreOffice or the scratch folder is missing.
-    bool Prepare(const std::string& rtf, wxString* error) {
-        const std::string office = FindOffice();
-        if (office.empty()) {
-            *error = "LibreOffice (soffice) is not installed.";
-            return false;
-        }
-        std::error_code ec;
-        if (!work.ok() || !fs::create_directory(work.path() / "profile", ec) ||
-            !WriteFile(input = work.path() / "report.rtf", rtf)) {
-            *error = "The scratch folder for LibreOffice could not be written.";
-            return false;
-        }
-        command = {office, "--headless", "--norestore", "--nologo",
-                   "-env:UserInstallation=" + FileUrl(work.path() / "profile")};
-        return true;
-    }
-    fs::path Log() const { return work.path() / "office.log"; }
-};
-
-// A LibreOffice built without a user interface (Debian's "nogui" packages)
-// has no window plug-in beside its program; started for the operator it would
-// show nothing and keep running unseen.
-bool HasWindows(const std::string& office) {
-    std::error_code ec;
-    const fs::path program = fs::canonical(office, ec).parent_path();
-    if (ec) return false;
-    for (const auto& entry : fs::directory_iterator(program, ec))
-        if (entry.path().filename().string().rfind("libvclplug_", 0) == 0) return true;
-    return false;
 }
 
 // The operator's words for why a file could not be written in a folder.
@@ -251,6 +209,46 @@ int ProbeFolder(const fs::path& folder, std::size_t bytes) {
     ::unlink(probe.c_str());
     // A file system that cannot reserve space says nothing about it.
     return rc == EOPNOTSUPP || rc == EINVAL ? 0 : rc;
+}
+
+struct OfficeRun {
+    ScratchFolder work{TempFolder(), "quillmarsh-office-"};
+    fs::path input;
+    std::vector<std::string> command;
+
+    // False with the reason in the operator's words when LibreOffice or the
+    // scratch folder is missing.
+    bool Prepare(const std::string& rtf, wxString* why) {
+        const std::string office = FindOffice();
+        if (office.empty()) {
+            *why = "LibreOffice (soffice) is not installed.";
+            return false;
+        }
+        int error = work.ok() ? 0 : work.error();
+        if (!error && ::mkdir((work.path() / "profile").c_str(), 0700) != 0) error = errno;
+        if (!error) error = WriteFile(input = work.path() / "report.rtf", rtf);
+        if (error) {
+            *why = "the temporary folder " + wxString::FromUTF8(TempFolder().string()) + " could not be used: " +
+                   WhyNotWritten(error);
+            return false;
+        }
+        command = {office, "--headless", "--norestore", "--nologo",
+                   "-env:UserInstallation=" + FileUrl(work.path() / "profile")};
+        return true;
+    }
+    fs::path Log() const { return work.path() / "office.log"; }
+};
+
+// A LibreOffice built without a user interface (Debian's "nogui" packages)
+// has no window plug-in beside its program; started for the operator it would
+// show nothing and keep running unseen.
+bool HasWindows(const std::string& office) {
+    std::error_code ec;
+    const fs::path program = fs::canonical(office, ec).parent_path();
+    if (ec) return false;
+    for (const auto& entry : fs::directory_iterator(program, ec))
+        if (entry.path().filename().string().rfind("libvclplug_", 0) == 0) return true;
+    return false;
 }
 
 }  // namespace
@@ -282,7 +280,8 @@ bool SaveAsWord97(const std::string& rtf, const wxString& target, wxString* erro
     };
     if (destination.filename().empty() || !fs::is_directory(folder, ec)) return fail("its folder does not exist.");
     OfficeRun run;
-    if (!run.Prepare(rtf, error)) return false;
+    wxString why;
+    if (!run.Prepare(rtf, &why)) return fail(why);
     // Converted beside the target, then moved into its place in one step.
     ScratchFolder beside(folder, ".quillmarsh-save-");
     if (!beside.ok()) return fail(WhyNotWritten(beside.error()));
@@ -292,9 +291,7 @@ bool SaveAsWord97(const std::string& rtf, const wxString& target, wxString* erro
     const RunResult result = RunBounded(command, run.Log(), run.work.path());
     const fs::path converted = beside.path() / "report.doc";
     if (!result.started) return fail("LibreOffice could not be started.");
-    if (result.timedOut)
-        return fail(wxString::Format("LibreOffice did not finish it within %lld seconds.",
-                                     static_cast<long long>(RunBound().count() / 1000)));
+    if (result.timedOut) return fail(DidNotFinish());
     // LibreOffice reports success for a document it could not write (a full
     // disk, for one): only the file says whether it was written.
     if (result.exitCode != 0 || !fs::exists(converted, ec) || !IsCompoundFile(converted)) {
@@ -311,23 +308,30 @@ bool SaveAsWord97(const std::string& rtf, const wxString& target, wxString* erro
 bool Print(const std::string& rtf, wxString* error) {
     wxString ignored;
     if (!error) error = &ignored;
-    if (DefaultPrinter().empty()) {
-        *error = "There is no printer to print on: no default printer is set up.";
+    auto fail = [&](const wxString& why) {
+        *error = "The document could not be printed: " + why;
         return false;
-    }
+    };
+    const std::string printer = DefaultPrinter();
+    if (printer.empty()) return fail("there is no printer to print on (no default printer is set up).");
     OfficeRun run;
-    if (!run.Prepare(rtf, error)) return false;
+    wxString why;
+    if (!run.Prepare(rtf, &why)) return fail(why);
     std::vector<std::string> command = run.command;
     command.insert(command.end(), {"-p", run.input.string()});
     const RunResult result = RunBounded(command, run.Log(), run.work.path());
-    if (!result.started || result.timedOut || result.exitCode != 0) {
-        *error = "The document could not be printed. " + DescribeFailedRun(result, run.Log());
-        return false;
+    if (!result.started) return fail("LibreOffice could not be started.");
+    if (result.timedOut) return fail(DidNotFinish());
+    if (result.exitCode != 0) {
+        // What LibreOffice prints must fit beside it in its scratch folder.
+        if (const int trouble = ProbeFolder(run.work.path(), rtf.size())) return fail(WhyNotWritten(trouble));
+        return fail("LibreOffice could not print it on the printer " + wxString::FromUTF8(printer) + ".");
     }
     return true;
 }
 
 std::string DefaultPrinter() {
+    if (!g_printerForTesting.empty()) return g_printerForTesting;
     // The printing system's client library, as LibreOffice itself uses it;
     // loaded when needed, so that a machine without it simply has no printer.
     struct Option {
@@ -368,5 +372,7 @@ void OpenForOperator(const wxString& path) {
 }
 
 void SetRunBoundForTesting(std::chrono::milliseconds bound) { g_runBoundMs = bound.count(); }
+
+void SetDefaultPrinterForTesting(const std::string& name) { g_printerForTesting = name; }
 
 }  // namespace plat::office

@@ -41,5 +41,8 @@ void OpenForOperator(const wxString& path);
 
 // Tests: how long one LibreOffice run may take (0: the normal bound).
 void SetRunBoundForTesting(std::chrono::milliseconds bound);
+// Tests: the default printer in place of the printing system's ("" asks the
+// printing system again).
+void SetDefaultPrinterForTesting(const std::string& name);
 
 }  // namespace plat::office

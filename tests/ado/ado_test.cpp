@@ -74,6 +74,9 @@ TEST_F(AdoTest, RowsComeInInsertionOrderAndCompareWithoutCase) {
     // The index on Number does not change the order of a query without ORDER BY.
     EXPECT_EQ(Column("select * from info where Number > '0000'", "Name"), "Alice,O'Brien,alice");
     EXPECT_EQ(Column("select * from info order by Number", "Number"), "0001,0003,0012");
+    // Nor which rows a LIMIT keeps.
+    EXPECT_EQ(Column("select * from info limit 2", "Number"), "0003,0012");
+    EXPECT_EQ(Column("select Number from info where Number > '0000' limit 1 offset 1", "Number"), "0012");
     EXPECT_EQ(Column("select * from info where Name='ALICE'", "Number"), "0003,0001");
     EXPECT_EQ(Column("select * from info where Name='" + EscapeSqlQuotes("O'Brien") + "'", "Number"), "0012");
 
@@ -251,6 +254,74 @@ TEST_F(AdoTest, RefusedValuesLeaveTheStoredRowAsItWas) {
         rs = Query("select * from info");
         EXPECT_EQ(rs->GetCollect("Photo").bytes, std::vector<BYTE>({'s', 't', 'o', 'r', 'e', 'd'}));
     }
+}
+
+// Another program reading the file (a backup, a viewer) keeps a write from
+// being committed: the write fails whole, the connection is back in
+// autocommit, and the next write once the reader is gone is stored and seen by
+// other programs at once.  In a transaction of the caller's own, a failed write
+// undoes itself alone.
+TEST_F(AdoTest, AFailedWriteEndsItsTransaction) {
+    Add({{"Number", "0001"}, {"Name", "Ann"}, {"Photo", _variant_t::Bytes("photo", 5)}});
+    sqlite3* h = conn->GetDatabase()->Handle();
+    sqlite3_busy_timeout(h, 50);
+    sqlite3* reader = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &reader), SQLITE_OK);
+    auto readerSees = [&](const char* sql) {
+        std::string out;
+        sqlite3_exec(reader, sql, [](void* o, int, char** v, char**) {
+            *static_cast<std::string*>(o) += v[0] ? v[0] : "<null>";
+            return 0;
+        }, &out, nullptr);
+        return out;
+    };
+    const std::vector<BYTE> photo = Pattern(5000);
+    const std::pair<const char*, std::function<void(Recordset&)>> writes[] = {
+        {"modify", [](Recordset& rs) { rs.PutCollect("Name", "Bea"); rs.Update(); }},
+        {"modify with a photo in pieces", [&](Recordset& rs) {
+             rs.PutCollect("Name", "Bea");
+             FieldPtr field = rs.GetFields()->GetItem("Photo");
+             for (std::size_t at = 0; at < photo.size(); at += 1024)
+                 field->AppendChunk(_variant_t::Bytes(photo.data() + at, std::min<std::size_t>(1024, photo.size() - at)));
+             rs.Update();
+         }},
+        {"add", [](Recordset& rs) { rs.AddNew(); rs.PutCollect("Number", "0002"); rs.Update(); }},
+        {"delete", [](Recordset& rs) { rs.Delete(); }},
+    };
+    for (const auto& [name, write] : writes) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM info", nullptr, nullptr, nullptr), SQLITE_OK);
+        _RecordsetPtr rs = Query("select * from info");
+        try {
+            write(*rs.GetInterfacePtr());
+            ADD_FAILURE() << "written under another program's read";
+        } catch (const _com_error& e) {
+            EXPECT_EQ(e.ErrorMessage(), "database is locked");
+        }
+        EXPECT_NE(sqlite3_get_autocommit(h), 0) << "a transaction stayed open";
+        rs->CancelUpdate();
+        rs->Close();
+        EXPECT_EQ(Column("select * from info", "Name"), "Ann");
+        EXPECT_EQ(Query("select * from info")->GetFields()->GetItem("Photo")->GetActualSize(), 5);
+        sqlite3_exec(reader, "COMMIT", nullptr, nullptr, nullptr);
+    }
+    _RecordsetPtr rs = Query("select * from info");
+    rs->PutCollect("Name", "Cid");
+    rs->Update();
+    Add({{"Number", "0002"}, {"Name", "Dan"}});
+    EXPECT_EQ(readerSees("SELECT group_concat(Name) FROM info"), "Cid,Dan");
+
+    Query("BEGIN");
+    Add({{"Number", "0003"}, {"Name", "Eve"}});
+    sqlite3_limit(h, SQLITE_LIMIT_LENGTH, 100);
+    rs = Query("select * from info where Number='0001'");
+    rs->PutCollect("Remark", wxString('x', 200));
+    EXPECT_THROW(rs->Update(), _com_error);
+    rs->CancelUpdate();
+    EXPECT_EQ(sqlite3_get_autocommit(h), 0) << "the caller's transaction was ended";
+    Query("COMMIT");
+    EXPECT_EQ(readerSees("SELECT group_concat(Name) || ',' || count(Remark) FROM info"), "Cid,Dan,Eve,0");
+    sqlite3_close(reader);
 }
 
 TEST_F(AdoTest, EngineErrorsCarryTheEngineText) {

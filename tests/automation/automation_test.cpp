@@ -313,6 +313,7 @@ protected:
     void TearDown() override {
         m_app.ReleaseDispatch();
         plat::office::SetRunBoundForTesting(std::chrono::milliseconds(0));
+        plat::office::SetDefaultPrinterForTesting("");
         for (auto& [name, value] : m_saved)
             value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
     }
@@ -475,19 +476,36 @@ TEST_F(WordApp, PicturesAreStoredAndAnUnreadableOneIsRefused) {
     EXPECT_NE(Read(m_out.File("p.doc")).find("\\pngblip\\picw40\\pich30"), std::string::npos);
 }
 
-TEST_F(WordApp, PrintingWithoutAPrinterIsRefusedWithoutRunningOffice) {
-    COleDispatchDriver doc = NewDocument(L"x");
-    const VARIANT background = VARIANT::I2(0), copies = VARIANT::I4(1), missing = VARIANT::Missing();
-    static const BYTE parms[] = {kVtsPVariant, kVtsPVariant, kVtsPVariant, kVtsPVariant, kVtsPVariant,
-                                 kVtsPVariant, kVtsPVariant, kVtsPVariant, 0};
-    try {
-        doc.InvokeHelper(dispid::kDocPrintOut, DISPATCH_METHOD, VT_EMPTY, nullptr, parms, &background, &missing,
-                         &missing, &missing, &missing, &missing, &missing, &copies);
-        ADD_FAILURE() << "printed without a printer";
-    } catch (const COleDispatchException& e) {
-        EXPECT_TRUE(e.m_strDescription.Contains("printer")) << e.m_strDescription;
+// A print that fails says why in the operator's words, as a save does.
+TEST_F(WordApp, PrintingFailsInPlainWords) {
+    plat::office::SetRunBoundForTesting(std::chrono::milliseconds(1500));
+    const std::pair<const char*, const char*> cases[] = {
+        {"", "there is no printer to print on (no default printer is set up)."},
+        {"ok", ""},
+        {"fail", "LibreOffice could not print it on the printer Front-Desk."},
+        {"hang", "LibreOffice did not finish it within 1 seconds."},
+    };
+    for (const auto& [mode, reason] : cases) {
+        SCOPED_TRACE(mode);
+        ::setenv("FAKE_OFFICE_MODE", mode, 1);
+        plat::office::SetDefaultPrinterForTesting(*mode ? "Front-Desk" : "");
+        COleDispatchDriver doc = NewDocument(L"x");
+        const VARIANT background = VARIANT::I2(0), copies = VARIANT::I4(1), missing = VARIANT::Missing();
+        static const BYTE parms[] = {kVtsPVariant, kVtsPVariant, kVtsPVariant, kVtsPVariant, kVtsPVariant,
+                                     kVtsPVariant, kVtsPVariant, kVtsPVariant, 0};
+        std::string failure;
+        try {
+            doc.InvokeHelper(dispid::kDocPrintOut, DISPATCH_METHOD, VT_EMPTY, nullptr, parms, &background, &missing,
+                             &missing, &missing, &missing, &missing, &missing, &copies);
+        } catch (const COleDispatchException& e) {
+            failure = e.m_strDescription.utf8_string();
+        }
+        EXPECT_EQ(failure, *reason ? "The document could not be printed: " + std::string(reason) : "");
+        EXPECT_TRUE(fs::is_empty(m_tmp.Path())) << "the scratch folder stayed";
     }
-    EXPECT_FALSE(fs::exists(m_bin.File("calls")));
+    // Without a printer LibreOffice is not even started.
+    const std::string calls = Read(m_bin.File("calls"));
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), '\n'), 3);
 }
 
 TEST_F(WordApp, AVisibleApplicationOpensTheSavedDocumentForTheOperator) {

@@ -132,15 +132,25 @@ TEST_F(PhotoTest, UnreadablePhotoGivesUpTheWholeRow) {
     EXPECT_TRUE(rs->GetCollect("Name").IsNull());
     // What is no regular file is refused before anything is read from it: a
     // device would be read without end, a pipe would wait for a writer.  So is
-    // a file longer than the database may hold.
+    // a photo the row has no room for: longer than the database may hold, or
+    // short enough alone but not beside the rest of the row.  A file that
+    // holds other than its size said when it was opened (being written
+    // meanwhile; a kernel's file shows it at rest) is not stored cut.
     ASSERT_EQ(::mkfifo(dir.File("pipe.bmp").c_str(), 0600), 0);
     ASSERT_EQ(::symlink("/dev/zero", dir.File("zero.bmp").c_str()), 0);
     const std::string longer = dir.Write("long.bmp", std::string(3000, 'x'));
+    const std::string fitsAlone = dir.Write("fits.bmp", std::string(1900, 'x'));
     sqlite3_limit(conn->GetDatabase()->Handle(), SQLITE_LIMIT_LENGTH, 2000);
-    for (const std::string& file : {dir.File("pipe.bmp"), dir.File("zero.bmp"), dir.Path(), longer}) {
+    const std::pair<std::string, int> files[] = {
+        {dir.File("pipe.bmp"), 0}, {dir.File("zero.bmp"), 0}, {dir.Path(), 0}, {longer, 0}, {fitsAlone, 150},
+        {"/sys/devices/system/cpu/online", 0},  // says 4096 bytes, holds a few
+        {"/proc/self/status", 0},               // says none, holds some
+    };
+    for (const auto& [file, remark] : files) {
         SCOPED_TRACE(file);
         rs->AddNew();
         rs->PutCollect("Number", "0002");
+        rs->PutCollect("Remark", wxString('r', remark));
         try {
             CUserDataDlg::WritePhotoToRecord(rs, wxString::FromUTF8(file));
             ADD_FAILURE() << "taken";
