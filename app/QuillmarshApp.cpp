@@ -36,7 +36,10 @@ BOOL CQuillmarshApp::InitInstance() {
         return FALSE;
     }
 
-    m_instanceGuard = std::make_unique<plat::SingleInstanceGuard>("PreventSecondInstance");
+    // One station per user and one per program folder, whose database and
+    // customer folders it writes.
+    m_instanceGuard =
+        std::make_unique<plat::SingleInstanceGuard>("PreventSecondInstance", plat::GetExecutableFolder());
     if (m_instanceGuard->AnotherIsRunning()) {
         AfxMessageBox("The program is already running.", MB_OK);
         return FALSE;

@@ -195,11 +195,12 @@ BOOL CUserDataDlg::OnInitDialog() {
     m_strPhotoPath = m_strNoPhoto;
     m_strDbPath = folder + "UserData.mdb";
 
+    // The captions whatever becomes of the database.
+    ApplyLanguage();
     if (!OpenDatabase()) return TRUE;
     LoadRecords();
     m_nNumber = m_nMaxNumber + 1;
     ShowNumber();
-    ApplyLanguage();
     return TRUE;
 }
 
@@ -349,25 +350,38 @@ bool CUserDataDlg::OpenDatabase() {
     return true;
 }
 
+bool CUserDataDlg::EnsureConnection() {
+    if (m_pConnection && m_pConnection->GetState() != adStateClosed) return true;
+    if (!OpenDatabase()) return false;
+    LoadRecords();
+    if (_wtoi(GetDlgItemText(IDC_NUMBER)) == 0) {
+        m_nNumber = m_nMaxNumber + 1;
+        ShowNumber();
+    }
+    return true;
+}
+
+bool CUserDataDlg::ReadRowTexts(RowTexts& texts) {
+    try {
+        for (std::size_t i = 0; i < texts.size(); ++i)
+            texts[i] = VariantToString(m_pRecordset->GetCollect(kRowFields[i]));
+        return true;
+    } catch (const _com_error& e) {
+        ShowDatabaseError(e);
+        return false;
+    }
+}
+
 void CUserDataDlg::OnNMClickList() {
+    if (!EnsureConnection()) return;
     const long row = SelectedRow();
     if (row < 0) return;
     const RowKey key = ListRowKey(row);
     if (!OpenRecordset(m_pRecordset, KeyQuery(key))) return;
     // The row is read whole before the form changes, so that a failed read
     // leaves the form as it was.
-    wxString text[10];
-    static const char* const kFields[10] = {"Number", "Name",     "Sex",    "Phone",  "Email",
-                                            "Age",    "Operator", "Remark", "Address", "Birthday"};
-    try {
-        if (!RowPresent()) {
-            CloseRecordset();
-            return;
-        }
-        m_pRecordset->MoveFirst();
-        for (int i = 0; i < 10; ++i) text[i] = VariantToString(m_pRecordset->GetCollect(kFields[i]));
-    } catch (const _com_error& e) {
-        ShowDatabaseError(e);
+    RowTexts text;
+    if (!RowPresent() || !ReadRowTexts(text)) {
         CloseRecordset();
         return;
     }
@@ -382,6 +396,7 @@ void CUserDataDlg::OnNMClickList() {
     m_strAddress = text[8];
     m_strBirthday = text[9];
     m_loadedKey = key;
+    m_loadedTexts = text;
     UpdateData(FALSE);
     ShowNumber();
 

@@ -8,6 +8,7 @@
 // The database side (UserDataDb.cpp): writing the empty database, opening
 // queries, loading every row into the record vector and the list, moving a
 // photo between a file and a row, and the status line.
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -148,6 +149,12 @@ public:
     // and writing there would overwrite another customer.  None after the form
     // was cleared or reset, or once a reload no longer lists that row.
     std::optional<RowKey> m_loadedKey;
+    // The stored texts of that row when the form was loaded (or last written),
+    // in the order of kRowFields: Modify writes only over what the operator saw.
+    using RowTexts = std::array<wxString, 10>;
+    static constexpr const char* kRowFields[10] = {"Number", "Name",     "Sex",    "Phone",   "Email",
+                                                   "Age",    "Operator", "Remark", "Address", "Birthday"};
+    RowTexts m_loadedTexts;
 
 protected:
     // Asks for a photo file; false when the operator cancels.
@@ -155,6 +162,7 @@ protected:
 
 private:
     static wxString KeyQuery(const RowKey& key);
+    static wxString NumberQuery(const wxString& number);
     RowKey ListRowKey(long row) const;
     // The loaded record of a list row's customer; nullptr when none.
     const UserRecord* FindRecord(const RowKey& key) const;
@@ -169,6 +177,13 @@ private:
     // Writes the empty database when the file is missing and opens the
     // connection; false (with the error on the status line) when it failed.
     bool OpenDatabase();
+    // The connection, opened again when it could not be before (another
+    // program held the file); once opened, the list is loaded and, when the
+    // number box holds no number, the next one is proposed, as at start-up.
+    // False with the error on the status line.
+    bool EnsureConnection();
+    // The current row's texts; false with the error on the status line.
+    bool ReadRowTexts(RowTexts& texts);
     void OnPaint(wxPaintEvent& event);
     void PaintPhoto(wxPaintEvent& event);
     void SetupButtons();

@@ -29,6 +29,10 @@ wxString CUserDataDlg::KeyQuery(const RowKey& key) {
            EscapeSqlQuotes(key.name) + "'";
 }
 
+wxString CUserDataDlg::NumberQuery(const wxString& number) {
+    return "select * from info where Number='" + EscapeSqlQuotes(number) + "'";
+}
+
 void CUserDataDlg::CloseRecordset() {
     if (!m_pRecordset) return;
     try {
@@ -91,6 +95,12 @@ bool CUserDataDlg::WriteCurrentRow(bool adding, const wxString& birthday) {
 }
 
 void CUserDataDlg::OnBnClickedAdd() {
+    // A database that could not be opened is tried again first, so that the
+    // number it then proposes is read with the form.
+    if (!EnsureConnection()) {
+        ShowStatusMessage("IDS_OPEN_DATA_FAILED");
+        return;
+    }
     // A form that cannot be read (a number box without a number) stores nothing.
     if (!UpdateData(TRUE)) return;
     ShowStatus(wxString());
@@ -109,6 +119,25 @@ void CUserDataDlg::OnBnClickedAdd() {
             ShowStatusMessage("IDS_INPUT_NUMBEREXIST");
             return;
         }
+    // Another program (a second station, a sync tool) may have stored the
+    // number since the list was loaded.
+    if (!OpenRecordset(m_pRecordset, NumberQuery(number))) {
+        ShowStatusMessage("IDS_OPEN_DATA_FAILED");
+        return;
+    }
+    bool taken = true;
+    try {
+        taken = !m_pRecordset->GetEOF();
+    } catch (const _com_error& e) {
+        ShowDatabaseError(e);
+        CloseRecordset();
+        return;
+    }
+    CloseRecordset();
+    if (taken) {
+        ShowStatusMessage("IDS_INPUT_NUMBEREXIST");
+        return;
+    }
     if (!OpenRecordset(m_pRecordset, "select * from info")) {
         ShowStatusMessage("IDS_OPEN_DATA_FAILED");
         return;
@@ -138,6 +167,7 @@ void CUserDataDlg::OnBnClickedAdd() {
 
 void CUserDataDlg::OnBnClickedModify() {
     ShowStatus(wxString());
+    if (!EnsureConnection()) return;
     // The form is written back where it was loaded from, not to the selected
     // row: a selection made without a click did not load the form.
     if (!m_loadedKey) {
@@ -158,15 +188,27 @@ void CUserDataDlg::OnBnClickedModify() {
     }
     const RowKey key = *m_loadedKey;
     if (!OpenRecordset(m_pRecordset, KeyQuery(key))) return;
-    // The stored name may have changed (its spaces taken out): the row is
-    // followed under its new key, so the next Modify still finds it.
-    if (RowPresent() && WriteCurrentRow(false, birthday)) m_loadedKey = RowKey{key.number, m_strName};
+    // Written only over what the operator saw: a change another program made
+    // since the click would otherwise be lost without a word.  The form keeps
+    // what was typed; a click on the row shows the stored values.
+    RowTexts stored;
+    if (RowPresent() && ReadRowTexts(stored)) {
+        if (stored != m_loadedTexts) {
+            ShowStatusMessage("IDS_CHANGED_BY_OTHER");
+        } else if (WriteCurrentRow(false, birthday)) {
+            // The stored name may have changed (its spaces taken out): the row
+            // is followed under its new key, so the next Modify still finds it.
+            m_loadedKey = RowKey{key.number, m_strName};
+            ReadRowTexts(m_loadedTexts);
+        }
+    }
     CloseRecordset();
     LoadRecords();
 }
 
 void CUserDataDlg::OnBnClickedDelete() {
     ShowStatus(wxString());
+    if (!EnsureConnection()) return;
     const long row = SelectedRow();
     if (row < 0) {
         ShowStatusMessage("IDS_SELECT_FIRST");
@@ -176,8 +218,8 @@ void CUserDataDlg::OnBnClickedDelete() {
     if (AfxMessageBox(theApp.GetLangString("IDS_DELETE_MAKESURE"), MB_YESNO | MB_ICONQUESTION) != IDYES) return;
     if (m_loadedKey == key) m_loadedKey.reset();
 
-    m_listUsers->DeleteItem(row);
-    if (row < static_cast<long>(m_listKeys.size())) m_listKeys.erase(m_listKeys.begin() + row);
+    // The row leaves the list with the reload that follows its deletion from
+    // the database, not before: a Delete that fails keeps it listed.
     if (!OpenRecordset(m_pRecordset, KeyQuery(key))) return;
     bool deleted = false;
     if (RowPresent()) {
@@ -210,13 +252,13 @@ bool CUserDataDlg::RowPresent() {
 
 void CUserDataDlg::OnBnClickedSearch() {
     ShowStatus(wxString());
+    if (!EnsureConnection()) return;
     // A form that cannot be read leaves the search text unread: no search.
     if (!UpdateData(TRUE)) return;
     if (m_strSearch.empty()) return;
     wxString query;
     if (m_nSearchBy == 0)
-        query = "select * from info where Number='" +
-                EscapeSqlQuotes(form::NumberText(_wtoi(m_strSearch))) + "'";
+        query = NumberQuery(form::NumberText(_wtoi(m_strSearch)));
     else
         query = "select * from info where Name='" + EscapeSqlQuotes(m_strSearch) + "'";
     if (!OpenRecordset(m_pRecordset, query)) return;
@@ -250,6 +292,7 @@ void CUserDataDlg::OnBnClickedSearch() {
 
 void CUserDataDlg::OnBnClickedShowAll() {
     ShowStatus(wxString());
+    if (!EnsureConnection()) return;
     LoadRecords();
 }
 

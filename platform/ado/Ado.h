@@ -10,6 +10,8 @@
 //    row ids of its rows; every field read goes to the stored row, so changes
 //    made through another recordset show.  Rows come in insertion order unless
 //    the query has an ORDER BY of its own.
+//  - Writing is optimistic: an Update writes over a row only where it still
+//    holds what the recordset read of the columns being written.
 //  - Edits (PutCollect, AppendChunk, AddNew) stay pending in the recordset
 //    until Update writes them as one change; CancelUpdate, Close or a failure
 //    leaves the stored row as it was.  Every call of the engine is checked: a
@@ -61,6 +63,7 @@ constexpr HRESULT adErrItemNotFound = static_cast<HRESULT>(0x800A0CC1u);
 constexpr HRESULT adErrObjectClosed = static_cast<HRESULT>(0x800A0E78u);
 constexpr HRESULT adErrObjectOpen = static_cast<HRESULT>(0x800A0E79u);
 constexpr HRESULT adErrDataConversion = static_cast<HRESULT>(0x800A0D5Du);
+constexpr HRESULT DB_E_CONCURRENCYVIOLATION = static_cast<HRESULT>(0x80040E38u);
 
 enum ObjectStateEnum { adStateClosed = 0, adStateOpen = 1 };
 enum CursorTypeEnum { adOpenForwardOnly = 0, adOpenKeyset = 1, adOpenDynamic = 2, adOpenStatic = 3 };
@@ -178,7 +181,12 @@ public:
     void PutCollect(const wxString& field, const _variant_t& value);
     // A new row, pending until Update; the new row is then the current one.
     void AddNew();
-    // Writes the pending edit.  On failure the edit stays pending.
+    // Writes the pending edit.  A changed row is written only while it still
+    // holds, in the columns being written (long values apart), what this
+    // recordset read of them since it was positioned (or, for a column not
+    // read before, when it was first put): another program's change since
+    // then fails the Update (DB_E_CONCURRENCYVIOLATION) and nothing is
+    // written.  On failure the edit stays pending.
     void Update();
     void CancelUpdate();
     // Deletes the current row at once; moving on leaves it.
@@ -192,6 +200,7 @@ private:
     struct Column {
         wxString name;       // as the query names it
         std::string origin;  // the table's column it comes from
+        bool longValue;      // declared a byte field of any length
     };
 
     void RequireOpen() const;
@@ -203,6 +212,7 @@ private:
     void DiscardEdit();
     void WriteStaged(std::int64_t rowId, int field, const ado::StagedValue& value);
     std::int64_t CurrentKey() const;
+    bool RowExists();
     std::string ColumnSql(const char* expression, int field) const;
 
     _variant_t Value(int field);
@@ -228,6 +238,9 @@ private:
     bool m_currentDeleted = false;
     EditModeEnum m_edit = adEditNone;
     std::map<int, _variant_t> m_pending;
+    // Values of the current row as this recordset first read them since
+    // positioning (long values apart): Update writes only over these.
+    std::map<int, _variant_t> m_original;
     // Fields appended to since positioning, apart from m_pending.
     std::map<int, std::unique_ptr<ado::StagedValue>> m_staged;
     std::vector<bool> m_appended;            // per field: appended since positioning
@@ -281,3 +294,7 @@ private:
 // `value` with every single quote doubled, to be placed between single quotes
 // in an SQL text.
 wxString EscapeSqlQuotes(const wxString& value);
+
+// Tests: how long connections opened from now on wait for another program
+// that holds the file (0: the normal three seconds).
+void SetBusyTimeoutForTesting(int milliseconds);

@@ -1,3 +1,4 @@
+#include <atomic>
 #include <cctype>
 
 #include "platform/ado/Ado.h"
@@ -5,8 +6,9 @@
 
 namespace {
 
-// Seconds the engine waits for another process that holds the file.
+// How long the engine waits for another process that holds the file.
 constexpr int kBusyTimeoutMs = 3000;
+std::atomic<int> g_busyTimeoutMs{kBusyTimeoutMs};
 
 bool IsKeyChar(wxUniChar c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == ' ';
@@ -61,6 +63,10 @@ wxString _com_error::ErrorMessage() const {
         case E_FAIL: return "Unspecified error";
         default: return wxString::Format("Error 0x%08X", static_cast<unsigned>(m_hr));
     }
+}
+
+void SetBusyTimeoutForTesting(int milliseconds) {
+    g_busyTimeoutMs = milliseconds > 0 ? milliseconds : kBusyTimeoutMs;
 }
 
 wxString EscapeSqlQuotes(const wxString& value) {
@@ -172,7 +178,7 @@ void Connection::Open(const wxString& connectionString, const wxString&, const w
         throw _com_error(E_FAIL, message + ": " + path);
     }
     sqlite3_extended_result_codes(handle, 1);
-    sqlite3_busy_timeout(handle, kBusyTimeoutMs);
+    sqlite3_busy_timeout(handle, g_busyTimeoutMs.load());
     // No statement may rewrite the schema's own records.
     sqlite3_db_config(handle, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     // The engine reads the file lazily; read its schema now so that a file

@@ -59,6 +59,14 @@ int Bind(sqlite3_stmt* st, int index, const _variant_t& v) {
     }
 }
 
+// A column declared to hold bytes of any length (the photo).
+bool IsLongType(const char* declared) {
+    if (!declared) return false;
+    std::string type(declared);
+    std::transform(type.begin(), type.end(), type.begin(), [](unsigned char c) { return std::toupper(c); });
+    return type.find("BLOB") != std::string::npos || type.find("BINARY") != std::string::npos;
+}
+
 _variant_t ColumnValue(sqlite3_stmt* st, int column) {
     switch (sqlite3_column_type(st, column)) {
         case SQLITE_INTEGER: {
@@ -124,7 +132,8 @@ void Recordset::Open(const wxString& source, const _ConnectionPtr& activeConnect
             break;
         }
         table = t;
-        columns.push_back({wxString::FromUTF8(name ? name : origin), origin});
+        const char* declared = sqlite3_column_decltype(query, i);
+        columns.push_back({wxString::FromUTF8(name ? name : origin), origin, IsLongType(declared)});
     }
     const ado::SelectShape shape = ado::AnalyseSelect(sql);
     const wxString notOneTable = "Only the columns of one table can be opened as a recordset: " + source;
@@ -180,6 +189,7 @@ void Recordset::Open(const wxString& source, const _ConnectionPtr& activeConnect
     m_currentDeleted = false;
     m_edit = adEditNone;
     m_pending.clear();
+    m_original.clear();
     m_appended.assign(m_columns.size(), false);
     m_chunkOffset.assign(m_columns.size(), 0);
     m_open = true;
@@ -230,6 +240,7 @@ bool Recordset::GetEOF() const {
 void Recordset::ResetPieces() {
     ClosePieceBlob();
     m_storedSizes.clear();
+    m_original.clear();
     m_appended.assign(m_columns.size(), false);
     m_chunkOffset.assign(m_columns.size(), 0);
 }
@@ -295,9 +306,11 @@ _variant_t Recordset::Value(int field) {
     StatementUse use(st);
     m_db->Check(sqlite3_bind_int64(st, 1, CurrentKey()));
     const int rc = sqlite3_step(st);
-    if (rc == SQLITE_ROW) return ColumnValue(st, 0);
     if (rc == SQLITE_DONE) throw _com_error(adErrNoCurrentRecord, "The current row no longer exists.");
-    m_db->Fail(rc);
+    if (rc != SQLITE_ROW) m_db->Fail(rc);
+    _variant_t value = ColumnValue(st, 0);
+    if (!m_columns[field].longValue) m_original.emplace(field, value);
+    return value;
 }
 
 _variant_t Recordset::GetCollect(const wxString& field) { return Value(FindField(field)); }
@@ -307,6 +320,10 @@ void Recordset::PutValue(int field, const _variant_t& value) {
     if (!Storable(value.vt))
         throw _com_error(adErrDataConversion,
                          wxString::Format("A value of variant type %u cannot be stored.", unsigned(value.vt)));
+    // What the row holds before the edit, for Update to write only over it.
+    if (m_edit != adEditAdd && !m_columns[field].longValue && !m_original.count(field) &&
+        !m_pending.count(field))
+        Value(field);
     if (m_edit == adEditNone) m_edit = adEditInProgress;
     m_staged.erase(field);
     m_pending[field] = value;
@@ -333,6 +350,7 @@ void Recordset::Update() {
     std::sort(fields.begin(), fields.end());
     std::string names, values, sets;
     const int n = static_cast<int>(fields.size());
+    std::vector<int> compared;  // fields whose stored value must still be the one read
     for (int i = 0; i < n; ++i) {
         const std::string column = ado::QuoteIdentifier(m_columns[fields[i]].origin);
         const std::string param = "?" + std::to_string(i + 1);
@@ -353,6 +371,13 @@ void Recordset::Update() {
             return;
         }
         sql = "UPDATE " + table + " SET " + sets + " WHERE _rowid_ = ?" + std::to_string(n + 1);
+        // Only over what was read: the text compared as stored, case and all.
+        for (int f : fields) {
+            if (!m_pending.count(f) || !m_original.count(f)) continue;
+            compared.push_back(f);
+            sql += " AND " + ado::QuoteIdentifier(m_columns[f].origin) + " IS ?" +
+                   std::to_string(n + 1 + static_cast<int>(compared.size())) + " COLLATE BINARY";
+        }
     }
     sqlite3_stmt* st = m_db->Cached(sql);
     ClosePieceBlob();
@@ -368,10 +393,16 @@ void Recordset::Update() {
                                                  : Bind(st, i + 1, m_pending.at(fields[i])));
         }
         if (!adding) m_db->Check(sqlite3_bind_int64(st, n + 1, CurrentKey()));
+        for (std::size_t i = 0; i < compared.size(); ++i)
+            m_db->Check(Bind(st, n + 2 + static_cast<int>(i), m_original.at(compared[i])));
         const int rc = sqlite3_step(st);
         if (rc != SQLITE_DONE) m_db->Fail(rc);
-        if (!adding && sqlite3_changes(m_db->Handle()) == 0)
+        if (!adding && sqlite3_changes(m_db->Handle()) == 0) {
+            if (RowExists())
+                throw _com_error(DB_E_CONCURRENCYVIOLATION,
+                                 "The row was changed by another program since it was read: nothing was written.");
             throw _com_error(adErrNoCurrentRecord, "The row to be updated no longer exists.");
+        }
         rowId = adding ? sqlite3_last_insert_rowid(m_db->Handle()) : CurrentKey();
     }
     for (const auto& [field, value] : m_staged) WriteStaged(rowId, field, *value);
@@ -383,6 +414,15 @@ void Recordset::Update() {
     }
     DiscardEdit();
     ResetPieces();
+}
+
+bool Recordset::RowExists() {
+    sqlite3_stmt* st = m_db->Cached("SELECT 1 FROM " + ado::QuoteIdentifier(m_table) + " WHERE _rowid_ = ?1");
+    StatementUse use(st);
+    m_db->Check(sqlite3_bind_int64(st, 1, CurrentKey()));
+    const int rc = sqlite3_step(st);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) m_db->Fail(rc);
+    return rc == SQLITE_ROW;
 }
 
 void Recordset::CancelUpdate() {

@@ -324,6 +324,44 @@ TEST_F(AdoTest, AFailedWriteEndsItsTransaction) {
     sqlite3_close(reader);
 }
 
+// Writing is optimistic: an Update writes over a row only while it holds, in
+// the columns being written, what the recordset read of them; what another
+// program changed elsewhere in the row, or in a long value, does not stop it.
+TEST_F(AdoTest, UpdateWritesOnlyOverWhatItRead) {
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+    const struct {
+        const char* change;  // by the other program, between the read and the Update
+        bool written;
+    } cases[] = {
+        {"UPDATE info SET Phone = '999'", false},
+        {"UPDATE info SET Name = 'ANN'", false},  // a change of case is a change
+        {"UPDATE info SET Phone = NULL", false},
+        {"UPDATE info SET Remark = 'theirs'", true},
+        {"UPDATE info SET Photo = x'01'", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.change);
+        ASSERT_EQ(sqlite3_exec(other, "DELETE FROM info", nullptr, nullptr, nullptr), SQLITE_OK);
+        Add({{"Number", "0001"}, {"Name", "Ann"}, {"Phone", "555"}});
+        _RecordsetPtr rs = Query("select * from info");
+        EXPECT_EQ(rs->GetCollect("Name").text + rs->GetCollect("Phone").text, "Ann555");  // read before the change
+        ASSERT_EQ(sqlite3_exec(other, c.change, nullptr, nullptr, nullptr), SQLITE_OK);
+        rs->PutCollect("Name", "Bea");
+        rs->PutCollect("Phone", "666");
+        try {
+            rs->Update();
+            EXPECT_TRUE(c.written);
+        } catch (const _com_error& e) {
+            EXPECT_FALSE(c.written) << e.ErrorMessage();
+            EXPECT_EQ(e.Error(), DB_E_CONCURRENCYVIOLATION);
+        }
+        rs->CancelUpdate();
+        EXPECT_EQ(Column("select * from info", "Phone") == "666", c.written);
+    }
+    sqlite3_close(other);
+}
+
 TEST_F(AdoTest, EngineErrorsCarryTheEngineText) {
     try {
         Query("select * from info where Name='O'Brien'");

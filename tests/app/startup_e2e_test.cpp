@@ -100,7 +100,11 @@ TEST(StartUp, SecondCopyReportsAndEndsWhileTheFirstRunsOn) {
     EXPECT_EQ(still->window, page->window);
 
     // The copy that gave up leaves the first one's guard in place: a third
-    // start is turned away just the same.
+    // start, by another user (another home) from the same folder, whose
+    // database and customer folders the first one writes, is turned away
+    // just the same.
+    fs::create_directories(station.Dir().parent_path() / "other-home");
+    station.SetEnv("HOME", (station.Dir().parent_path() / "other-home").string());
     const pid_t third = station.Start();
     const auto thirdStatus = station.WaitExit(third, 15s);
     ASSERT_TRUE(thirdStatus) << "the third copy did not end";

@@ -9,6 +9,8 @@
 #include <wx/listctrl.h>
 #include <wx/radiobut.h>
 
+#include <sqlite3.h>
+
 #include "Records.h"
 #include "app/QuillmarshApp.h"
 #include "app/StartPageDlg.h"
@@ -280,10 +282,73 @@ TEST_F(Records, DatabaseThatCannotBeOpenedIsReportedAndLeftAsItIs) {
     Open();
     EXPECT_TRUE(Status().StartsWith(Lang("IDS_WARN_CATCH")));
     EXPECT_EQ(Text(1038), "0");
-    EXPECT_EQ(Text(1079), wxString::FromUTF8("姓名："));  // the template's texts stay
+    EXPECT_EQ(Text(1079), Lang("IDS_MEMBER_NAME") + ":");  // the captions whatever the database
     Add("1", "Gus");
     EXPECT_EQ(Status(), Lang("IDS_OPEN_DATA_FAILED"));
     EXPECT_EQ(m_folder.Bytes(m_folder.Database()), "not a database");
+}
+
+// Another program on the same file (a second station, a viewer, a sync tool)
+// holds it locked or changes it: nothing it did is lost or doubled, nothing
+// is shown that the database does not hold, and the dialog recovers.
+TEST_F(Records, AnotherProgramsLocksAndChangesAreNeitherLostNorDoubled) {
+    SetBusyTimeoutForTesting(50);
+    auto lock = [&] {
+        sqlite3* other = nullptr;
+        sqlite3_open(m_folder.Database().c_str(), &other);
+        EXPECT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        return std::unique_ptr<sqlite3, int (*)(sqlite3*)>(other, sqlite3_close);  // ends its transaction
+    };
+    Open();
+    Add("1", "Ann");
+    Add("2", "Bob");
+    m_dlg.reset();
+
+    // Opened while the file is held: said, then working once it is let go.
+    auto held = lock();
+    Open();
+    EXPECT_TRUE(Status().StartsWith(Lang("IDS_WARN_CATCH"))) << Status();
+    EXPECT_EQ(Text(1079), Lang("IDS_MEMBER_NAME") + ":");
+    Click(1058);
+    EXPECT_TRUE(Names().empty());
+    held.reset();
+    Click(1058);
+    EXPECT_EQ(Names(), (Texts{"Ann", "Bob"}));
+    EXPECT_EQ(Text(1038), "0003");
+
+    // A Delete the database refuses leaves the customer listed and stored.
+    Pick(1);
+    AnswerDelete(IDYES);
+    held = lock();
+    Click(1053);
+    held.reset();
+    plat::SetMessageBoxHook({});
+    EXPECT_TRUE(Status().StartsWith(Lang("IDS_WARN_CATCH"))) << Status();
+    EXPECT_EQ(Names(), (Texts{"Ann", "Bob"}));
+    EXPECT_EQ(Stored().size(), 2u);
+
+    // A number another program stored since the list was loaded.
+    ASSERT_TRUE(m_folder.Execute("INSERT INTO info (Number, Name) VALUES ('0003', 'Cid')"));
+    Add("3", "Dan");
+    EXPECT_EQ(Status(), Lang("IDS_INPUT_NUMBEREXIST"));
+
+    // A customer another program changed since the click is not written over;
+    // the form keeps what was typed, and after a new click Modify writes.
+    Pick(0);
+    ASSERT_TRUE(m_folder.Execute("UPDATE info SET Phone = '999' WHERE Name = 'Ann'"));
+    Type(1041, "555");
+    Type(1045, "allergic");
+    Click(1052);
+    EXPECT_EQ(Status(), Lang("IDS_CHANGED_BY_OTHER"));
+    EXPECT_EQ((Texts{Text(1041), Text(1045)}), (Texts{"555", "allergic"}));
+    EXPECT_EQ(m_folder.Rows("select Phone, Remark from info where Name = 'Ann'"), (Rows{{"999", ""}}));
+    Pick(0);
+    EXPECT_EQ(Text(1041), "999");
+    Type(1045, "allergic");
+    Click(1052);
+    EXPECT_EQ(Status(), wxString());
+    EXPECT_EQ(m_folder.Rows("select Phone, Remark from info where Name = 'Ann'"), (Rows{{"999", "allergic"}}));
+    SetBusyTimeoutForTesting(0);
 }
 
 TEST(RecordsLanguage, MissingKeyShowsTheMissingKeyText) {

@@ -52,6 +52,24 @@ TEST(SingleInstance, ASecondProcessSeesTheFirstOnlyWhileItRuns) {
     EXPECT_EQ(SecondStartSeesAnother(name), 0) << "released when the first ends";
 }
 
+// A program folder holds one station whoever starts it: another user (another
+// home folder) is turned away from the same folder, not from another.
+TEST(SingleInstance, AFolderIsHeldForEveryUser) {
+    const wxString name = UniqueName() + "-folder";
+    TempDir one, two, otherHome;
+    plat::SingleInstanceGuard first(name, wxString::FromUTF8(one.Path()));
+    auto otherUserSeesAnother = [&](const std::string& folder) {
+        return InChild([&] {
+            ::setenv("HOME", otherHome.Path().c_str(), 1);
+            plat::SingleInstanceGuard guard(name, wxString::FromUTF8(folder));
+            return guard.AnotherIsRunning() ? 1 : 0;
+        });
+    };
+    EXPECT_EQ(otherUserSeesAnother(one.Path()), 1);
+    EXPECT_EQ(otherUserSeesAnother(two.Path()), 0);
+    EXPECT_FALSE(first.AnotherIsRunning());
+}
+
 TEST(SingleInstance, AGuardLeftByACrashedProcessDoesNotBlock) {
     const wxString name = UniqueName() + "-crash";
     // The child takes the guard and dies without cleaning up.
