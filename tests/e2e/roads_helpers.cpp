@@ -189,7 +189,8 @@ bool ChooseMagnification(const ProgramRun& run, pid_t pid, int row, std::string*
         *failure = "the magnification menu does not show just above its button";
         return false;
     }
-    // Two rows inside a 2-pixel frame; a lit row is filled with 0x9A3257.
+    // Two rows inside a 2-pixel frame; a lit row is filled with red 0x9A,
+    // green 0x32, blue 0x57.
     const int rowHeight = (menu->height - 4) / 2;
     const wxPoint centre(menu->x + menu->width / 2, menu->y + 2 + rowHeight * row + rowHeight / 2);
     MovePointer(centre);
