@@ -114,7 +114,7 @@ BOOL CMenuEx::Create(BOOL swatchMode, wxWindow* owner, UINT id, int margin, int 
     m_clrAux2 = aux2;
     m_bInvertHoverText = invertHoverText;
     SetBackgroundStyle(wxBG_STYLE_PAINT);
-    if (!wxPopupWindow::Create(owner, wxBORDER_NONE | wxFRAME_SHAPED)) return FALSE;
+    if (!plat::PopupWindow::Create(owner, wxBORDER_NONE | wxFRAME_SHAPED)) return FALSE;
     SetName("menu");
     SetSize(0, 0, 50, 50);
     Bind(wxEVT_PAINT, &CMenuEx::OnPaint, this);

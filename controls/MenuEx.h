@@ -22,10 +22,10 @@
 
 #include <wx/event.h>
 #include <wx/font.h>
-#include <wx/popupwin.h>
 #include <wx/region.h>
 
 #include "platform/WinTypes.h"
+#include "platform/ui/ModalPointer.h"
 
 constexpr UINT WM_SUBMENU_CLOSED = WM_USER + 2013;
 wxDECLARE_EVENT(EVT_SUBMENU_CLOSED, wxCommandEvent);
@@ -50,7 +50,7 @@ struct _MENU_NODE {
     CMenuEx* pSubMenu = nullptr;
 };
 
-class CMenuEx : public wxPopupWindow {
+class CMenuEx : public plat::PopupWindow {
 public:
     CMenuEx();
     ~CMenuEx() override;

@@ -1,5 +1,7 @@
 #include "controls/SkinButton.h"
 
+#include "platform/ui/ModalPointer.h"
+
 CSkinButton::CSkinButton() = default;
 
 CSkinButton::~CSkinButton() {
@@ -19,6 +21,9 @@ bool CSkinButton::Create(wxWindow* parent, int id, const wxRect& rect, const wxS
     Bind(wxEVT_LEFT_UP, &CSkinButton::OnLeftUp, this);
     Bind(wxEVT_MOTION, &CSkinButton::OnMotionWhileHeld, this);
     Bind(wxEVT_MOUSE_CAPTURE_LOST, &CSkinButton::OnCaptureLost, this);
+    // A window going modal over ours (the station over the start page) takes
+    // the pointer away without the leave the button's hover waits for.
+    plat::LeaveWhenShutOffByModalRuns(this);
     return true;
 }
 

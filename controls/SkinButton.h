@@ -1,9 +1,10 @@
 #pragma once
 // Common behaviour of the station's self-drawn push buttons: two-step creation
 // in place of a dialog template's control, the pressed state while the left
-// button is held over the control, and the click sent to the owner as
+// button is held over the control, the click sent to the owner as
 // wxEVT_BUTTON with the control's id (how the dialogs bind their click
-// handlers).
+// handlers), and wxEVT_LEAVE_WINDOW when another window's modal run takes the
+// pointer from the button.
 #include <wx/control.h>
 
 #include "platform/WinTypes.h"

@@ -1,7 +1,5 @@
 #include "platform/ui/Dialog.h"
 
-#include <gtk/gtk.h>
-
 #include <cctype>
 #include <climits>
 
@@ -26,6 +24,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Resources.h"
 #include "platform/ui/ControlStyle.h"
+#include "platform/ui/ModalPointer.h"
 
 namespace plat {
 
@@ -381,14 +380,8 @@ BOOL CDialog::Create(wxWindow* parent) {
     if (m_created) return FALSE;
     if (!CreateWindowAndControls(parent ? parent : m_parentWnd)) return FALSE;
     // A modeless dialog takes the mouse and keyboard while its owner runs
-    // modally (the comparison window over the station window): a modal run
-    // shuts off only the windows of its own window group in GTK, so this
-    // dialog gets a group of its own.
-    if (GtkWidget* widget = GetHandle(); widget && GTK_IS_WINDOW(widget)) {
-        GtkWindowGroup* group = gtk_window_group_new();
-        gtk_window_group_add_window(group, GTK_WINDOW(widget));
-        g_object_unref(group);  // the window keeps it
-    }
+    // modally (the comparison window over the station window).
+    KeepInputUnderModalRuns(this);
     OnInitDialog();
     if (m_tpl.style & ds::Visible) Show();
     return TRUE;

@@ -28,6 +28,12 @@ const StationLayout& StationOnScreen();
 wxRect BackButton();
 wxPoint CentreOf(const wxRect& r);
 void Click(const wxRect& control);
+// The magnifier button 1027 opens the magnification menu just above itself;
+// rows 0 " 50  X " and 1 " 200 X " choose magnification 0 and 1.  The row is
+// chosen with the pointer as the operator does: the menu shows where it
+// belongs, the row lights up under the pointer, the click chooses it and the
+// menu goes.  False, with the step that failed in `failure`.
+bool ChooseMagnification(const ProgramRun& run, pid_t pid, int row, std::string* failure);
 
 // "presence,status,stream" for QUILLMARSH_DEVICE_PORTS.
 std::string PortsText(const plat::DevicePorts& ports);
@@ -35,7 +41,11 @@ std::string PortsText(const plat::DevicePorts& ports);
 // Starts `run` with the station looking for the device on the test's ports,
 // presses quick detection and waits until the device's stream is live in
 // the view.  The process id; -1, with the step that failed in `failure`.
-pid_t StartQuickDetection(ProgramRun& run, std::string* failure);
+// `unlitButton`, when given, receives the quick-detection button as the start
+// page showed it before the pointer came near it.
+pid_t StartQuickDetection(ProgramRun& run, std::string* failure, cv::Mat* unlitButton = nullptr);
+// The start page's button `index` on the screen now (empty when it cannot be read).
+cv::Mat StartPageButtonOnScreen(const ProgramRun& run, const Geometry& page, int index);
 
 // The screen now, as B, G, R rows (empty when it could not be read).
 cv::Mat Screen(const ProgramRun& run);
@@ -48,6 +58,16 @@ bool ShowsSimulatorPicture(const cv::Mat& picture);
 bool ShowsFakeUsbPicture(const cv::Mat& picture);
 // The scale overlay: red lines across the middle of the picture, both ways.
 bool CarriesRuler(const cv::Mat& picture);
+// The measuring overlays at magnification `mag`: the ruler burnt into a live
+// frame and the graticule over the frozen picture, as the view shows them
+// (the frame stretched to the view): nearly all of what the overlay draws at
+// `mag` and not at the other magnification is there, and almost nothing of
+// what only the other draws.
+bool ShowsRulerAt(const cv::Mat& view, int mag);
+bool ShowsGraticuleAt(const cv::Mat& view, int mag);
+// A saved frame carries exactly the ruler of `mag`: drawing it again changes
+// no pixel, drawing the other magnification's does.
+bool CarriesRulerAt(const cv::Mat& frame, int mag);
 // How many pixels of `picture` are pure red (strokes, overlays).
 int RedPixels(const cv::Mat& picture);
 bool IsRed(const cv::Vec3b& p);

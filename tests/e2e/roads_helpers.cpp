@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <thread>
 
+#include <opencv2/core/core_c.h>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include "platform/Resources.h"
 #include "platform/ScreenMetrics.h"
 #include "platform/ui/DialogTemplate.h"
+#include "station/Overlays.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -22,6 +25,8 @@ const StationLayout& StationOnScreen() {
         wxImage picture;
         if (plat::LoadResourceImage(kNoDevicePicture, plat::RT_BITMAP, picture)) in.noDevice = picture.GetSize();
         in.waiting = wxSize(400, 300);
+        // The magnifier button keeps the size of its template control.
+        in.scaleMenu = plat::DluToPx(0, 0, 24, 22).GetSize();
         return ComputeStationLayout(m, in);
     }();
     return layout;
@@ -37,13 +42,25 @@ std::string PortsText(const plat::DevicePorts& p) {
     return std::to_string(p.presence) + "," + std::to_string(p.status) + "," + std::to_string(p.stream);
 }
 
-pid_t StartQuickDetection(ProgramRun& run, std::string* failure) {
+pid_t StartQuickDetection(ProgramRun& run, std::string* failure, cv::Mat* unlitButton) {
     run.SetEnv("QUILLMARSH_DEVICE_PORTS", PortsText(TestDevicePorts()));
     const pid_t pid = run.Start();
     const auto page = FindStartPage(pid);
     if (!page) {
         *failure = "no start page: " + run.OutputText();
         return -1;
+    }
+    if (unlitButton) {
+        // With the pointer away from it, once the page shows the same twice.
+        MovePointer(wxPoint(5, 5));
+        cv::Mat before;
+        Within(5s, [&] {
+            *unlitButton = StartPageButtonOnScreen(run, *page, 1);
+            const bool settled = !unlitButton->empty() && !before.empty() &&
+                                 cv::norm(*unlitButton, before, cv::NORM_L1) == 0;
+            before = *unlitButton;
+            return settled;
+        });
     }
     ClickStartPageButton(*page, 1);
     if (!FindStationWindow(pid)) {
@@ -113,6 +130,92 @@ bool CarriesRuler(const cv::Mat& m) {
         return static_cast<double>(red) / all;
     };
     return share(true) > 0.7 && share(false) > 0.7;
+}
+
+namespace {
+
+using Overlay = void (*)(IplImage*, int);
+
+cv::Mat Drawn(Overlay overlay, const cv::Mat& frame, int mag) {
+    cv::Mat copy = frame.clone();
+    IplImage header = cvIplImage(copy);
+    overlay(&header, mag);
+    return copy;
+}
+
+// Of what `overlay` draws on a 640 x 480 frame at `mag` and leaves alone at
+// `other`, the share that `view` shows in the overlay's colour (the frame is
+// stretched into the view nearest-neighbour).
+double ShareShown(const cv::Mat& view, Overlay overlay, int mag, int other) {
+    const cv::Mat white(480, 640, CV_8UC3, cv::Scalar::all(255));
+    cv::Mat mine, theirs;
+    cv::resize(Drawn(overlay, white, mag), mine, view.size(), 0, 0, cv::INTER_NEAREST);
+    cv::resize(Drawn(overlay, white, other), theirs, view.size(), 0, 0, cv::INTER_NEAREST);
+    const cv::Vec3b blank(255, 255, 255);
+    int shown = 0, all = 0;
+    for (int y = 0; y < view.rows; ++y)
+        for (int x = 0; x < view.cols; ++x) {
+            const cv::Vec3b p = mine.at<cv::Vec3b>(y, x);
+            if (p == blank || theirs.at<cv::Vec3b>(y, x) != blank) continue;
+            shown += Near(view.at<cv::Vec3b>(y, x), p[0], p[1], p[2], 60);
+            ++all;
+        }
+    return all ? static_cast<double>(shown) / all : 0.0;
+}
+
+bool ShowsOverlayAt(const cv::Mat& view, Overlay overlay, int mag) {
+    if (view.empty()) return false;
+    return ShareShown(view, overlay, mag, 1 - mag) > 0.98 && ShareShown(view, overlay, 1 - mag, mag) < 0.1;
+}
+
+}  // namespace
+
+bool ShowsRulerAt(const cv::Mat& view, int mag) { return ShowsOverlayAt(view, ::DrawRuler, mag); }
+
+bool ShowsGraticuleAt(const cv::Mat& view, int mag) { return ShowsOverlayAt(view, ::DrawGraticule, mag); }
+
+bool CarriesRulerAt(const cv::Mat& frame, int mag) {
+    if (frame.empty() || frame.type() != CV_8UC3) return false;
+    return cv::norm(Drawn(::DrawRuler, frame, mag), frame, cv::NORM_L1) == 0 &&
+           cv::norm(Drawn(::DrawRuler, frame, 1 - mag), frame, cv::NORM_L1) > 0;
+}
+
+bool ChooseMagnification(const ProgramRun& run, pid_t pid, int row, std::string* failure) {
+    const wxRect button = StationOnScreen().scaleMenu;
+    auto isMenu = [&](const Geometry& g) { return g.x == button.x - 15 && g.y + g.height == button.y - 2; };
+    Click(button);
+    const auto menu = FindWindow(pid, isMenu, 5s);
+    if (!menu) {
+        *failure = "the magnification menu does not show just above its button";
+        return false;
+    }
+    // Two rows inside a 2-pixel frame; a lit row is filled with red 0x9A,
+    // green 0x32, blue 0x57.
+    const int rowHeight = (menu->height - 4) / 2;
+    const wxPoint centre(menu->x + menu->width / 2, menu->y + 2 + rowHeight * row + rowHeight / 2);
+    MovePointer(centre);
+    const bool lit = Within(3s, [&] {
+        const cv::Mat s = Screen(run);
+        return !s.empty() && Near(s.at<cv::Vec3b>(centre.y, menu->x + 3), 0x57, 0x32, 0x9A, 8);
+    });
+    if (!lit) {
+        *failure = "the row under the pointer does not light up";
+        return false;
+    }
+    Shell("xdotool click 1");   // where the pointer is
+    if (!Within(3s, [&] { return !WindowShown(pid, isMenu); })) {
+        *failure = "the menu stays after the choice";
+        return false;
+    }
+    return true;
+}
+
+cv::Mat StartPageButtonOnScreen(const ProgramRun& run, const Geometry& page, int index) {
+    const cv::Mat screen = Screen(run);
+    const wxRect b = kStartPageButtons[index];
+    const cv::Rect r(page.x + b.x, page.y + b.y, b.width, b.height);
+    if (screen.empty() || r.x + r.width > screen.cols || r.y + r.height > screen.rows) return cv::Mat();
+    return screen(r).clone();
 }
 
 int RedPixels(const cv::Mat& m) {

@@ -1,7 +1,9 @@
 // The snapshot road through the whole program: quick detection, the device
-// simulator's stream live in the view, the scale on, a snapshot with the ruler
-// in it, freeze, and the report saved as a Word 97 document beside the
-// snapshot with the snapshot in it.
+// simulator's stream live in the view, the scale on, 200X chosen in the
+// magnification menu with the pointer, a snapshot with the 200X ruler in it,
+// back to 50X, freeze, the graticule redrawn at 200X and back at 50X, the
+// report saved as a Word 97 document beside the snapshot with the snapshot
+// in it, and back on the start page with no button lit.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -39,22 +41,30 @@ cv::Mat PictureInDocument(const fs::path& doc, const fs::path& scratch) {
     return cv::Mat();
 }
 
-TEST(SnapshotRoad, ALiveFrameWithTheRulerIsSavedAndTheReportHoldsIt) {
+TEST(SnapshotRoad, ALiveFrameWithTheRulerOfTheChosenMagnificationIsSavedAndTheReportHoldsIt) {
     DeviceSim sim({"--size", "640x480", "--fps", "15"}, 240);
     ASSERT_TRUE(sim.Started());
     ProgramRun run;
     // The device is found and its stream shows in the view, upright.
     std::string failure;
-    const pid_t pid = StartQuickDetection(run, &failure);
+    cv::Mat unlitQuickDetection;
+    const pid_t pid = StartQuickDetection(run, &failure, &unlitQuickDetection);
     ASSERT_GT(pid, 0) << failure;
     const StationLayout& l = StationOnScreen();
 
-    // The scale: the ruler is drawn into the live picture.
+    // The scale: the ruler is drawn into the live picture, at 50X.
     Click(l.scale);
-    ASSERT_TRUE(Within(5s, [&] { return CarriesRuler(ViewOnScreen(run)); }));
+    ASSERT_TRUE(Within(5s, [&] {
+        const cv::Mat view = ViewOnScreen(run);
+        return CarriesRuler(view) && ShowsRulerAt(view, 0);
+    }));
+
+    // 200X from the magnification menu: the live ruler's marks follow.
+    ASSERT_TRUE(ChooseMagnification(run, pid, 1, &failure)) << failure;
+    EXPECT_TRUE(Within(5s, [&] { return ShowsRulerAt(ViewOnScreen(run), 1); }));
 
     // Save: a BMP in the guest's folder, the frame as the camera gave it,
-    // with the ruler.
+    // with the ruler of 200X.
     const fs::path guest = run.Dir() / "Guests-Image" / "Guest";
     const auto before = FilesIn(guest, ".bmp");
     Click(l.save);
@@ -65,7 +75,11 @@ TEST(SnapshotRoad, ALiveFrameWithTheRulerIsSavedAndTheReportHoldsIt) {
     ASSERT_FALSE(saved.empty());
     EXPECT_EQ(saved.size(), cv::Size(640, 480));
     EXPECT_TRUE(ShowsSimulatorPicture(saved));
-    EXPECT_TRUE(CarriesRuler(saved));
+    EXPECT_TRUE(CarriesRulerAt(saved, 1));
+
+    // Back to 50X, live.
+    ASSERT_TRUE(ChooseMagnification(run, pid, 0, &failure)) << failure;
+    EXPECT_TRUE(Within(5s, [&] { return ShowsRulerAt(ViewOnScreen(run), 0); }));
 
     // Freeze: the view keeps one picture while the stream goes on.
     Click(l.freeze);
@@ -75,6 +89,17 @@ TEST(SnapshotRoad, ALiveFrameWithTheRulerIsSavedAndTheReportHoldsIt) {
     const cv::Mat later = ViewOnScreen(run);
     ASSERT_FALSE(frozen.empty());
     EXPECT_EQ(cv::norm(frozen, later, cv::NORM_L1), 0.0) << "the view still changes";
+    EXPECT_TRUE(ShowsGraticuleAt(frozen, 0));
+
+    // Frozen, a choice redraws the picture at once with its graticule; 50X
+    // again gives back the very picture of before.
+    ASSERT_TRUE(ChooseMagnification(run, pid, 1, &failure)) << failure;
+    EXPECT_TRUE(Within(5s, [&] { return ShowsGraticuleAt(ViewOnScreen(run), 1); }));
+    ASSERT_TRUE(ChooseMagnification(run, pid, 0, &failure)) << failure;
+    EXPECT_TRUE(Within(5s, [&] {
+        const cv::Mat view = ViewOnScreen(run);
+        return !view.empty() && cv::norm(view, frozen, cv::NORM_L1) == 0;
+    })) << "the 50X picture does not come back";
 
     // The report: its Save writes a Word 97 document beside the snapshot,
     // holding the snapshot.
@@ -97,6 +122,17 @@ TEST(SnapshotRoad, ALiveFrameWithTheRulerIsSavedAndTheReportHoldsIt) {
 
     ClickAt(form->Origin() + CentreOf(kReportClose));
     EXPECT_TRUE(Within(5s, [&] { return !WindowShown(pid, IsReportForm); }));
+
+    // Back on the start page, the quick-detection button pressed on the way
+    // in is no longer lit: the station took the pointer from it.
+    Click(BackButton());
+    const auto page = FindStartPage(pid, 10s);
+    ASSERT_TRUE(page) << "not back on the start page";
+    EXPECT_TRUE(Within(5s, [&] {
+        const cv::Mat button = StartPageButtonOnScreen(run, *page, 1);
+        return !button.empty() && !WindowShown(pid, [](const Geometry& g) { return g.width > 1000; }) &&
+               cv::norm(button, unlitQuickDetection, cv::NORM_L1) == 0;
+    })) << "the quick-detection button stays lit";
     EXPECT_TRUE(run.Messages().empty()) << run.Messages().front();
 }
 

@@ -198,6 +198,8 @@ namespace {
 std::string At(const wxPoint& p) { return std::to_string(p.x) + " " + std::to_string(p.y); }
 }  // namespace
 
+void MovePointer(const wxPoint& to) { Shell("xdotool mousemove --sync " + At(to)); }
+
 void ClickAt(const wxPoint& at) { Shell("xdotool mousemove --sync " + At(at) + " click 1"); }
 
 void DoubleClickAt(const wxPoint& at) {

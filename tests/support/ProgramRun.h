@@ -84,6 +84,7 @@ double MeanDifference(const wxImage& shot, wxPoint at, const wxImage& expected);
 wxImage Over(const wxImage& under, const wxImage& picture);
 
 // Mouse and keyboard.
+void MovePointer(const wxPoint& to);
 void ClickAt(const wxPoint& at);
 void DoubleClickAt(const wxPoint& at);
 // A press at `from`, moves through `path`, the release at its end.
