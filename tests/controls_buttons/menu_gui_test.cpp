@@ -1,7 +1,6 @@
 // The popup menu window: rows, drawing, hover, choice and focus loss.
 #include <gtest/gtest.h>
 #include <wx/button.h>
-#include <wx/dialog.h>
 #include <wx/uiaction.h>
 
 #include <vector>
@@ -37,9 +36,8 @@ protected:
         Pump(20);
     }
     // The magnification menu as the station window makes it.
-    void CreateMagnification(BOOL swatch = FALSE, wxWindow* by = nullptr) {
-        ASSERT_TRUE(menu->Create(swatch, by ? by : owner, 0, 2, 4, 0x000000, 0xD2D2D2, 0xFFFFFF, 0xFBCC93,
-                                 0xFDF6E5, FALSE));
+    void CreateMagnification(BOOL swatch = FALSE) {
+        ASSERT_TRUE(menu->Create(swatch, owner, 0, 2, 4, 0x000000, 0xD2D2D2, 0xFFFFFF, 0xFBCC93, 0xFDF6E5, FALSE));
         EXPECT_FALSE(menu->IsShown());
         menu->AddItem(MenuItemRecord(" 50  X ", 3584, TRUE), 0, -1);
         menu->AddItem(MenuItemRecord(" 200 X ", 3585, TRUE), 1, -1);
@@ -167,37 +165,6 @@ TEST_F(MenuTest, ChoosingARowSendsOneCommandAndHides) {
     EXPECT_EQ(closedToOwner, 0);   // the root menu tells no one it closed
     menu->SetCurSel(1);           // no effect
     EXPECT_FALSE(menu->IsShown());
-}
-
-TEST_F(MenuTest, TheMenuOfAModalOwnerTakesThePointerAndSendsOneCommand) {
-    // The station window owns its menu and runs modally: the modal run must
-    // leave the menu's moves and clicks to the menu.
-    wxDialog modal(owner, wxID_ANY, "", wxPoint(120, 120), wxSize(200, 150));
-    std::vector<int> got;
-    bool lit = false, shownAfter = true;
-    modal.Bind(wxEVT_MENU, [&](wxCommandEvent& e) { got.push_back(e.GetId()); });
-    modal.CallAfter([&] {
-        CreateMagnification(FALSE, &modal);
-        menu->ShowMenu(500, 300, TRUE);
-        Pump(60);
-        wxUIActionSimulator sim;
-        const wxPoint target = menu->GetScreenPosition() + RowCentre(1);
-        sim.MouseMove(target.x - 3, target.y);
-        Pump(40);
-        sim.MouseMove(target);
-        lit = PumpUntil([&] { return menu->m_nHoverItem == 1; });
-        sim.MouseClick();
-        PumpUntil([&] { return !got.empty(); });
-        Pump(100);
-        shownAfter = menu->IsShown();
-        modal.EndModal(wxID_OK);
-    });
-    modal.ShowModal();
-    EXPECT_TRUE(lit);
-    EXPECT_EQ(got, std::vector<int>{3585});
-    EXPECT_FALSE(shownAfter);
-    delete menu;   // before its owner
-    menu = nullptr;
 }
 
 TEST_F(MenuTest, DisabledRowsAreNotChosen) {
