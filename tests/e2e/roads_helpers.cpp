@@ -193,8 +193,10 @@ bool ChooseMagnification(const ProgramRun& run, pid_t pid, int row, std::string*
     // green 0x32, blue 0x57.
     const int rowHeight = (menu->height - 4) / 2;
     const wxPoint centre(menu->x + menu->width / 2, menu->y + 2 + rowHeight * row + rowHeight / 2);
+    // Onto the row in two moves, as a hand moves, not in one jump from the button.
+    MovePointer(centre + wxPoint(-menu->width / 4, 0));
     MovePointer(centre);
-    const bool lit = Within(3s, [&] {
+    const bool lit = Within(5s, [&] {
         const cv::Mat s = Screen(run);
         return !s.empty() && Near(s.at<cv::Vec3b>(centre.y, menu->x + 3), 0x57, 0x32, 0x9A, 8);
     });
