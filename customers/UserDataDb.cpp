@@ -17,6 +17,7 @@
 #include "app/QuillmarshApp.h"
 #include "customers/UserDataDlg.h"
 #include "platform/Crt.h"
+#include "platform/Paths.h"
 #include "platform/Resources.h"
 
 namespace {
@@ -104,25 +105,14 @@ wxString TooLarge(const wxString& path, long limit) {
                             "may have", path, limit);
 }
 
-// The photo file as a stream, opened without waiting.  Only a regular file
-// is taken: a device would be read without end, and a pipe would wait for a
-// writer or a reader that never comes.  Opened for writing, it is emptied.
+// The photo file as a stream; only a regular file is taken.  Opened for
+// writing, it is emptied.
 File OpenPhotoFile(const wxString& path, bool writing) {
     const char* what = writing ? "Cannot write the photo file" : "Cannot read the photo file";
-    const std::string name(path.utf8_str());
-    auto notRegular = [&] { return _com_error(E_FAIL, wxString::Format("%s %s: it is not a regular file", what, path)); };
-    struct stat st;
-    // A file to read is looked at before it is opened: opening a device may
-    // already act on it.
-    if (!writing && ::stat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) throw notRegular();
-    const int flags = (writing ? O_WRONLY | O_CREAT : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    const int fd = ::open(name.c_str(), flags, 0666);
+    const int fd = plat::OpenRegularFile(path.utf8_str(), writing ? O_WRONLY | O_CREAT : O_RDONLY);
+    if (fd < 0 && errno == EINVAL)
+        throw _com_error(E_FAIL, wxString::Format("%s %s: it is not a regular file", what, path));
     if (fd < 0) throw _com_error(E_FAIL, FileError(what, path));
-    // Looked at as opened: it may have been replaced meanwhile.
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        throw notRegular();
-    }
     File file(!writing || ::ftruncate(fd, 0) == 0 ? ::fdopen(fd, writing ? "wb" : "rb") : nullptr);
     if (!file) {
         const _com_error error(E_FAIL, FileError(what, path));

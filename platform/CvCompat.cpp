@@ -11,6 +11,8 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "platform/Paths.h"
+
 namespace {
 
 IplImage* CloneToIpl(const cv::Mat& mat) {
@@ -36,15 +38,12 @@ int ConversionCode(int from, int to, bool swapRb) {
 bool ValidChannels(int c) { return c == 1 || c == 3 || c == 4; }
 
 // The bytes of a regular file, read through the one descriptor that was
-// checked to be one; false for anything else.  Opening does not wait, so a
-// pipe put in the file's place meanwhile is found out, not waited on.
+// checked to be one; false for anything else.
 bool ReadRegularFile(const char* filename, std::vector<unsigned char>& bytes) {
-    struct stat st;
-    // Looked at before it is opened: opening a device may already act on it.
-    if (::stat(filename, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    const int fd = ::open(filename, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = plat::OpenRegularFile(filename, O_RDONLY);
     if (fd < 0) return false;
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    struct stat st;
+    const bool ok = ::fstat(fd, &st) == 0;
     if (ok) {
         bytes.resize(static_cast<std::size_t>(st.st_size));
         std::size_t done = 0;

@@ -1,11 +1,13 @@
 #include "platform/Paths.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <mutex>
 #include <string>
 
@@ -88,6 +90,21 @@ std::vector<wxString> FindFiles(const wxString& folder, const wxString& pattern)
         if (!w.empty()) out.push_back(w);
     }
     return out;
+}
+
+int OpenRegularFile(const char* path, int flags, unsigned mode) {
+    struct stat st;
+    if (!(flags & O_CREAT) && ::stat(path, &st) == 0 && !S_ISREG(st.st_mode)) {
+        errno = EINVAL;
+        return -1;
+    }
+    const int fd = ::open(path, flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, mode);
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    return fd;
 }
 
 }  // namespace plat

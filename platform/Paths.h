@@ -21,4 +21,12 @@ bool CreateDirectory(const wxString& path);
 // name, so the last one is the newest time-stamped snapshot.
 std::vector<wxString> FindFiles(const wxString& folder, const wxString& pattern);
 
+// Opens `path` (open(2) flags) only as a regular file, and without waiting:
+// a pipe would wait for its other end for good, and a device could be read
+// without end.  A file that must exist is looked at before it is opened, as
+// opening a device may already act on it; every file is looked at again as
+// opened, as it may have been replaced meanwhile.  The descriptor, or -1 with
+// errno set (EINVAL for what is not a regular file).
+int OpenRegularFile(const char* path, int flags, unsigned mode = 0666);
+
 }  // namespace plat
