@@ -415,8 +415,7 @@ printf '\320\317\021\340\241\261\032\341' > "$outdir/$(basename "${input%.*}").d
     m_form->Raise();
     Pump(100);
 
-    int paints = 0, paintsWhileSaving = -1;
-    bool keptOpenByOkAndCancel = false;
+    int paints = 0, paintsBefore = 0;
     m_form->Bind(wxEVT_PAINT, [&](wxPaintEvent& e) {
         ++paints;
         e.Skip();
@@ -426,37 +425,33 @@ printf '\320\317\021\340\241\261\032\341' > "$outdir/$(basename "${input%.*}").d
     std::thread operator_;
     // Ticks only while the save waits on the conversion: once it has begun,
     // Enter and Escape are tried and the operator types and clicks Save; the
-    // conversion ends when the click has come through and the form has
-    // painted meanwhile.
+    // conversion ends only when the click has come through and the form has
+    // painted meanwhile, so a written document says both happened.
     wxTimer tick;
     tick.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
         m_form->Refresh();
         if (!spy && TempDir::Read(runs) == "run\n") {
-            paintsWhileSaving = paints;
+            paintsBefore = paints;
             m_form->OnOK();
             m_form->OnCancel();
-            keptOpenByOkAndCancel = m_form->IsShown();
             spy = std::make_unique<ClickSpy>();
             operator_ = std::thread([save] {
                 const std::string input = "xdotool key Return key Escape mousemove " + std::to_string(save.x) + " " +
                                           std::to_string(save.y) + " click 1";
                 EXPECT_EQ(std::system(input.c_str()), 0);
             });
-        } else if (spy && spy->clicked && paints >= paintsWhileSaving + 3 && !fs::exists(runs + ".go")) {
+        } else if (spy && spy->clicked && paints >= paintsBefore + 3 && !fs::exists(runs + ".go")) {
             m_scratch.Write("runs.go", "");
         }
     });
     tick.Start(50);
     Click(Item(CReportDlg::IDC_SAVE));
-    paintsWhileSaving = paints - paintsWhileSaving;
     tick.Stop();
     if (operator_.joinable()) operator_.join();
     spy.reset();
     Pump(300);  // input kept for afterwards would act now
     ::setenv("PATH", path.c_str(), 1);
 
-    EXPECT_TRUE(keptOpenByOkAndCancel);
-    EXPECT_GE(paintsWhileSaving, 3);
     EXPECT_EQ(TempDir::Read(runs), "run\n");
     EXPECT_TRUE(m_form->m_bWritten);
     EXPECT_TRUE(m_form->IsShown());
