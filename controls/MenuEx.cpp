@@ -68,7 +68,12 @@ public:
             }
             CMenuEx::GiveFocus(menu && menu->IsShown() ? menu : nullptr);
         } else if (t == wxEVT_ACTIVATE_APP && !static_cast<wxActivateEvent&>(event).GetActive()) {
-            CMenuEx::GiveFocus(nullptr);
+            // Without a window manager the keyboard focus may follow the
+            // pointer into the menu itself, which the toolkit reports as the
+            // program losing it: that is no other program taking over.
+            CMenuEx* menu = CMenuEx::FocusedMenu();
+            if (!menu || !menu->IsShown() || !menu->GetScreenRect().Contains(wxGetMousePosition()))
+                CMenuEx::GiveFocus(nullptr);
         }
         return Event_Skip;
     }
