@@ -58,16 +58,12 @@ bool ShowsSimulatorPicture(const cv::Mat& picture);
 bool ShowsFakeUsbPicture(const cv::Mat& picture);
 // The scale overlay: red lines across the middle of the picture, both ways.
 bool CarriesRuler(const cv::Mat& picture);
-// The measuring overlays at magnification `mag`: the ruler burnt into a live
-// frame and the graticule over the frozen picture, as the view shows them
-// (the frame stretched to the view): nearly all of what the overlay draws at
-// `mag` and not at the other magnification is there, and almost nothing of
-// what only the other draws.
+// The measuring overlays at magnification `mag` (the ruler burnt into a live
+// frame, the graticule over the frozen picture) on a frame or on the view it
+// is stretched into: nearly all of what the overlay draws at `mag` alone is
+// there, almost nothing of what the other magnification alone draws.
 bool ShowsRulerAt(const cv::Mat& view, int mag);
 bool ShowsGraticuleAt(const cv::Mat& view, int mag);
-// A saved frame carries exactly the ruler of `mag`: drawing it again changes
-// no pixel, drawing the other magnification's does.
-bool CarriesRulerAt(const cv::Mat& frame, int mag);
 // How many pixels of `picture` are pure red (strokes, overlays).
 int RedPixels(const cv::Mat& picture);
 bool IsRed(const cv::Vec3b& p);

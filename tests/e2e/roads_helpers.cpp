@@ -174,12 +174,6 @@ bool ShowsRulerAt(const cv::Mat& view, int mag) { return ShowsOverlayAt(view, ::
 
 bool ShowsGraticuleAt(const cv::Mat& view, int mag) { return ShowsOverlayAt(view, ::DrawGraticule, mag); }
 
-bool CarriesRulerAt(const cv::Mat& frame, int mag) {
-    if (frame.empty() || frame.type() != CV_8UC3) return false;
-    return cv::norm(Drawn(::DrawRuler, frame, mag), frame, cv::NORM_L1) == 0 &&
-           cv::norm(Drawn(::DrawRuler, frame, 1 - mag), frame, cv::NORM_L1) > 0;
-}
-
 bool ChooseMagnification(const ProgramRun& run, pid_t pid, int row, std::string* failure) {
     const wxRect button = StationOnScreen().scaleMenu;
     auto isMenu = [&](const Geometry& g) { return g.x == button.x - 15 && g.y + g.height == button.y - 2; };
