@@ -125,14 +125,7 @@ void CUserDataDlg::OnBnClickedAdd() {
         ShowStatusMessage("IDS_OPEN_DATA_FAILED");
         return;
     }
-    bool taken = true;
-    try {
-        taken = !m_pRecordset->GetEOF();
-    } catch (const _com_error& e) {
-        ShowDatabaseError(e);
-        CloseRecordset();
-        return;
-    }
+    const bool taken = !m_pRecordset->GetEOF();  // the query just opened: no failure left
     CloseRecordset();
     if (taken) {
         ShowStatusMessage("IDS_INPUT_NUMBEREXIST");
