@@ -151,6 +151,13 @@ void Savepoint::Commit() {
     throw failure;
 }
 
+std::string ForColumn(const char* expression, const std::string& column) {
+    const std::string quoted = QuoteIdentifier(column);
+    std::string text;
+    for (const char* c = expression; *c; ++c) *c == '@' ? text += quoted : text += *c;
+    return text;
+}
+
 std::string QuoteIdentifier(const std::string& name) {
     std::string out = "\"";
     for (char c : name) {

@@ -95,6 +95,8 @@ private:
 
 // Quotes an identifier for an SQL text ("a""b").
 std::string QuoteIdentifier(const std::string& name);
+// `expression` with every '@' standing for the quoted column.
+std::string ForColumn(const char* expression, const std::string& column);
 
 // How a query names its rows, read from its text: only a plain SELECT whose
 // result rows are rows of one table can be kept as row ids.

@@ -17,6 +17,10 @@ constexpr std::size_t kWritePiece = 64 * 1024;
 
 // What one column's type and length take in a row's header, at most.
 constexpr std::int64_t kRecordVarint = 9;
+// The bytes a column's stored value takes, read from the row's header for a
+// byte value, which is not loaded for it; 0 for null.
+constexpr const char* kStoredBytes =
+    "CASE typeof(@) WHEN 'blob' THEN length(@) ELSE ifnull(length(CAST(@ AS BLOB)), 0) END";
 // A number stored in a text column is stored as its text: no longer than this.
 constexpr std::int64_t kNumberText = 32;
 
@@ -65,10 +69,8 @@ long Recordset::ActualSize(int field) {
     if (pending != m_pending.end()) return static_cast<long>(PendingBytes(pending->second).size());
     if (auto staged = m_staged.find(field); staged != m_staged.end()) return static_cast<long>(staged->second->Size());
     if (m_edit == adEditAdd) return 0;
-    // The length of a stored byte value is read from the row's header, without
-    // loading the value; a text's length in characters is not its bytes.
-    sqlite3_stmt* st =
-        m_db->Cached(ColumnSql("CASE typeof(@) WHEN 'blob' THEN length(@) ELSE length(CAST(@ AS BLOB)) END", field));
+    // A text's length in characters is not its bytes.
+    sqlite3_stmt* st = m_db->Cached(ColumnSql(kStoredBytes, field));
     StatementUse use(st);
     m_db->Check(sqlite3_bind_int64(st, 1, CurrentKey()));
     const int rc = sqlite3_step(st);
@@ -106,13 +108,9 @@ const std::vector<std::int64_t>& Recordset::StoredSizes() {
     if (m_storedSizes.size() == m_tableColumns.size()) return m_storedSizes;
     std::vector<std::int64_t> sizes(m_tableColumns.size(), 0);
     if (m_edit != adEditAdd && !m_tableColumns.empty()) {
-        // Read from the row's header, without loading a long value.
         std::string sql = "SELECT ";
-        for (std::size_t c = 0; c < m_tableColumns.size(); ++c) {
-            const std::string column = ado::QuoteIdentifier(m_tableColumns[c]);
-            sql += (c ? ", " : "") + std::string("CASE typeof(") + column + ") WHEN 'blob' THEN length(" + column +
-                   ") ELSE ifnull(length(CAST(" + column + " AS BLOB)), 0) END";
-        }
+        for (std::size_t c = 0; c < m_tableColumns.size(); ++c)
+            sql += (c ? ", " : "") + ado::ForColumn(kStoredBytes, m_tableColumns[c]);
         sqlite3_stmt* st = m_db->Cached(sql + " FROM " + ado::QuoteIdentifier(m_table) + " WHERE _rowid_ = ?1");
         StatementUse use(st);
         m_db->Check(sqlite3_bind_int64(st, 1, CurrentKey()));

@@ -284,10 +284,8 @@ int Recordset::FindField(const wxString& name) const {
 std::int64_t Recordset::CurrentKey() const { return m_keys[m_pos]; }
 
 std::string Recordset::ColumnSql(const char* expression, int field) const {
-    const std::string column = ado::QuoteIdentifier(m_columns[field].origin);
-    std::string text;
-    for (const char* c = expression; *c; ++c) *c == '@' ? text += column : text += *c;
-    return "SELECT " + text + " FROM " + ado::QuoteIdentifier(m_table) + " WHERE _rowid_ = ?1";
+    return "SELECT " + ado::ForColumn(expression, m_columns[field].origin) + " FROM " + ado::QuoteIdentifier(m_table) +
+           " WHERE _rowid_ = ?1";
 }
 
 _variant_t Recordset::Value(int field) {
