@@ -71,6 +71,19 @@ bool ResetPeak() {
     return static_cast<bool>(clear << "5" << std::flush);
 }
 
+// How far the process's peak memory rose while `work` ran, in kB; -1, with
+// the benchmark failed, when the peak cannot be reset.
+template <class Work>
+long PeakGrowthKb(benchmark::State& state, Work&& work) {
+    if (!ResetPeak()) {
+        state.SkipWithError("the peak memory cannot be reset (/proc/self/clear_refs)");
+        return -1;
+    }
+    const long before = PeakKb();
+    work();
+    return PeakKb() - before;
+}
+
 // Stored as Add stores it (the file appended in pieces, then the row written),
 // stored again over itself as Modify does, then taken out as a click on the
 // customer does.  The counter is how far the
@@ -98,30 +111,27 @@ void BM_PhotoPeakMemory(benchmark::State& state) {
     conn->Open("Data Source=" + wxString::FromUTF8(db));
     long growthKb = 0;
     for (auto _ : state) {
-        if (!ResetPeak()) {
-            state.SkipWithError("the peak memory cannot be reset (/proc/self/clear_refs)");
-            break;
-        }
-        const long before = PeakKb();
-        _RecordsetPtr rs;
-        rs.CreateInstance();
-        rs->Open("select * from info", conn);
-        rs->AddNew();
-        rs->PutCollect("Number", "0001");
-        CUserDataDlg::WritePhotoToRecord(rs, wxString::FromUTF8(in));
-        rs->Update();
-        rs->Close();
-        // Replaced as Modify replaces it, over the stored one.
-        rs->Open("select * from info where Number='0001'", conn);
-        rs->PutCollect("Name", "Mia");
-        CUserDataDlg::WritePhotoToRecord(rs, wxString::FromUTF8(in));
-        rs->Update();
-        rs->Close();
-        rs->Open("select * from info where Number='0001'", conn);
-        CUserDataDlg::ReadPhotoFromRecord(rs, wxString::FromUTF8(out));
-        rs->Delete();
-        rs->Close();
-        growthKb = PeakKb() - before;
+        growthKb = PeakGrowthKb(state, [&] {
+            _RecordsetPtr rs;
+            rs.CreateInstance();
+            rs->Open("select * from info", conn);
+            rs->AddNew();
+            rs->PutCollect("Number", "0001");
+            CUserDataDlg::WritePhotoToRecord(rs, wxString::FromUTF8(in));
+            rs->Update();
+            rs->Close();
+            // Replaced as Modify replaces it, over the stored one.
+            rs->Open("select * from info where Number='0001'", conn);
+            rs->PutCollect("Name", "Mia");
+            CUserDataDlg::WritePhotoToRecord(rs, wxString::FromUTF8(in));
+            rs->Update();
+            rs->Close();
+            rs->Open("select * from info where Number='0001'", conn);
+            CUserDataDlg::ReadPhotoFromRecord(rs, wxString::FromUTF8(out));
+            rs->Delete();
+            rs->Close();
+        });
+        if (growthKb < 0) break;
         std::ifstream back(out, std::ios::binary | std::ios::ate);
         if (static_cast<std::size_t>(back.tellg()) != size) state.SkipWithError("the photo came back cut");
     }
@@ -145,13 +155,9 @@ void BM_ChosenFilePeakMemory(benchmark::State& state) {
     ::close(fd);
     long growthKb = 0;
     for (auto _ : state) {
-        if (!ResetPeak()) {
-            state.SkipWithError("the peak memory cannot be reset (/proc/self/clear_refs)");
-            break;
-        }
-        const long before = PeakKb();
-        IplImage* image = cvLoadImage(path, CV_LOAD_IMAGE_COLOR);
-        growthKb = PeakKb() - before;
+        IplImage* image = nullptr;
+        growthKb = PeakGrowthKb(state, [&] { image = cvLoadImage(path, CV_LOAD_IMAGE_COLOR); });
+        if (growthKb < 0) break;
         if (image) state.SkipWithError("a sparse file loaded as a picture");
         cvReleaseImage(&image);
     }
