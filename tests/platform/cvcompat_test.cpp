@@ -184,6 +184,7 @@ TEST(CvCompat, LargeFilesAreRefusedWithoutBeingRead) {
         std::string header;
     } cases[] = {
         {"disk image of 4 GB", std::uint64_t{4} << 30, ""},
+        {"no picture, of 100 MB", std::uint64_t{100} << 20, ""},
         {"bitmap of 100 GB", std::uint64_t{100} << 30, BmpHeader(1000, 1000)},
         {"bitmap of 30000 x 30000 pixels", std::uint64_t{100} << 20, BmpHeader(30000, 30000)},
     };
