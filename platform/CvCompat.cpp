@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <exception>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -12,6 +14,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "platform/Paths.h"
+#include "platform/PictureHeader.h"
 
 namespace {
 
@@ -37,26 +40,50 @@ int ConversionCode(int from, int to, bool swapRb) {
 
 bool ValidChannels(int c) { return c == 1 || c == 3 || c == 4; }
 
-// The bytes of a regular file, read through the one descriptor that was
-// checked to be one; false for anything else.
-bool ReadRegularFile(const char* filename, std::vector<unsigned char>& bytes) {
-    const int fd = plat::OpenRegularFile(filename, O_RDONLY);
-    if (fd < 0) return false;
-    struct stat st;
-    const bool ok = ::fstat(fd, &st) == 0;
-    if (ok) {
-        bytes.resize(static_cast<std::size_t>(st.st_size));
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            done += static_cast<std::size_t>(n);
-        }
-        bytes.resize(done);
+// The largest picture the loader holds: neither the file nor its pixels at
+// four bytes each may be larger.  Any file can be chosen as a photo, and the
+// photo box loads it at every paint; a disk image named ".bmp" must cost no
+// more than this.
+constexpr std::uint64_t kMaxPictureBytes = std::uint64_t{128} << 20;
+
+// All `n` bytes from the file's start; false when it ends sooner.
+bool ReadFromStart(int fd, unsigned char* to, std::size_t n) {
+    std::size_t done = 0;
+    while (done < n) {
+        const ssize_t got = ::pread(fd, to + done, n - done, static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        done += static_cast<std::size_t>(got);
     }
-    ::close(fd);
-    return ok && !bytes.empty();
+    return true;
+}
+
+// The picture in the open file, once its header has shown it to be one the
+// loader will hold; nothing for anything else.
+IplImage* LoadOpened(int fd, int iscolor) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || st.st_size <= 0 || static_cast<std::uint64_t>(st.st_size) > kMaxPictureBytes)
+        return nullptr;
+    const auto fileBytes = static_cast<std::size_t>(st.st_size);
+    plat::PictureSize size;
+    if (!plat::ReadPictureSize(fd, fileBytes, &size)) return nullptr;
+    // Each side is below 2^32, so the product cannot overflow.
+    if (static_cast<std::uint64_t>(size.width) * static_cast<std::uint64_t>(size.height) > kMaxPictureBytes / 4)
+        return nullptr;
+    try {
+        std::vector<unsigned char> bytes(fileBytes);
+        if (!ReadFromStart(fd, bytes.data(), bytes.size())) return nullptr;
+        const int flags = iscolor > 0 ? cv::IMREAD_COLOR
+                          : iscolor == 0 ? cv::IMREAD_GRAYSCALE
+                                         : cv::IMREAD_UNCHANGED;
+        cv::Mat mat = cv::imdecode(bytes, flags);
+        if (mat.empty()) return nullptr;
+        return CloneToIpl(mat);
+    } catch (const std::exception&) {
+        // Out of memory (std::bad_alloc, or the library's own error) or a
+        // picture the library gives up on: either way there is no picture.
+        return nullptr;
+    }
 }
 
 }  // namespace
@@ -65,18 +92,11 @@ IplImage* cvLoadImage(const char* filename, int iscolor) {
     if (!filename || !*filename) return nullptr;
     // Only a regular file can be a picture: opening a pipe would wait for a
     // writer for good, and a device could be read without end.
-    std::vector<unsigned char> bytes;
-    if (!ReadRegularFile(filename, bytes)) return nullptr;
-    try {
-        const int flags = iscolor > 0 ? cv::IMREAD_COLOR
-                          : iscolor == 0 ? cv::IMREAD_GRAYSCALE
-                                         : cv::IMREAD_UNCHANGED;
-        cv::Mat mat = cv::imdecode(bytes, flags);
-        if (mat.empty()) return nullptr;
-        return CloneToIpl(mat);
-    } catch (const cv::Exception&) {
-        return nullptr;
-    }
+    const int fd = plat::OpenRegularFile(filename, O_RDONLY);
+    if (fd < 0) return nullptr;
+    IplImage* image = LoadOpened(fd, iscolor);
+    ::close(fd);
+    return image;
 }
 
 int cvSaveImage(const char* filename, const CvArr* image, const int* params) {

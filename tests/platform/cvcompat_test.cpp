@@ -1,9 +1,15 @@
 // Loading, saving and converting IplImages.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdint>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <cstring>
@@ -49,6 +55,51 @@ unsigned U16(const std::string& s, std::size_t at) {
     return static_cast<unsigned char>(s[at]) | (static_cast<unsigned char>(s[at + 1]) << 8);
 }
 
+// What `work` cost in a child process of its own, so that a load that runs
+// out of memory or throws cannot take the test runner with it.
+struct ChildCost {
+    bool succeeded = false;  // `work` returned true
+    long peakKb = 0;
+    double cpuSeconds = 0;
+};
+
+ChildCost InChild(const std::function<bool()>& work) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        bool ok = false;
+        try {
+            ok = work();
+        } catch (...) {
+        }
+        ::_exit(ok ? 0 : 1);
+    }
+    ChildCost cost;
+    int status = 0;
+    struct rusage use {};
+    if (pid < 0 || ::wait4(pid, &status, 0, &use) != pid) return cost;
+    cost.succeeded = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    cost.peakKb = use.ru_maxrss;
+    cost.cpuSeconds = static_cast<double>(use.ru_utime.tv_sec + use.ru_stime.tv_sec) +
+                      static_cast<double>(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
+    return cost;
+}
+
+// The first bytes of a 24-bit bitmap of that size.
+std::string BmpHeader(std::uint32_t w, std::uint32_t h) {
+    std::string b(54, '\0');
+    auto put = [&b](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) b[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    b[0] = 'B';
+    b[1] = 'M';
+    put(10, 54);
+    put(14, 40);
+    put(18, w);
+    put(22, h);
+    put(26, 1 | (24u << 16));
+    return b;
+}
+
 TEST(CvCompat, BmpRoundTripIs24BitAndLoadsInEveryColourMode) {
     TempDir dir;
     Image src = Gradient(33, 17);  // an odd width exercises the row padding
@@ -91,6 +142,14 @@ TEST(CvCompat, BmpRoundTripIs24BitAndLoadsInEveryColourMode) {
     Image asColour(cvLoadImage(png.c_str(), 1));
     ASSERT_TRUE(asColour);
     EXPECT_EQ(asColour->nChannels, 3);
+
+    // A JPEG's size comes from its frame header, after the segments before it.
+    const std::string jpg = dir.File("photo.jpg");
+    ASSERT_NE(cvSaveImage(jpg.c_str(), src.get()), 0);
+    Image fromJpeg(cvLoadImage(jpg.c_str()));
+    ASSERT_TRUE(fromJpeg);
+    EXPECT_EQ(fromJpeg->width, 33);
+    EXPECT_EQ(fromJpeg->height, 17);
 }
 
 TEST(CvCompat, LoadAndSaveFailuresReturnNothingWithoutThrowing) {
@@ -112,6 +171,35 @@ TEST(CvCompat, LoadAndSaveFailuresReturnNothingWithoutThrowing) {
     EXPECT_EQ(cvSaveImage(dir.Path().c_str(), img.get()), 0);
     EXPECT_EQ(cvSaveImage(dir.File("x.bmp").c_str(), nullptr), 0);
     EXPECT_EQ(cvSaveImage(nullptr, img.get()), 0);
+}
+
+// Any file can be chosen as the photo, and the photo box loads it at every
+// paint: a large one is refused from its header, without reading it.
+TEST(CvCompat, LargeFilesAreRefusedWithoutBeingRead) {
+    TempDir dir;
+    const ChildCost idle = InChild([] { return true; });
+    const struct {
+        const char* name;
+        std::uint64_t bytes;
+        std::string header;
+    } cases[] = {
+        {"disk image of 4 GB", std::uint64_t{4} << 30, ""},
+        {"no picture, of 100 MB", std::uint64_t{100} << 20, ""},
+        {"bitmap of 100 GB", std::uint64_t{100} << 30, BmpHeader(1000, 1000)},
+        {"bitmap of 30000 x 30000 pixels", std::uint64_t{100} << 20, BmpHeader(30000, 30000)},
+    };
+    for (const auto& c : cases) {
+        const std::string path = dir.File(std::string(c.name) + ".bmp");
+        const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(c.bytes)), 0) << "sparse, so no disk space is used";
+        ASSERT_EQ(::write(fd, c.header.data(), c.header.size()), static_cast<ssize_t>(c.header.size()));
+        ::close(fd);
+        const ChildCost cost = InChild([&path] { return cvLoadImage(path.c_str()) == nullptr; });
+        EXPECT_TRUE(cost.succeeded) << c.name << ": loaded, threw or died";
+        EXPECT_LT(cost.peakKb - idle.peakKb, 16 << 10) << c.name << ": peak memory rose by kB";
+        EXPECT_LT(cost.cpuSeconds, 1.0) << c.name;
+    }
 }
 
 TEST(CvCompat, SaveWritesABottomUpImageTheRightWayUp) {

@@ -1,0 +1,139 @@
+#include "platform/PictureHeader.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// The file read forwards through one small buffer: a JPEG's segments before
+// its frame are walked, and skipped segments never read, without holding
+// more than the buffer.
+class Reader {
+public:
+    Reader(int fd, std::uint64_t end) : m_fd(fd), m_end(end) {}
+
+    // The next `n` bytes; false when the file ends first.
+    bool Read(unsigned char* to, std::size_t n) {
+        while (n > 0) {
+            if (m_pos == m_len && !Fill()) return false;
+            const std::size_t k = std::min(n, m_len - m_pos);
+            std::memcpy(to, m_buf + m_pos, k);
+            m_pos += k;
+            to += k;
+            n -= k;
+        }
+        return true;
+    }
+
+    void Skip(std::uint64_t n) {
+        if (n <= m_len - m_pos) {
+            m_pos += static_cast<std::size_t>(n);
+            return;
+        }
+        m_start += m_pos + n;
+        m_pos = m_len = 0;
+    }
+
+private:
+    bool Fill() {
+        m_start += m_len;
+        m_pos = m_len = 0;
+        if (m_start >= m_end) return false;
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof m_buf, m_end - m_start));
+        ssize_t got;
+        do got = ::pread(m_fd, m_buf, want, static_cast<off_t>(m_start));
+        while (got < 0 && errno == EINTR);
+        if (got <= 0) return false;
+        m_len = static_cast<std::size_t>(got);
+        return true;
+    }
+
+    int m_fd;
+    std::uint64_t m_end;
+    std::uint64_t m_start = 0;  // the file offset of m_buf[0]
+    unsigned char m_buf[4096];
+    std::size_t m_pos = 0, m_len = 0;
+};
+
+std::uint32_t Le16(const unsigned char* p) { return p[0] | (p[1] << 8); }
+std::uint32_t Le32(const unsigned char* p) { return Le16(p) | (Le16(p + 2) << 16); }
+std::uint32_t Be16(const unsigned char* p) { return (p[0] << 8) | p[1]; }
+std::uint32_t Be32(const unsigned char* p) { return (Be16(p) << 16) | Be16(p + 2); }
+
+// `h`: the first 26 bytes.  The oldest header keeps 16-bit sizes; every
+// later one 32-bit sizes, with a negative height for a top-down picture.
+bool BmpSize(const unsigned char* h, plat::PictureSize* size) {
+    const std::uint32_t header = Le32(h + 14);
+    if (header == 12) {
+        size->width = Le16(h + 18);
+        size->height = Le16(h + 20);
+        return true;
+    }
+    if (header < 16) return false;
+    size->width = static_cast<std::int32_t>(Le32(h + 18));
+    size->height = std::llabs(static_cast<std::int32_t>(Le32(h + 22)));
+    return true;
+}
+
+// `h`: the first 24 bytes, which a PNG begins with its IHDR chunk.
+bool PngSize(const unsigned char* h, plat::PictureSize* size) {
+    static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (std::memcmp(h, kSignature, 8) != 0 || std::memcmp(h + 12, "IHDR", 4) != 0) return false;
+    size->width = Be32(h + 16);
+    size->height = Be32(h + 20);
+    return true;
+}
+
+// Every start-of-frame marker; C4, C8 and CC share the range but are not frames.
+bool IsFrameMarker(unsigned m) { return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC; }
+
+// After the start-of-image marker: the segments up to the first frame header,
+// which gives the size.  A scan or the end before any frame is no picture.
+bool JpegSize(Reader& in, plat::PictureSize* size) {
+    for (;;) {
+        unsigned char m[2];
+        if (!in.Read(m, 2) || m[0] != 0xFF) return false;
+        while (m[1] == 0xFF)  // fill bytes before a marker
+            if (!in.Read(m + 1, 1)) return false;
+        const unsigned marker = m[1];
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;  // no length follows
+        if (marker == 0xD8 || marker == 0xD9 || marker == 0xDA || marker == 0x00) return false;
+        unsigned char len[2];
+        if (!in.Read(len, 2) || Be16(len) < 2) return false;
+        if (IsFrameMarker(marker)) {
+            unsigned char frame[5];  // precision, height, width
+            if (Be16(len) < 7 || !in.Read(frame, 5)) return false;
+            size->height = Be16(frame + 1);
+            size->width = Be16(frame + 3);
+            return true;
+        }
+        in.Skip(Be16(len) - 2);
+    }
+}
+
+}  // namespace
+
+namespace plat {
+
+bool ReadPictureSize(int fd, std::uint64_t fileBytes, PictureSize* size) {
+    Reader in(fd, fileBytes);
+    unsigned char head[26];
+    PictureSize found;
+    bool known = false;
+    if (!in.Read(head, 2)) return false;
+    if (head[0] == 'B' && head[1] == 'M')
+        known = in.Read(head + 2, 24) && BmpSize(head, &found);
+    else if (head[0] == 0x89 && head[1] == 'P')
+        known = in.Read(head + 2, 22) && PngSize(head, &found);
+    else if (head[0] == 0xFF && head[1] == 0xD8)
+        known = JpegSize(in, &found);
+    if (!known || found.width <= 0 || found.height <= 0) return false;
+    *size = found;
+    return true;
+}
+
+}  // namespace plat
