@@ -44,25 +44,19 @@ public:
         m_open = true;
     }
     ~WriteStep() {
-        if (m_open) try {
-                m_connection->RollbackTrans();
-            } catch (const _com_error&) {
-            }
+        if (!m_open) return;
+        try {
+            m_connection->RollbackTrans();
+        } catch (const _com_error&) {
+        }
     }
     WriteStep(const WriteStep&) = delete;
     WriteStep& operator=(const WriteStep&) = delete;
-    // False, after `report` got the error, when the commit failed (the
-    // transaction is then rolled back).
-    template <class Report>
-    bool Commit(Report report) {
+    // Raises the engine's error when the commit fails; the transaction is
+    // then rolled back.
+    void Commit() {
         m_open = false;
-        try {
-            m_connection->CommitTrans();
-            return true;
-        } catch (const _com_error& e) {
-            report(e);
-            return false;
-        }
+        m_connection->CommitTrans();
     }
 
 private:
@@ -203,7 +197,12 @@ void CUserDataDlg::OnBnClickedAdd() {
         }
         written = WriteCurrentRow(true, FormValues(birthday));
         CloseRecordset();
-        if (written) written = step.Commit([this](const _com_error& e) { ShowDatabaseError(e); });
+        try {
+            if (written) step.Commit();
+        } catch (const _com_error& e) {
+            ShowDatabaseError(e);
+            written = false;
+        }
     }
     LoadRecords();
     // A row that was not stored keeps the form as typed, so the operator
