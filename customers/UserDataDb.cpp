@@ -11,8 +11,12 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
+#include <vector>
 
+#include <wx/filename.h>
 #include <wx/listctrl.h>
+#include <wx/strconv.h>
 
 #include "app/QuillmarshApp.h"
 #include "customers/UserDataDlg.h"
@@ -122,6 +126,27 @@ File OpenPhotoFile(const wxString& path, bool writing) {
     return file;
 }
 
+// A text another program stored in the language pack's code page (the
+// Windows program's "ANSI" texts), read in it when that is unambiguous: every
+// byte is part of a character and the reading gives the same bytes back.
+// Empty otherwise.
+wxString PackCodePageReading(const std::vector<BYTE>& bytes) {
+    static const std::pair<const char*, const char*> kCodePages[] = {
+        {"简体中文", "CP936"}, {"繁體中文", "CP950"}, {"한국어", "CP949"}};
+    const wxString pack = wxFileName(theApp.m_strLangIni).GetName();
+    for (const auto& [name, codePage] : kCodePages) {
+        if (pack != wxString::FromUTF8(name)) continue;
+        const wxCSConv conv(codePage);
+        if (!conv.IsOk()) return wxString();
+        const wxString reading(reinterpret_cast<const char*>(bytes.data()), conv, bytes.size());
+        const wxCharBuffer back = reading.mb_str(conv);
+        if (reading.empty() || back.length() != bytes.size() || std::memcmp(back.data(), bytes.data(), bytes.size()))
+            return wxString();
+        return reading;
+    }
+    return wxString();
+}
+
 }  // namespace
 
 wxString VariantToString(const _variant_t& var) {
@@ -145,7 +170,12 @@ wxString VariantToString(const _variant_t& var) {
         case VT_DATE: return FormatDate(var.date);
         case VT_BSTR:
         case VT_LPSTR:
-        case VT_LPWSTR: return var.text;
+        case VT_LPWSTR:
+            // Bytes that are not UTF-8: the pack's code page reads them best,
+            // else the reading with replacement marks.
+            if (!var.bytes.empty())
+                if (const wxString reading = PackCodePageReading(var.bytes); !reading.empty()) return reading;
+            return var.text;
         case VT_BOOL: return var.boolVal ? "TRUE" : "FALSE";
         case VT_VOID: return wxString::Format("%8x", var.ulVal);
         case VT_BLOB:

@@ -268,6 +268,7 @@ void CUserDataDlg::ClearForm() {
     UpdateData(FALSE);
     SetDlgItemText(IDC_NUMBER, wxString());
     m_strPhotoPath = m_strNoPhoto;
+    m_bPhotoChosen = false;
 }
 
 long CUserDataDlg::SelectedRow() const {
@@ -333,6 +334,7 @@ void CUserDataDlg::OnStnDblclickPhoto() {
     wxString path;
     if (!AskPhotoFile(path)) return;
     m_strPhotoPath = path;
+    m_bPhotoChosen = true;
     DrawPhoto();
 }
 
@@ -361,10 +363,9 @@ bool CUserDataDlg::EnsureConnection() {
     return true;
 }
 
-bool CUserDataDlg::ReadRowTexts(RowTexts& texts) {
+bool CUserDataDlg::ReadRowValues(RowValues& values) {
     try {
-        for (std::size_t i = 0; i < texts.size(); ++i)
-            texts[i] = VariantToString(m_pRecordset->GetCollect(kRowFields[i]));
+        for (std::size_t i = 0; i < values.size(); ++i) values[i] = m_pRecordset->GetCollect(kRowFields[i]);
         return true;
     } catch (const _com_error& e) {
         ShowDatabaseError(e);
@@ -380,11 +381,13 @@ void CUserDataDlg::OnNMClickList() {
     if (!OpenRecordset(m_pRecordset, KeyQuery(key))) return;
     // The row is read whole before the form changes, so that a failed read
     // leaves the form as it was.
-    RowTexts text;
-    if (!RowPresent() || !ReadRowTexts(text)) {
+    RowValues values;
+    if (!RowPresent() || !ReadRowValues(values)) {
         CloseRecordset();
         return;
     }
+    std::array<wxString, 10> text;
+    for (std::size_t i = 0; i < text.size(); ++i) text[i] = VariantToString(values[i]);
     m_nNumber = _wtoi(text[0]);
     m_strName = text[1];
     m_nSex = text[2] == "0" ? 0 : 1;
@@ -396,13 +399,17 @@ void CUserDataDlg::OnNMClickList() {
     m_strAddress = text[8];
     m_strBirthday = text[9];
     m_loadedKey = key;
-    m_loadedTexts = text;
+    m_loadedValues = values;
     UpdateData(FALSE);
     ShowNumber();
 
     wxDateTime birthday;
     if (form::ParseBirthday(m_strBirthday, birthday))
         if (auto* picker = GetDlgItemAs<wxDatePickerCtrl>(IDC_BIRTHDAY)) picker->SetValue(birthday);
+    // What the controls show, which is not always what they were given.
+    UpdateData(TRUE);
+    m_shownValues = FormValues(PickerBirthday());
+    m_bPhotoChosen = false;
 
     try {
         m_strPhotoPath = ReadPhotoFromRecord(m_pRecordset, m_strPhotoTemp) ? m_strPhotoTemp : m_strNoPhoto;

@@ -30,7 +30,8 @@ extern const DlgTemplate kUserDataTemplate;
 
 // The text of a field value by its variant type (empty for null, numbers in
 // their fixed formats, "[BLOB]" for binary values, "UN_KNOW" for types with
-// no text).
+// no text).  A text stored in bytes that are not UTF-8 reads through the
+// language pack's code page when they are unambiguously in it.
 wxString VariantToString(const _variant_t& var);
 
 class CUserDataDlg : public plat::CDialog {
@@ -129,10 +130,14 @@ public:
     wxString m_strSearch;
     wxString m_strPhotoTemp;  // where a loaded customer's photo is written to be shown
     wxString m_strNoPhoto;    // the picture of a customer without a photo
-    // The photo shown, and stored by Add and Modify; empty when a customer's
-    // stored photo could not be taken out (the no-photo picture shows, Modify
-    // keeps the stored photo and Add stores the no-photo picture).
+    // The photo shown, and stored by Add, and by Modify when the operator
+    // chose it; empty when a customer's stored photo could not be taken out
+    // (the no-photo picture shows and Add stores it).
     wxString m_strPhotoPath;
+    // Whether the operator chose m_strPhotoPath since the form was loaded:
+    // otherwise Modify leaves the stored photo as it is, which another program
+    // may have changed since the click.
+    bool m_bPhotoChosen = false;
     CImgButton m_btnAdd, m_btnDelete, m_btnModify, m_btnSearch, m_btnAll, m_btnStartDetect, m_btnClose;
 
     // A list row's identity in the table: its stored Number and Name, whole.
@@ -149,12 +154,18 @@ public:
     // and writing there would overwrite another customer.  None after the form
     // was cleared or reset, or once a reload no longer lists that row.
     std::optional<RowKey> m_loadedKey;
-    // The stored texts of that row when the form was loaded (or last written),
-    // in the order of kRowFields: Modify writes only over what the operator saw.
-    using RowTexts = std::array<wxString, 10>;
+    // One value per column of kRowFields.
+    using RowValues = std::array<_variant_t, 10>;
     static constexpr const char* kRowFields[10] = {"Number", "Name",     "Sex",    "Phone",   "Email",
                                                    "Age",    "Operator", "Remark", "Address", "Birthday"};
-    RowTexts m_loadedTexts;
+    // That row's values as stored when the form was loaded (or last written):
+    // Modify writes only over what the operator saw.
+    RowValues m_loadedValues;
+    // What the form showed of them, as Modify would write it before its own
+    // rules (spaces taken out): a stored value the form cannot show as it is
+    // (not UTF-8, bytes, null, a number written otherwise) is written back as
+    // stored while the form still shows it so.
+    RowValues m_shownValues;
 
 protected:
     // Asks for a photo file; false when the operator cancels.
@@ -168,9 +179,13 @@ private:
     const UserRecord* FindRecord(const RowKey& key) const;
     // Whether the open query stands on a row; when not, the status line says so.
     bool RowPresent();
-    // Puts the form into the recordset's current row (a new one when adding)
+    // The form's values in the order of kRowFields, with `birthday`.
+    RowValues FormValues(const wxString& birthday) const;
+    // Puts `values` into the recordset's current row (a new one when adding)
     // and saves it; on an error the row is left as it was and the error shown.
-    bool WriteCurrentRow(bool adding, const wxString& birthday);
+    // `stored`, when given, gets the row as saved, or nothing when it cannot
+    // be read back.
+    bool WriteCurrentRow(bool adding, const RowValues& values, std::optional<RowValues>* stored = nullptr);
     void CloseRecordset();
     void CloseConnection();
 
@@ -182,8 +197,8 @@ private:
     // number box holds no number, the next one is proposed, as at start-up.
     // False with the error on the status line.
     bool EnsureConnection();
-    // The current row's texts; false with the error on the status line.
-    bool ReadRowTexts(RowTexts& texts);
+    // The current row's values; false with the error on the status line.
+    bool ReadRowValues(RowValues& values);
     void OnPaint(wxPaintEvent& event);
     void PaintPhoto(wxPaintEvent& event);
     void SetupButtons();

@@ -3,6 +3,7 @@
 // through EscapeSqlQuotes; every database error is shown on the status line
 // and changes nothing more.
 #include <cstring>
+#include <optional>
 #include <span>
 #include <utility>
 
@@ -21,6 +22,47 @@ namespace {
 constexpr int IDC_PHOTO = 1037;
 
 bool InRange(int number, int age) { return number >= 1 && number <= 999 && age >= 1 && age <= 99; }
+
+// Whether the form, showing `shown`, shows the stored value as it is.
+bool Shows(const _variant_t& stored, const _variant_t& shown) {
+    return stored.IsExactText() && stored.text == VariantToString(shown);
+}
+
+bool SameValues(const CUserDataDlg::RowValues& a, const CUserDataDlg::RowValues& b) {
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (!a[i].SameAs(b[i])) return false;
+    return true;
+}
+
+// A write transaction on the connection, rolled back unless committed.
+class WriteStep {
+public:
+    explicit WriteStep(const _ConnectionPtr& connection) : m_connection(connection) {}
+    // Raises the engine's error when the file cannot be had for writing.
+    void Begin() {
+        m_connection->BeginTrans();
+        m_open = true;
+    }
+    ~WriteStep() {
+        if (!m_open) return;
+        try {
+            m_connection->RollbackTrans();
+        } catch (const _com_error&) {
+        }
+    }
+    WriteStep(const WriteStep&) = delete;
+    WriteStep& operator=(const WriteStep&) = delete;
+    // Raises the engine's error when the commit fails; the transaction is
+    // then rolled back.
+    void Commit() {
+        m_open = false;
+        m_connection->CommitTrans();
+    }
+
+private:
+    _ConnectionPtr m_connection;
+    bool m_open = false;
+};
 
 }  // namespace
 
@@ -53,19 +95,14 @@ void CUserDataDlg::CloseConnection() {
     m_pConnection = nullptr;
 }
 
-bool CUserDataDlg::WriteCurrentRow(bool adding, const wxString& birthday) {
-    const std::pair<const char*, _variant_t> values[] = {
-        {"Number", _variant_t(form::NumberText(m_nNumber))},
-        {"Name", _variant_t(m_strName)},
-        {"Sex", _variant_t(m_nSex, VT_INT)},
-        {"Age", _variant_t(m_nAge, VT_INT)},
-        {"Birthday", _variant_t(birthday)},
-        {"Phone", _variant_t(m_strPhone)},
-        {"Email", _variant_t(m_strEmail)},
-        {"Address", _variant_t(m_strAddress)},
-        {"Operator", _variant_t(m_strOperator)},
-        {"Remark", _variant_t(m_strRemark)},
-    };
+CUserDataDlg::RowValues CUserDataDlg::FormValues(const wxString& birthday) const {
+    return {_variant_t(form::NumberText(m_nNumber)), _variant_t(m_strName), _variant_t(m_nSex, VT_INT),
+            _variant_t(m_strPhone), _variant_t(m_strEmail), _variant_t(m_nAge, VT_INT),
+            _variant_t(m_strOperator), _variant_t(m_strRemark), _variant_t(m_strAddress),
+            _variant_t(birthday)};
+}
+
+bool CUserDataDlg::WriteCurrentRow(bool adding, const RowValues& values, std::optional<RowValues>* stored) {
     // Modify never writes the Number: it is the customer's identity.
     static const char* const kAddOrder[] = {"Number", "Name",    "Sex",      "Age",     "Birthday",
                                             "Phone",  "Email",   "Address",  "Operator", "Remark"};
@@ -76,27 +113,39 @@ bool CUserDataDlg::WriteCurrentRow(bool adding, const wxString& birthday) {
         const std::span<const char* const> order =
             adding ? std::span<const char* const>(kAddOrder) : std::span<const char* const>(kModifyOrder);
         for (const char* column : order)
-            for (const auto& [name, value] : values)
-                if (std::strcmp(name, column) == 0) m_pRecordset->PutCollect(name, value);
-        const wxString photo = m_strPhotoPath.empty() && adding ? m_strNoPhoto : m_strPhotoPath;
+            for (std::size_t i = 0; i < values.size(); ++i)
+                if (std::strcmp(kRowFields[i], column) == 0) m_pRecordset->PutCollect(column, values[i]);
+        // Modify stores only a photo the operator chose since the click.
+        const wxString photo = adding ? (m_strPhotoPath.empty() ? m_strNoPhoto : m_strPhotoPath)
+                                      : (m_bPhotoChosen ? m_strPhotoPath : wxString());
         if (!photo.empty()) WritePhotoToRecord(m_pRecordset, photo);
         m_pRecordset->Update();
+    } catch (const _com_error& e) {
+        ShowDatabaseError(e);
+        // The unfinished edit is given up, so that the row stays as it was.
+        try {
+            m_pRecordset->CancelUpdate();
+        } catch (const _com_error&) {
+        }
+        return false;
+    }
+    // Read back before the cursor moves on; a copy read halfway is no copy.
+    if (stored) {
+        RowValues now;
+        *stored = ReadRowValues(now) ? std::optional<RowValues>(now) : std::nullopt;
+    }
+    try {
         m_pRecordset->MoveLast();
-        return true;
     } catch (const _com_error& e) {
         ShowDatabaseError(e);
     }
-    // The unfinished edit is given up, so that the row stays as it was.
-    try {
-        m_pRecordset->CancelUpdate();
-    } catch (const _com_error&) {
-    }
-    return false;
+    return true;
 }
 
 void CUserDataDlg::OnBnClickedAdd() {
-    // A database that could not be opened is tried again first, so that the
-    // number it then proposes is read with the form.
+    // A database that could not be opened is opened again before the form is
+    // read, so that the number it then proposes is the one read.  When it
+    // still cannot be opened, Add stores nothing and says so in its own words.
     if (!EnsureConnection()) {
         ShowStatusMessage("IDS_OPEN_DATA_FAILED");
         return;
@@ -120,23 +169,41 @@ void CUserDataDlg::OnBnClickedAdd() {
             return;
         }
     // Another program (a second station, a sync tool) may have stored the
-    // number since the list was loaded.
-    if (!OpenRecordset(m_pRecordset, NumberQuery(number))) {
-        ShowStatusMessage("IDS_OPEN_DATA_FAILED");
-        return;
+    // number since the list was loaded, or may store it while the photo is
+    // read: the database is asked and the row inserted in one write
+    // transaction, which keeps other writers out until it ends.
+    bool written = false;
+    {
+        WriteStep step(m_pConnection);
+        try {
+            step.Begin();
+        } catch (const _com_error& e) {
+            ShowDatabaseError(e);
+            return;
+        }
+        if (!OpenRecordset(m_pRecordset, NumberQuery(number))) {
+            ShowStatusMessage("IDS_OPEN_DATA_FAILED");
+            return;
+        }
+        const bool taken = !m_pRecordset->GetEOF();  // the query just opened: no failure left
+        CloseRecordset();
+        if (taken) {
+            ShowStatusMessage("IDS_INPUT_NUMBEREXIST");
+            return;
+        }
+        if (!OpenRecordset(m_pRecordset, "select * from info")) {
+            ShowStatusMessage("IDS_OPEN_DATA_FAILED");
+            return;
+        }
+        written = WriteCurrentRow(true, FormValues(birthday));
+        CloseRecordset();
+        try {
+            if (written) step.Commit();
+        } catch (const _com_error& e) {
+            ShowDatabaseError(e);
+            written = false;
+        }
     }
-    const bool taken = !m_pRecordset->GetEOF();  // the query just opened: no failure left
-    CloseRecordset();
-    if (taken) {
-        ShowStatusMessage("IDS_INPUT_NUMBEREXIST");
-        return;
-    }
-    if (!OpenRecordset(m_pRecordset, "select * from info")) {
-        ShowStatusMessage("IDS_OPEN_DATA_FAILED");
-        return;
-    }
-    const bool written = WriteCurrentRow(true, birthday);
-    CloseRecordset();
     LoadRecords();
     // A row that was not stored keeps the form as typed, so the operator
     // loses nothing and can try again once the error is mended.
@@ -173,26 +240,40 @@ void CUserDataDlg::OnBnClickedModify() {
         ShowStatusMessage("IDS_INPUT_NUMBERERROR");
         return;
     }
+    const RowValues shown = FormValues(birthday);  // before Modify's own rules
     m_strName = form::RemoveSpaces(m_strName);
     m_strEmail = form::RemoveSpaces(m_strEmail);
     if (m_strName.empty()) {
         ShowStatusMessage("IDS_INPUT_NAMEERROR");
         return;
     }
+    RowValues values = FormValues(birthday);
+    // A value the form could not show as it is stored, and still shows as the
+    // click did, goes back as stored: the operator did not change it.
+    for (std::size_t i = 0; i < values.size(); ++i)
+        if (!Shows(m_loadedValues[i], m_shownValues[i]) && shown[i].SameAs(m_shownValues[i]))
+            values[i] = m_loadedValues[i];
     const RowKey key = *m_loadedKey;
     if (!OpenRecordset(m_pRecordset, KeyQuery(key))) return;
     // Written only over what the operator saw: a change another program made
     // since the click would otherwise be lost without a word.  The form keeps
     // what was typed; a click on the row shows the stored values.
-    RowTexts stored;
-    if (RowPresent() && ReadRowTexts(stored)) {
-        if (stored != m_loadedTexts) {
+    RowValues stored;
+    if (RowPresent() && ReadRowValues(stored)) {
+        std::optional<RowValues> written;
+        if (!SameValues(stored, m_loadedValues)) {
             ShowStatusMessage("IDS_CHANGED_BY_OTHER");
-        } else if (WriteCurrentRow(false, birthday)) {
+        } else if (WriteCurrentRow(false, values, &written)) {
+            m_bPhotoChosen = false;
             // The stored name may have changed (its spaces taken out): the row
             // is followed under its new key, so the next Modify still finds it.
-            m_loadedKey = RowKey{key.number, m_strName};
-            ReadRowTexts(m_loadedTexts);
+            // Unread, the next click loads it again.
+            m_loadedKey = written ? std::optional<RowKey>(RowKey{key.number, VariantToString((*written)[1])})
+                                  : std::nullopt;
+            if (written) {
+                m_loadedValues = *written;
+                m_shownValues = shown;
+            }
         }
     }
     CloseRecordset();
@@ -209,7 +290,6 @@ void CUserDataDlg::OnBnClickedDelete() {
     }
     const RowKey key = ListRowKey(row);
     if (AfxMessageBox(theApp.GetLangString("IDS_DELETE_MAKESURE"), MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-    if (m_loadedKey == key) m_loadedKey.reset();
 
     // The row leaves the list with the reload that follows its deletion from
     // the database, not before: a Delete that fails keeps it listed.

@@ -11,7 +11,8 @@
 //    made through another recordset show.  Rows come in insertion order unless
 //    the query has an ORDER BY of its own.
 //  - Writing is optimistic: an Update writes over a row only where it still
-//    holds what the recordset read of the columns being written.
+//    holds what the recordset read of the columns being written, compared as
+//    stored (type and bytes), not as read.
 //  - Edits (PutCollect, AppendChunk, AddNew) stay pending in the recordset
 //    until Update writes them as one change; CancelUpdate, Close or a failure
 //    leaves the stored row as it was.  Every call of the engine is checked: a
@@ -136,6 +137,15 @@ public:
     void Close();
     long GetState() const;
 
+    // A transaction that holds the file for writing from its start (another
+    // program waits, then fails, to write), so that what is read in it still
+    // holds when it writes.  Transactions do not nest.  A commit that fails
+    // rolls the transaction back and raises the engine's error; a rollback
+    // outside a transaction does nothing.
+    long BeginTrans();
+    void CommitTrans();
+    void RollbackTrans();
+
     std::shared_ptr<ado::Database> GetDatabase() const { return m_db; }
 
 private:
@@ -172,8 +182,10 @@ public:
     void MoveLast();
 
     // Fields by name, without regard to case.  A value read from the stored
-    // row: VT_NULL, VT_I4 (VT_I8 beyond 32 bits), VT_R8, VT_BSTR or a byte
-    // array; the pending value when the field was edited.
+    // row: VT_NULL, VT_I4 (VT_I8 beyond 32 bits), VT_R8, VT_BSTR (a text that
+    // is not UTF-8 carries its bytes, _variant_t::StoredText) or a byte array;
+    // the pending value when the field was edited.  Put back, a value read
+    // stores what was read, type and bytes.
     _variant_t GetCollect(const wxString& field);
     // Starts an edit of the current row (or continues AddNew's).  Storable
     // values: empty, null, integers, VT_R4, VT_R8, VT_BOOL (-1 or 0), texts and

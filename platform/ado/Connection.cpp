@@ -201,3 +201,35 @@ void Connection::Close() {
 }
 
 long Connection::GetState() const { return m_db ? adStateOpen : adStateClosed; }
+
+namespace {
+
+sqlite3* OpenHandle(const std::shared_ptr<ado::Database>& db) {
+    if (!db || !db->Handle()) throw _com_error(adErrObjectClosed, "The database connection is closed.");
+    return db->Handle();
+}
+
+}  // namespace
+
+long Connection::BeginTrans() {
+    sqlite3* h = OpenHandle(m_db);
+    if (!sqlite3_get_autocommit(h)) throw _com_error(E_FAIL, "A transaction is already in progress.");
+    const int rc = sqlite3_exec(h, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) m_db->Fail(rc);
+    return 1;
+}
+
+void Connection::CommitTrans() {
+    sqlite3* h = OpenHandle(m_db);
+    const int rc = sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) return;
+    // Left open, the transaction would swallow every later write.
+    const _com_error failure = m_db->Error(rc);
+    RollbackTrans();
+    throw failure;
+}
+
+void Connection::RollbackTrans() {
+    sqlite3* h = OpenHandle(m_db);
+    if (!sqlite3_get_autocommit(h)) sqlite3_exec(h, "ROLLBACK", nullptr, nullptr, nullptr);
+}

@@ -26,7 +26,7 @@ constexpr std::int64_t kNumberText = 32;
 
 // The bytes a value put whole stands for in piecewise reads.
 std::vector<BYTE> PendingBytes(const _variant_t& v) {
-    if (v.IsByteArray()) return v.bytes;
+    if (v.IsByteArray() || !v.bytes.empty()) return v.bytes;
     if (v.vt == VT_BSTR || v.vt == VT_LPSTR || v.vt == VT_LPWSTR) {
         const wxScopedCharBuffer utf8 = v.text.utf8_str();
         return std::vector<BYTE>(utf8.data(), utf8.data() + utf8.length());

@@ -48,6 +48,10 @@ int Bind(sqlite3_stmt* st, int index, const _variant_t& v) {
         case VT_R8: return sqlite3_bind_double(st, index, v.dblVal);
         case VT_BOOL: return sqlite3_bind_int64(st, index, v.boolVal ? -1 : 0);
         case VT_BSTR: case VT_LPSTR: case VT_LPWSTR: {
+            // A text read in another encoding goes back in its own bytes.
+            if (!v.bytes.empty())
+                return sqlite3_bind_text64(st, index, reinterpret_cast<const char*>(v.bytes.data()), v.bytes.size(),
+                                           SQLITE_TRANSIENT, SQLITE_UTF8);
             const wxScopedCharBuffer utf8 = v.text.utf8_str();
             return sqlite3_bind_text64(st, index, utf8.data(), utf8.length(), SQLITE_TRANSIENT, SQLITE_UTF8);
         }
@@ -77,7 +81,7 @@ _variant_t ColumnValue(sqlite3_stmt* st, int column) {
         case SQLITE_FLOAT: return _variant_t(sqlite3_column_double(st, column));
         case SQLITE_TEXT: {
             const char* text = reinterpret_cast<const char*>(sqlite3_column_text(st, column));
-            return _variant_t(wxString::FromUTF8(text, sqlite3_column_bytes(st, column)));
+            return _variant_t::StoredText(text, static_cast<std::size_t>(sqlite3_column_bytes(st, column)));
         }
         case SQLITE_BLOB: {
             const void* data = sqlite3_column_blob(st, column);
@@ -369,7 +373,8 @@ void Recordset::Update() {
             return;
         }
         sql = "UPDATE " + table + " SET " + sets + " WHERE _rowid_ = ?" + std::to_string(n + 1);
-        // Only over what was read: the text compared as stored, case and all.
+        // Only over what was read: compared as stored, its type and bytes (a
+        // text in another encoding by its bytes, not by its reading).
         for (int f : fields) {
             if (!m_pending.count(f) || !m_original.count(f)) continue;
             compared.push_back(f);

@@ -51,7 +51,10 @@ public:
     };
     // The text of VT_BSTR, VT_LPSTR and VT_LPWSTR.
     wxString text;
-    // The bytes of VT_ARRAY | VT_UI1, VT_BLOB and VT_BLOB_OBJECT.
+    // The bytes of VT_ARRAY | VT_UI1, VT_BLOB and VT_BLOB_OBJECT.  A text
+    // stored in bytes that are not UTF-8 (another program's encoding) keeps
+    // them here too, `text` being only a reading of them: written, the bytes
+    // go back as they were.
     std::vector<BYTE> bytes;
 
     _variant_t() = default;
@@ -71,6 +74,14 @@ public:
     // A byte array (VT_ARRAY | VT_UI1) holding a copy of `size` bytes.
     static _variant_t Bytes(const void* data, std::size_t size);
 
+    // A stored text: `text` when `data` is UTF-8, else a reading with a
+    // replacement mark for each byte that is not, the bytes kept in `bytes`.
+    static _variant_t StoredText(const char* data, std::size_t size);
+
+    // The same type and the same value, bytes and all.
+    bool SameAs(const _variant_t& other) const;
+    // A text that is exactly its characters (not a reading of other bytes).
+    bool IsExactText() const { return vt == VT_BSTR && bytes.empty(); }
     bool IsNull() const { return vt == VT_NULL; }
     bool IsByteArray() const { return vt == (VT_ARRAY | VT_UI1); }
 };

@@ -323,27 +323,41 @@ TEST_F(AdoTest, AFailedWriteEndsItsTransaction) {
 }
 
 // Writing is optimistic: an Update writes over a row only while it holds, in
-// the columns being written, what the recordset read of them; what another
-// program changed elsewhere in the row, or in a long value, does not stop it.
+// the columns being written, what the recordset read of them, as stored (a
+// text that is not UTF-8 and bytes in a text column by their bytes); what
+// another program changed elsewhere in the row, or in a long value, does not
+// stop it.
 TEST_F(AdoTest, UpdateWritesOnlyOverWhatItRead) {
     const _ConnectionPtr other = Connect();
+    const char* const gbk = "UPDATE info SET Phone = CAST(x'C4E3BAC3' AS TEXT)";
+    const char* const bytes = "UPDATE info SET Phone = x'C4E3'";
     const struct {
+        const char* stored;  // by the other program before the read
         const char* change;  // by the other program, between the read and the Update
         bool written;
     } cases[] = {
-        {"UPDATE info SET Phone = '999'", false},
-        {"UPDATE info SET Name = 'ANN'", false},  // a change of case is a change
-        {"UPDATE info SET Phone = NULL", false},
-        {"UPDATE info SET Remark = 'theirs'", true},
-        {"UPDATE info SET Photo = x'01'", true},
+        {nullptr, "UPDATE info SET Phone = '999'", false},
+        {nullptr, "UPDATE info SET Name = 'ANN'", false},  // a change of case is a change
+        {nullptr, "UPDATE info SET Phone = NULL", false},
+        {nullptr, "UPDATE info SET Remark = 'theirs'", true},
+        {nullptr, "UPDATE info SET Photo = x'01'", true},
+        {gbk, nullptr, true},
+        {gbk, "UPDATE info SET Phone = CAST(x'C4E3BAC4' AS TEXT)", false},  // other bytes, the same reading
+        {bytes, nullptr, true},
+        {bytes, "UPDATE info SET Phone = CAST(x'C4E3' AS TEXT)", false},  // the same bytes as text
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.change);
+        SCOPED_TRACE(std::string(c.stored ? c.stored : "") + " / " + (c.change ? c.change : ""));
         Query("DELETE FROM info", &other);
         Add({{"Number", "0001"}, {"Name", "Ann"}, {"Phone", "555"}});
+        if (c.stored) Query(c.stored, &other);
         _RecordsetPtr rs = Query("select * from info");
-        EXPECT_EQ(rs->GetCollect("Name").text + rs->GetCollect("Phone").text, "Ann555");  // read before the change
-        Query(c.change, &other);
+        const _variant_t phone = rs->GetCollect("Phone");  // read before the change
+        EXPECT_EQ(rs->GetCollect("Name").text, "Ann");
+        // Never read as an empty text.
+        EXPECT_EQ(phone.text, c.stored == gbk ? wxString::FromUTF8("\uFFFD\uFFFD\uFFFD\uFFFD")
+                                              : c.stored ? wxString() : wxString("555"));
+        if (c.change) Query(c.change, &other);
         rs->PutCollect("Name", "Bea");
         rs->PutCollect("Phone", "666");
         try {

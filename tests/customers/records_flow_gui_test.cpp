@@ -1,7 +1,8 @@
 // The operator's road through the real windows, by pointer and keyboard on
 // the X display: the start page's records button, a customer added with a
-// photo chosen in the file dialog, the customer clicked in the list, start
-// detection, a snapshot that lands in the customer's folder, and back.
+// photo chosen in the file dialog, the customer clicked in the list and
+// modified while another program changes it, start detection, a snapshot
+// that lands in the customer's folder, and back.
 //
 // The windows run their modal loops on this thread; the operator is a worker
 // thread that looks at them through the user-interface thread and acts
@@ -99,7 +100,7 @@ struct Operator {
 TEST(RecordsFlow, AddedCustomerWithPhotoIsExaminedInItsOwnFolder) {
     RecordsFolder folder;
     const std::string photo = folder.WritePhoto("pick/mia.bmp", 40, 160, 40);
-    const fs::path customerFolder = fs::u8path(folder.Path() + "Guests-Image/Mia Lund");
+    const fs::path customerFolder = fs::u8path(folder.Path() + "Guests-Image/MiaLund");
     fs::create_directories(folder.Path() + "Guests-Image");  // made by the program's start-up
     theApp.m_strImageRoot = wxString::FromUTF8(folder.Path() + "Guests-Image");
     station::SetShutterSoundForTesting([] {});
@@ -112,6 +113,12 @@ TEST(RecordsFlow, AddedCustomerWithPhotoIsExaminedInItsOwnFolder) {
     auto startPage = [&]() -> plat::CDialog* { return &page; };
     auto list = []() -> plat::CDialog* { return List(); };
     auto station = []() -> plat::CDialog* { return g_pMainDlg; };
+
+    auto firstRow = [] {
+        wxRect row;
+        List()->m_listUsers->GetItemRect(0, row);
+        return List()->m_listUsers->ClientToScreen(wxPoint(row.x + 20, row.y + row.height / 2));
+    };
 
     std::thread operatorThread([&] {
         auto road = [&] {
@@ -133,12 +140,20 @@ TEST(RecordsFlow, AddedCustomerWithPhotoIsExaminedInItsOwnFolder) {
             if (!op.WaitFor("the photo", [&] { return List()->m_strPhotoPath == wxString::FromUTF8(photo); })) return;
             op.Click(list, 1049);
             if (!op.WaitFor("the new row", [] { return List()->m_listUsers->GetItemCount() == 1; })) return;
-            op.ClickAt([] {
-                wxRect row;
-                List()->m_listUsers->GetItemRect(0, row);
-                return List()->m_listUsers->ClientToScreen(wxPoint(row.x + 20, row.y + row.height / 2));
-            });
-            if (!op.WaitFor("the row in the form", [] { return List()->GetDlgItemText(1039) == "Mia Lund"; })) return;
+            // Another program stores the remark as bytes before the click and
+            // a photo of its own after it: a Modify of the phone leaves both.
+            folder.Execute("UPDATE info SET Remark = x'00FF'");
+            op.ClickAt(firstRow);
+            if (!op.WaitFor("the row in the form", [] { return List()->GetDlgItemText(1045) == "[BLOB]"; })) return;
+            folder.Execute("UPDATE info SET Photo = x'0102'");
+            op.Click(list, 1041);
+            op.Key("ctrl+a");
+            op.Type("5550102");
+            op.Click(list, 1052);  // which also takes the space out of the name
+            if (!op.WaitFor("the row stored", [&] { return folder.Rows("select Phone from info")[0][0] == "5550102"; }))
+                return;
+            op.ClickAt(firstRow);  // the reload dropped the selection
+            if (!op.WaitFor("the row in the form", [] { return List()->GetDlgItemText(1039) == "MiaLund"; })) return;
             op.Click(list, 1054);
 
             if (!op.WaitFor("the station window", [] { return g_pMainDlg && g_pMainDlg->IsShown(); })) return;
@@ -186,8 +201,9 @@ TEST(RecordsFlow, AddedCustomerWithPhotoIsExaminedInItsOwnFolder) {
     EXPECT_EQ(op.failures, std::vector<std::string>{});
     EXPECT_EQ(page.m_bCustomerChosen, 0);
     EXPECT_EQ(messages.texts, std::vector<wxString>{theApp.GetLangString("IDS_ADD_SUCCESS")});
-    EXPECT_EQ(folder.Rows("select Number, Name, Age, Phone, Photo from info"),
-              (std::vector<std::vector<std::string>>{{"0001", "Mia Lund", "35", "5550101", folder.Bytes(photo)}}));
+    EXPECT_EQ(folder.Rows("select Number, Name, Age, Phone, Photo, Remark, typeof(Remark) from info"),
+              (std::vector<std::vector<std::string>>{
+                  {"0001", "MiaLund", "35", "5550102", "\x01\x02", std::string("\0\xFF", 2), "blob"}}));
     std::vector<std::string> snapshots;
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(customerFolder, ec)) snapshots.push_back(e.path().extension().string());

@@ -15,6 +15,7 @@
 #include "app/QuillmarshApp.h"
 #include "app/StartPageDlg.h"
 #include "customers/UserDataDlg.h"
+#include "platform/ado/Database.h"
 #include "support/MessageRecorder.h"
 
 namespace {
@@ -263,6 +264,7 @@ TEST_F(Records, PhotoAndBirthdayGoInAndComeBackOut) {
 
     // A photo that cannot be read stores nothing, and says which file.
     m_dlg->m_strPhotoPath = wxString::FromUTF8(m_folder.Path() + "gone.bmp");
+    m_dlg->m_bPhotoChosen = true;
     Type(1041, "555");
     Type(1047, "30");
     Click(1052);
@@ -292,7 +294,11 @@ TEST_F(Records, DatabaseThatCannotBeOpenedIsReportedAndLeftAsItIs) {
 // holds it locked or changes it: nothing it did is lost or doubled, nothing
 // is shown that the database does not hold, and the dialog recovers.
 TEST_F(Records, AnotherProgramsLocksAndChangesAreNeitherLostNorDoubled) {
-    SetBusyTimeoutForTesting(50);
+    // Restored whatever the test's end: later tests wait the normal time.
+    struct BusyTimeout {
+        BusyTimeout() { SetBusyTimeoutForTesting(50); }
+        ~BusyTimeout() { SetBusyTimeoutForTesting(0); }
+    } busyTimeout;
     auto lock = [&] {
         sqlite3* other = nullptr;
         sqlite3_open(m_folder.Database().c_str(), &other);
@@ -324,11 +330,30 @@ TEST_F(Records, AnotherProgramsLocksAndChangesAreNeitherLostNorDoubled) {
     EXPECT_TRUE(Status().StartsWith(Lang("IDS_WARN_CATCH"))) << Status();
     EXPECT_EQ(Names(), (Texts{"Ann", "Bob"}));
     EXPECT_EQ(Stored().size(), 2u);
+    Type(1041, "321");  // the form still holds Bob
+    Click(1052);
+    EXPECT_EQ(Stored()[1], (std::vector<std::string>{"0002", "Bob", "30", "321"}));
 
-    // A number another program stored since the list was loaded.
-    ASSERT_TRUE(m_folder.Execute("INSERT INTO info (Number, Name) VALUES ('0003', 'Cid')"));
+    // A number another program stores while Add waits for the file: it held
+    // the file for writing, and stores the number and lets go the first time
+    // Add's connection waits for it.
+    held = lock();
+    sqlite3* other = held.get();
+    ASSERT_EQ(sqlite3_exec(other, "ROLLBACK; BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3* dialog = m_dlg->m_pConnection->GetDatabase()->Handle();
+    sqlite3_busy_handler(
+        dialog,
+        [](void* store, int waits) -> int {
+            return waits == 0 && sqlite3_exec(static_cast<sqlite3*>(store),
+                                              "INSERT INTO info (Number, Name) VALUES ('0003', 'Cid'); COMMIT",
+                                              nullptr, nullptr, nullptr) == SQLITE_OK;
+        },
+        other);
     Add("3", "Dan");
+    sqlite3_busy_timeout(dialog, 50);
+    held.reset();
     EXPECT_EQ(Status(), Lang("IDS_INPUT_NUMBEREXIST"));
+    EXPECT_EQ(m_folder.Rows("select Name from info where Number = '0003'"), Rows{{"Cid"}});
 
     // A customer another program changed since the click is not written over;
     // the form keeps what was typed, and after a new click Modify writes.
@@ -346,7 +371,26 @@ TEST_F(Records, AnotherProgramsLocksAndChangesAreNeitherLostNorDoubled) {
     Click(1052);
     EXPECT_EQ(Status(), wxString());
     EXPECT_EQ(m_folder.Rows("select Phone, Remark from info where Name = 'Ann'"), (Rows{{"999", "allergic"}}));
-    SetBusyTimeoutForTesting(0);
+
+    // A remark in another program's code page, shown in it, and photos
+    // another program stored after the click, over one and where there was
+    // none: a Modify of the phone, and another, leave all of them as they are.
+    ASSERT_TRUE(m_folder.Execute("UPDATE info SET Remark = CAST(x'C4E3BAC3' AS TEXT) WHERE Name = 'Ann';"
+                                 "UPDATE info SET Photo = NULL WHERE Name = 'Bob'"));
+    const wxString shown[] = {wxString::FromUTF8("你好"), ""};
+    for (long row : {0, 1}) {
+        Pick(row);
+        EXPECT_EQ(Text(1045), shown[row]);
+        ASSERT_TRUE(m_folder.Execute("UPDATE info SET Photo = x'0102' WHERE Number = '000" + std::to_string(row + 1) +
+                                     "'"));
+        Type(1041, "12" + std::to_string(row));
+        Click(1052);
+        EXPECT_EQ(Status(), wxString());
+        Click(1052);  // the form unchanged
+        EXPECT_EQ(Status(), wxString());
+    }
+    EXPECT_EQ(m_folder.Rows("select Phone, hex(Remark), typeof(Remark), Photo = x'0102' from info where Number < '0003'"),
+              (Rows{{"120", "C4E3BAC3", "text", "1"}, {"121", "", "text", "1"}}));
 }
 
 TEST(RecordsLanguage, MissingKeyShowsTheMissingKeyText) {
