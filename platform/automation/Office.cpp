@@ -23,6 +23,7 @@
 
 #include "platform/CrossThread.h"
 #include "platform/Shell.h"
+#include "platform/Texts.h"
 #include "platform/ui/BusyWait.h"
 
 extern char** environ;
@@ -275,7 +276,7 @@ bool SaveAsWord97(const std::string& rtf, const wxString& target, wxString* erro
     const fs::path folder = destination.parent_path();
     std::error_code ec;
     auto fail = [&](const wxString& why) {
-        *error = "The document " + target + " could not be saved: " + why;
+        *error = Text(kDocSaveFailed) + "\n" + target + "\n" + why;
         return false;
     };
     if (destination.filename().empty() || !fs::is_directory(folder, ec)) return fail("its folder does not exist.");
@@ -309,7 +310,7 @@ bool Print(const std::string& rtf, wxString* error) {
     wxString ignored;
     if (!error) error = &ignored;
     auto fail = [&](const wxString& why) {
-        *error = "The document could not be printed: " + why;
+        *error = Text(kPrintFailed) + " " + why;
         return false;
     };
     const std::string printer = DefaultPrinter();
