@@ -131,6 +131,11 @@ BOOL CMenuEx::Create(BOOL swatchMode, wxWindow* owner, UINT id, int margin, int 
     Bind(wxEVT_LEFT_UP, &CMenuEx::OnLButtonUp, this);
     Bind(wxEVT_MENU, &CMenuEx::OnCommand, this);
     Bind(EVT_SUBMENU_CLOSED, &CMenuEx::OnSubMenuClosed, this);
+    // The focus that followed the pointer into the menu may go on to another
+    // program: the program, already inactive then, is not told again.
+    plat::WhenAnotherProgramTakesTheFocus(this, [this] {
+        if (s_focusMenu == this) GiveFocus(nullptr);
+    });
     RecalcLayout();
     return TRUE;
 }

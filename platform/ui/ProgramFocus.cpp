@@ -4,9 +4,26 @@
 
 #include <gdk/gdk.h>
 #include <gdk/gdkx.h>
+#include <gtk/gtk.h>
+#include <wx/window.h>
 #include <xcb/xcb.h>
 
 namespace plat {
+
+namespace {
+
+struct FocusWatch {
+    wxWindow* window;
+    std::function<void()> taken;
+};
+
+gboolean OnFocusOut(GtkWidget*, GdkEvent*, gpointer data) {
+    auto* watch = static_cast<FocusWatch*>(data);
+    if (AnotherProgramHasTheFocus()) watch->window->CallAfter(watch->taken);
+    return FALSE;
+}
+
+}  // namespace
 
 bool AnotherProgramHasTheFocus() {
     GdkDisplay* display = gdk_display_get_default();
@@ -28,6 +45,21 @@ bool AnotherProgramHasTheFocus() {
     // pointer is, or nowhere; no other program has taken them.
     if (focus == XCB_NONE || focus == XCB_INPUT_FOCUS_POINTER_ROOT || focus == root) return false;
     return gdk_x11_window_lookup_for_display(display, focus) == nullptr;
+}
+
+void WhenAnotherProgramTakesTheFocus(wxWindow* window, std::function<void()> taken) {
+    GtkWidget* widget = window ? window->GetHandle() : nullptr;
+    if (!widget) return;
+    auto* watch = new FocusWatch{window, std::move(taken)};
+    const gulong id = g_signal_connect_data(
+        widget, "focus-out-event", G_CALLBACK(OnFocusOut), watch,
+        [](gpointer data, GClosure*) { delete static_cast<FocusWatch*>(data); }, GConnectFlags(0));
+    // The widget may outlive the window object by a moment while wx tears it
+    // down; from then on it reports to no one.
+    window->Bind(wxEVT_DESTROY, [window, widget, id](wxWindowDestroyEvent& event) {
+        if (event.GetEventObject() == window) g_signal_handler_disconnect(widget, id);
+        event.Skip();
+    });
 }
 
 }  // namespace plat

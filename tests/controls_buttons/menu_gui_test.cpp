@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <wx/button.h>
 #include <wx/uiaction.h>
+#include <xcb/xcb.h>
 
 #include <vector>
 
@@ -280,4 +281,65 @@ TEST_F(MenuTest, CommandsAreFoundInAnySubmenu) {
     menu->EnableItem("", 4001, FALSE);
     EXPECT_FALSE(subs[1]->m_items[0].bEnabled);
     EXPECT_TRUE(subs[0]->m_items[0].bEnabled);
+}
+
+namespace {
+
+// Another program (an X connection of its own) moving the keyboard focus.
+class OtherProgram {
+public:
+    OtherProgram() : m_conn(xcb_connect(nullptr, nullptr)) {}
+    ~OtherProgram() { xcb_disconnect(m_conn); }
+    OtherProgram(const OtherProgram&) = delete;
+    OtherProgram& operator=(const OtherProgram&) = delete;
+
+    // As without a window manager: the keys go to the window under the pointer.
+    void LetFocusFollowThePointer() {
+        xcb_set_input_focus(m_conn, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_CURRENT_TIME);
+        xcb_flush(m_conn);
+    }
+    // A window of its own shows and takes the focus.
+    void TakeFocus() {
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_conn)).data;
+        const xcb_window_t window = xcb_generate_id(m_conn);
+        const uint32_t overrideRedirect = 1;
+        xcb_create_window(m_conn, XCB_COPY_FROM_PARENT, window, screen->root, 1500, 800, 100, 100, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_OVERRIDE_REDIRECT,
+                          &overrideRedirect);
+        xcb_map_window(m_conn, window);
+        xcb_set_input_focus(m_conn, XCB_INPUT_FOCUS_PARENT, window, XCB_CURRENT_TIME);
+        xcb_flush(m_conn);
+    }
+
+private:
+    xcb_connection_t* m_conn;
+};
+
+}  // namespace
+
+// The lit row goes out when the pointer leaves the menu.  The focus that
+// followed the pointer into the menu keeps it open; another program taking
+// the focus then closes it, with the pointer still over it.
+TEST_F(MenuTest, LeavingPutsTheRowOutAndAnotherProgramTakingTheFocusCloses) {
+    CreateMagnification();
+    OtherProgram other;
+    other.LetFocusFollowThePointer();
+    menu->ShowMenu(300, 300, TRUE);
+    ASSERT_TRUE(PumpUntil([&] { return menu->IsShownOnScreen(); }));
+    wxUIActionSimulator sim;
+    const wxPoint row = menu->GetScreenPosition() + RowCentre(1);
+    auto lightRow = [&] {
+        sim.MouseMove(row.x - 3, row.y);
+        sim.MouseMove(row);
+        return PumpUntil([&] { return menu->m_nHoverItem == 1; });
+    };
+    ASSERT_TRUE(lightRow());
+    sim.MouseMove(menu->GetScreenPosition() - wxPoint(40, 0));
+    EXPECT_TRUE(PumpUntil([&] { return menu->m_nHoverItem == -1; }));
+
+    ASSERT_TRUE(lightRow());
+    EXPECT_TRUE(menu->IsShown());
+    other.TakeFocus();
+    EXPECT_TRUE(PumpUntil([&] { return !menu->IsShown(); }));
+    EXPECT_TRUE(commands.empty());
 }
