@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/CrossThread.h"
 #include "platform/ui/BusyWait.h"
 
 extern char** environ;
@@ -50,6 +51,25 @@ bool LaunchDetached(const std::vector<std::string>& args) {
     return true;
 }
 
+bool WaitForExit(pid_t pid, std::chrono::milliseconds bound, int* status) {
+    bool ended = false;
+    auto poll = [&] {
+        if (!ended) {
+            const pid_t r = ::waitpid(pid, status, WNOHANG);
+            ended = r == pid || (r < 0 && errno != EINTR);
+        }
+        return ended;
+    };
+    if (IsUiThread()) {
+        WaitKeepingWindowsAlive(poll, bound);
+    } else {
+        const auto deadline = std::chrono::steady_clock::now() + bound;
+        while (!poll() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return ended;
+}
+
 bool OpenFolder(const wxString& path) {
     const std::string folder(path.utf8_str());
     struct stat st;
@@ -61,15 +81,7 @@ bool OpenFolder(const wxString& path) {
     // xdg-open ends once a file manager has the folder, and fails when none
     // took it (a machine without a desktop tries its browsers, then gives up).
     int status = 0;
-    bool ended = false;
-    auto poll = [&] {
-        if (!ended) {
-            const pid_t r = ::waitpid(pid, &status, WNOHANG);
-            ended = r == pid || (r < 0 && errno != EINTR);
-        }
-        return ended;
-    };
-    if (!WaitKeepingWindowsAlive(poll, kOpenerBound)) {
+    if (!WaitForExit(pid, kOpenerBound, &status)) {
         // Still running: it is the file manager itself that keeps it, with
         // the folder open.
         ReapLater(pid);

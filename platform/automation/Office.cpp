@@ -18,13 +18,10 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 #include <vector>
 
-#include "platform/CrossThread.h"
 #include "platform/Shell.h"
 #include "platform/Texts.h"
-#include "platform/ui/BusyWait.h"
 
 extern char** environ;
 
@@ -135,22 +132,7 @@ RunResult RunBounded(const std::vector<std::string>& args, const fs::path& log, 
     result.started = true;
 
     int status = 0;
-    bool ended = false;
-    auto poll = [&] {
-        if (!ended) {
-            const pid_t r = ::waitpid(pid, &status, WNOHANG);
-            ended = r == pid || (r < 0 && errno != EINTR);
-        }
-        return ended;
-    };
-    if (IsUiThread()) {
-        WaitKeepingWindowsAlive(poll, RunBound());
-    } else {
-        const auto deadline = std::chrono::steady_clock::now() + RunBound();
-        while (!poll() && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (!ended) {
+    if (!WaitForExit(pid, RunBound(), &status)) {
         result.timedOut = true;
         ::kill(-pid, SIGKILL);
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
