@@ -285,34 +285,25 @@ TEST_F(MenuTest, CommandsAreFoundInAnySubmenu) {
 
 namespace {
 
-// Another program (an X connection of its own) moving the keyboard focus.
-class OtherProgram {
-public:
-    OtherProgram() : m_conn(xcb_connect(nullptr, nullptr)) {}
-    ~OtherProgram() { xcb_disconnect(m_conn); }
-    OtherProgram(const OtherProgram&) = delete;
-    OtherProgram& operator=(const OtherProgram&) = delete;
-
-    // As without a window manager: the keys go to the window under the pointer.
-    void LetFocusFollowThePointer() {
-        xcb_set_input_focus(m_conn, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_CURRENT_TIME);
-        xcb_flush(m_conn);
+// Another program (an X connection of its own) moving the keyboard focus: to
+// the window under the pointer, as without a window manager, or to a window
+// of its own, shown for it.
+struct OtherProgram {
+    xcb_connection_t* conn = xcb_connect(nullptr, nullptr);
+    ~OtherProgram() { xcb_disconnect(conn); }
+    void Focus(bool ownWindow) {
+        xcb_window_t target = XCB_INPUT_FOCUS_POINTER_ROOT;
+        if (ownWindow) {
+            const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(conn)).data;
+            const uint32_t overrideRedirect = 1;
+            xcb_create_window(conn, XCB_COPY_FROM_PARENT, target = xcb_generate_id(conn), screen->root, 1500, 800, 100,
+                              100, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_OVERRIDE_REDIRECT,
+                              &overrideRedirect);
+            xcb_map_window(conn, target);
+        }
+        xcb_set_input_focus(conn, XCB_INPUT_FOCUS_POINTER_ROOT, target, XCB_CURRENT_TIME);
+        xcb_flush(conn);
     }
-    // A window of its own shows and takes the focus.
-    void TakeFocus() {
-        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_conn)).data;
-        const xcb_window_t window = xcb_generate_id(m_conn);
-        const uint32_t overrideRedirect = 1;
-        xcb_create_window(m_conn, XCB_COPY_FROM_PARENT, window, screen->root, 1500, 800, 100, 100, 0,
-                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_OVERRIDE_REDIRECT,
-                          &overrideRedirect);
-        xcb_map_window(m_conn, window);
-        xcb_set_input_focus(m_conn, XCB_INPUT_FOCUS_PARENT, window, XCB_CURRENT_TIME);
-        xcb_flush(m_conn);
-    }
-
-private:
-    xcb_connection_t* m_conn;
 };
 
 }  // namespace
@@ -323,7 +314,7 @@ private:
 TEST_F(MenuTest, LeavingPutsTheRowOutAndAnotherProgramTakingTheFocusCloses) {
     CreateMagnification();
     OtherProgram other;
-    other.LetFocusFollowThePointer();
+    other.Focus(false);
     menu->ShowMenu(300, 300, TRUE);
     ASSERT_TRUE(PumpUntil([&] { return menu->IsShownOnScreen(); }));
     wxUIActionSimulator sim;
@@ -339,7 +330,7 @@ TEST_F(MenuTest, LeavingPutsTheRowOutAndAnotherProgramTakingTheFocusCloses) {
 
     ASSERT_TRUE(lightRow());
     EXPECT_TRUE(menu->IsShown());
-    other.TakeFocus();
+    other.Focus(true);
     EXPECT_TRUE(PumpUntil([&] { return !menu->IsShown(); }));
     EXPECT_TRUE(commands.empty());
 }
