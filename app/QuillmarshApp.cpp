@@ -13,7 +13,10 @@
 
 CQuillmarshApp theApp;
 
-CQuillmarshApp::CQuillmarshApp() = default;
+CQuillmarshApp::CQuillmarshApp() {
+    // What the platform layer tells the operator comes in the pack's language.
+    plat::SetTextLookup([this](const plat::LangText& text) { return GetLangString(text); });
+}
 
 CQuillmarshApp::~CQuillmarshApp() = default;
 
@@ -72,12 +75,22 @@ int CQuillmarshApp::ExitInstance() {
     return 0;
 }
 
-wxString CQuillmarshApp::GetLangString(wxString key) {
+namespace {
+
+wxString PackText(const wxString& key, const wxString& fallback, const wxString& pack) {
     // Read anew each time: a pack changed while the program runs counts at
     // the next lookup.
-    wxString text = plat::GetPrivateProfileString("Setting", key, "Not found", m_strLangIni, 1000);
+    wxString text = plat::GetPrivateProfileString("Setting", key, fallback, pack, 1000);
     text.Replace("\\n", "\n", true);
     return text;
+}
+
+}  // namespace
+
+wxString CQuillmarshApp::GetLangString(wxString key) { return PackText(key, "Not found", m_strLangIni); }
+
+wxString CQuillmarshApp::GetLangString(const plat::LangText& text) {
+    return PackText(text.key, wxString::FromUTF8(text.english), m_strLangIni);
 }
 
 void CQuillmarshApp::WideToAnsi(wxString text, char* buf, int bufSize) {

@@ -8,6 +8,7 @@
 #include <wx/font.h>
 #include <wx/string.h>
 
+#include "platform/Texts.h"
 #include "platform/WinTypes.h"
 
 class wxWindow;
@@ -33,6 +34,9 @@ public:
     // The text of a language key from section "Setting" of m_strLangIni;
     // "Not found" when missing; backslash-n becomes a line break.
     wxString GetLangString(wxString key);
+    // The same for the messages the program shows beyond the pack's first
+    // keys: a pack without the key gives the English instead.
+    wxString GetLangString(const plat::LangText& text);
     // UTF-8 ("the system code page") into buf, always NUL-terminated, cut to
     // fit without splitting a character.
     void WideToAnsi(wxString text, char* buf, int bufSize);

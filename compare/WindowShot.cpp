@@ -9,6 +9,8 @@
 #include <wx/filefn.h>
 #include <wx/window.h>
 
+#include "app/LangTexts.h"
+#include "app/QuillmarshApp.h"
 #include "platform/MessageBox.h"
 #include "platform/Sound.h"
 #include "platform/WindowCapture.h"
@@ -46,8 +48,8 @@ std::vector<unsigned char> BmpHeaders(int width, int height) {
     return h;
 }
 
-void TellOperator(const wxString& text) {
-    AfxMessageBox(text, MB_OK | MB_ICONERROR);
+void TellOperator(const wxString& path, const wxString& reason) {
+    AfxMessageBox(theApp.GetLangString(lang::kSnapshotFailed) + "\n" + path + "\n" + reason, MB_OK | MB_ICONERROR);
 }
 
 }  // namespace
@@ -57,14 +59,14 @@ cv::Mat CopyWindowToBitmap(wxWindow* win) { return plat::CaptureClientArea(win);
 BOOL SaveWindowAsBmp(wxWindow* win, const wxString& path) {
     const cv::Mat shot = CopyWindowToBitmap(win);
     if (shot.empty()) {
-        TellOperator(wxString::Format("The window could not be copied; %s was not written.", path));
+        TellOperator(path, theApp.GetLangString(lang::kWindowNotCopied));
         return FALSE;
     }
 
     FILE* file = wxFopen(path, "wb");
     if (file == nullptr) {
         const int err = errno;
-        TellOperator(wxString::Format("%s could not be created: %s", path, std::strerror(err)));
+        TellOperator(path, std::strerror(err));
         return FALSE;
     }
 
@@ -82,7 +84,7 @@ BOOL SaveWindowAsBmp(wxWindow* win, const wxString& path) {
     if (!ok) {
         // A half-written picture must not pass for a screenshot.
         wxRemoveFile(path);
-        TellOperator(wxString::Format("%s could not be written: %s", path, std::strerror(writeErr)));
+        TellOperator(path, std::strerror(writeErr));
         return FALSE;
     }
 

@@ -10,6 +10,7 @@
 
 #include "controls/ImgButton.h"
 #include "controls/SkinColour.h"
+#include "platform/ui/ProgramFocus.h"
 
 wxDEFINE_EVENT(EVT_SUBMENU_CLOSED, wxCommandEvent);
 
@@ -70,9 +71,11 @@ public:
         } else if (t == wxEVT_ACTIVATE_APP && !static_cast<wxActivateEvent&>(event).GetActive()) {
             // Without a window manager the keyboard focus may follow the
             // pointer into the menu itself, which the toolkit reports as the
-            // program losing it: that is no other program taking over.
+            // program losing it: that is no other program taking over.  A
+            // window of another program holding it is, wherever the pointer.
             CMenuEx* menu = CMenuEx::FocusedMenu();
-            if (!menu || !menu->IsShown() || !menu->GetScreenRect().Contains(wxGetMousePosition()))
+            if (!menu || !menu->IsShown() || !menu->GetScreenRect().Contains(wxGetMousePosition()) ||
+                plat::AnotherProgramHasTheFocus())
                 CMenuEx::GiveFocus(nullptr);
         }
         return Event_Skip;
@@ -124,9 +127,15 @@ BOOL CMenuEx::Create(BOOL swatchMode, wxWindow* owner, UINT id, int margin, int 
     SetSize(0, 0, 50, 50);
     Bind(wxEVT_PAINT, &CMenuEx::OnPaint, this);
     Bind(wxEVT_MOTION, &CMenuEx::OnMouseMove, this);
+    Bind(wxEVT_LEAVE_WINDOW, &CMenuEx::OnMouseLeave, this);
     Bind(wxEVT_LEFT_UP, &CMenuEx::OnLButtonUp, this);
     Bind(wxEVT_MENU, &CMenuEx::OnCommand, this);
     Bind(EVT_SUBMENU_CLOSED, &CMenuEx::OnSubMenuClosed, this);
+    // The focus that followed the pointer into the menu may go on to another
+    // program: the program, already inactive then, is not told again.
+    plat::WhenAnotherProgramTakesTheFocus(this, [this] {
+        if (s_focusMenu == this) GiveFocus(nullptr);
+    });
     RecalcLayout();
     return TRUE;
 }
@@ -288,6 +297,16 @@ void CMenuEx::OnMouseMove(wxMouseEvent& event) {
         const wxPoint origin = GetScreenPosition();
         rc.Offset(origin.x, origin.y - m_nMargin);
         m_pOpenSubMenu->ShowMenu(rc.x + rc.width, rc.y, TRUE);
+    }
+    event.Skip();
+}
+
+void CMenuEx::OnMouseLeave(wxMouseEvent& event) {
+    // The pointer left the menu: no row is under it any more.  The row of an
+    // open submenu stays lit while the pointer is in the submenu.
+    if (m_nHoverItem >= 0 && !m_pOpenSubMenu) {
+        RefreshRect(RowRect(m_nHoverItem));
+        m_nHoverItem = -1;
     }
     event.Skip();
 }

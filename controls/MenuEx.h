@@ -112,6 +112,7 @@ protected:
     virtual void OnPaint(wxPaintEvent& event);
     virtual void OnKillFocus();
     virtual void OnMouseMove(wxMouseEvent& event);
+    void OnMouseLeave(wxMouseEvent& event);
     virtual void OnLButtonUp(wxMouseEvent& event);
     // A row's command: forwarded to the owner, then the menu hides.
     virtual void OnCommand(wxCommandEvent& event);

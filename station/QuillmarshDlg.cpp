@@ -14,6 +14,7 @@
 #include <wx/stattext.h>
 #include <wx/utils.h>
 
+#include "app/LangTexts.h"
 #include "app/QuillmarshApp.h"
 #include "app/StartPageDlg.h"
 #include "capture/FrameSink.h"
@@ -680,7 +681,7 @@ void CQuillmarshDlg::OnBnClickedScale() {
 }
 
 void CQuillmarshDlg::TellSaveFailed(const wxString& path, const wxString& reason) {
-    AfxMessageBox(wxString::Format("The snapshot could not be saved:\n%s\n%s", path, reason), MB_OK | MB_ICONERROR);
+    AfxMessageBox(theApp.GetLangString(lang::kSnapshotFailed) + "\n" + path + "\n" + reason, MB_OK | MB_ICONERROR);
 }
 
 void CQuillmarshDlg::OnBnClickedSave() {
@@ -708,7 +709,7 @@ void CQuillmarshDlg::OnBnClickedSave() {
     theApp.WideToAnsi(path, ansi, sizeof ansi);
     if (std::strlen(ansi) + 1 >= sizeof ansi && wxString::FromUTF8(ansi) != path) {
         // Cut to fit, the path would name another file.
-        TellSaveFailed(path, "The path is too long.");
+        TellSaveFailed(path, theApp.GetLangString(lang::kPathTooLong));
         return;
     }
 
@@ -719,7 +720,7 @@ void CQuillmarshDlg::OnBnClickedSave() {
         if (m_pFrame) copy = cvCloneImage(m_pFrame);
     }
     if (!copy) {
-        TellSaveFailed(path, "There is no picture.");
+        TellSaveFailed(path, theApp.GetLangString(lang::kNoPicture));
         return;
     }
     const std::uint64_t expected = Bmp24FileSize(copy->width, copy->height);
@@ -735,8 +736,8 @@ void CQuillmarshDlg::OnBnClickedSave() {
                           static_cast<std::uint64_t>(st.st_size) == expected;
     if (!complete) {
         if (saved && ::stat(ansi, &st) == 0 && S_ISREG(st.st_mode)) ::unlink(ansi);  // a partial picture
-        wxString reason = saveErr ? wxString(std::strerror(saveErr)) : wxString("The file could not be written.");
-        if (!plat::PathFileExists(m_strImageDir)) reason = "The folder does not exist.";
+        wxString reason = saveErr ? wxString(std::strerror(saveErr)) : theApp.GetLangString(lang::kFileNotWritten);
+        if (!plat::PathFileExists(m_strImageDir)) reason = theApp.GetLangString(lang::kFolderMissing);
         TellSaveFailed(path, reason);
         return;
     }

@@ -3,6 +3,7 @@
 // the file manager, and the magnification menu that calibrates the overlays.
 #include <new>
 
+#include "app/LangTexts.h"
 #include "app/QuillmarshApp.h"
 #include "controls/MenuEx.h"
 #include "platform/MessageBox.h"
@@ -58,7 +59,7 @@ void CQuillmarshDlg::OpenCompare(int mode) {
         // Not half in comparison mode: back to the live view as the back
         // button leaves it, and the operator knows why nothing opened.
         if (theApp.m_bCompareMode) LeaveCompareMode();
-        AfxMessageBox("The comparison window could not be opened.", MB_OK | MB_ICONERROR);
+        AfxMessageBox(theApp.GetLangString(lang::kCompareOpenFailed), MB_OK | MB_ICONERROR);
         return;
     }
     // Created before it is attached, so no frame is drawn into a window
@@ -117,13 +118,12 @@ void CQuillmarshDlg::OnBnClickedFiles() {
     // The same root the window made the folder under.
     wxString why;
     if (!PrepareCustomerFolder(m_strImageDir, ImageRoot(), &why)) {
-        AfxMessageBox(wxString::Format("The customer's folder cannot be opened:\n%s\n%s", m_strImageDir, why),
-                      MB_OK | MB_ICONERROR);
+        AfxMessageBox(theApp.GetLangString(lang::kFolderOpenFailed) + "\n" + m_strImageDir + "\n" + why, MB_OK | MB_ICONERROR);
         return;
     }
+    // The launcher's answer counts: without a desktop it opens nothing.
     if (!plat::OpenFolder(m_strImageDir))
-        AfxMessageBox(wxString::Format("No file manager could be started for\n%s", m_strImageDir),
-                      MB_OK | MB_ICONERROR);
+        AfxMessageBox(theApp.GetLangString(lang::kNoFileManager) + "\n" + m_strImageDir, MB_OK | MB_ICONERROR);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,5 +1,8 @@
 #include "station/StationFiles.h"
 
+#include "app/LangTexts.h"
+#include "app/QuillmarshApp.h"
+
 #include <filesystem>
 #include <system_error>
 
@@ -44,17 +47,17 @@ bool PrepareCustomerFolder(const wxString& folder, const wxString& root, wxStrin
     const fs::path r = Trimmed(root);
     const std::string name = f.filename().string();
     if (root.empty() || f.parent_path() != r || name.empty() || name == "." || name == "..")
-        return fail("The folder is not one of the image folder's customer folders.");
+        return fail(theApp.GetLangString(lang::kFolderNotCustomers));
     std::error_code ec;
     if (!fs::exists(f, ec)) {
         fs::create_directories(f, ec);
-        if (ec) return fail(wxString::Format("The folder could not be made: %s", wxString::FromUTF8(ec.message())));
+        if (ec) return fail(theApp.GetLangString(lang::kFolderNotMade) + " " + wxString::FromUTF8(ec.message()));
     }
-    if (!fs::is_directory(f, ec)) return fail("The path names a file, not a folder.");
+    if (!fs::is_directory(f, ec)) return fail(theApp.GetLangString(lang::kFolderIsFile));
     // A link that leads out of the image root is not followed.
     const fs::path realFolder = fs::canonical(f, ec);
     const fs::path realRoot = ec ? fs::path() : fs::canonical(r, ec);
     if (ec || realFolder.parent_path() != realRoot)
-        return fail("The folder lies outside the image folder.");
+        return fail(theApp.GetLangString(lang::kFolderOutside));
     return true;
 }

@@ -18,12 +18,10 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 #include <vector>
 
-#include "platform/CrossThread.h"
 #include "platform/Shell.h"
-#include "platform/ui/BusyWait.h"
+#include "platform/Texts.h"
 
 extern char** environ;
 
@@ -134,22 +132,7 @@ RunResult RunBounded(const std::vector<std::string>& args, const fs::path& log, 
     result.started = true;
 
     int status = 0;
-    bool ended = false;
-    auto poll = [&] {
-        if (!ended) {
-            const pid_t r = ::waitpid(pid, &status, WNOHANG);
-            ended = r == pid || (r < 0 && errno != EINTR);
-        }
-        return ended;
-    };
-    if (IsUiThread()) {
-        WaitKeepingWindowsAlive(poll, RunBound());
-    } else {
-        const auto deadline = std::chrono::steady_clock::now() + RunBound();
-        while (!poll() && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (!ended) {
+    if (!WaitForExit(pid, RunBound(), &status)) {
         result.timedOut = true;
         ::kill(-pid, SIGKILL);
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
@@ -275,7 +258,7 @@ bool SaveAsWord97(const std::string& rtf, const wxString& target, wxString* erro
     const fs::path folder = destination.parent_path();
     std::error_code ec;
     auto fail = [&](const wxString& why) {
-        *error = "The document " + target + " could not be saved: " + why;
+        *error = Text(kDocSaveFailed) + "\n" + target + "\n" + why;
         return false;
     };
     if (destination.filename().empty() || !fs::is_directory(folder, ec)) return fail("its folder does not exist.");
@@ -309,7 +292,7 @@ bool Print(const std::string& rtf, wxString* error) {
     wxString ignored;
     if (!error) error = &ignored;
     auto fail = [&](const wxString& why) {
-        *error = "The document could not be printed: " + why;
+        *error = Text(kPrintFailed) + " " + why;
         return false;
     };
     const std::string printer = DefaultPrinter();

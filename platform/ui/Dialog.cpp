@@ -7,7 +7,6 @@
 #include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/frame.h>
-#include <wx/datectrl.h>
 #include <wx/dcclient.h>
 #include <wx/image.h>
 #include <wx/listctrl.h>
@@ -24,6 +23,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Resources.h"
 #include "platform/ui/ControlStyle.h"
+#include "platform/ui/DatePicker.h"
 #include "platform/ui/ModalPointer.h"
 
 namespace plat {
@@ -340,8 +340,7 @@ void CDialog::CreateControls() {
                                        ((c.style & cs::SingleSel) ? wxLC_SINGLE_SEL : 0));
                 break;
             case Ctl::DateTime:
-                w = new wxDatePickerCtrl(this, id, wxDefaultDateTime, r.GetPosition(), r.GetSize(),
-                                         wxDP_DROPDOWN | wxDP_SHOWCENTURY);
+                w = CreateDropDownDatePicker(this, id, r.GetPosition(), r.GetSize());
                 break;
             case Ctl::GroupBox:
                 w = new wxStaticBox(this, id, text, r.GetPosition(), r.GetSize());

@@ -2,9 +2,11 @@
 // customer record's fixed fields.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
+#include "app/LangTexts.h"
 #include "app/QuillmarshApp.h"
 #include "customers/UserRecord.h"
 #include "support/TempDir.h"
@@ -38,6 +40,24 @@ TEST_F(LangStringTest, MissingKeySectionOrFileGiveNotFound) {
     EXPECT_EQ(theApp.GetLangString("IDS_ADD"), "Not found");
     theApp.m_strLangIni.clear();  // before the start page has set a path
     EXPECT_EQ(theApp.GetLangString("IDS_ADD"), "Not found");
+}
+
+// The messages added beyond the pack's first keys: in Chinese from the Chinese
+// pack, through the platform layer's lookup too, and in English from a pack
+// without them.
+TEST_F(LangStringTest, AddedMessagesReadTheirOwnKeysWithEnglishWithout) {
+    UsePack("IDS_ADD=Add\n");
+    const wxString other = theApp.m_strLangIni;
+    const wxString chinese = wxString::FromUTF8(QUILL_BUILD_DIR "/Language/简体中文.ini");
+    for (const plat::LangText* text : lang::kAll) {
+        theApp.m_strLangIni = chinese;
+        const wxString shown = theApp.GetLangString(*text);
+        EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](wxUniChar c) { return c >= 0x4E00 && c <= 0x9FFF; }))
+            << text->key << " = " << shown.utf8_string();
+        EXPECT_EQ(plat::Text(*text), shown) << text->key;
+        theApp.m_strLangIni = other;
+        EXPECT_EQ(plat::Text(*text), wxString::FromUTF8(text->english)) << text->key;
+    }
 }
 
 TEST_F(LangStringTest, LongValueIsCutTo999Characters) {

@@ -406,7 +406,7 @@ TEST_F(WordApp, AFailedConversionIsRefusedWithItsReasonAndKeepsTheEarlierFile) {
         m_out.Write("a.doc", "earlier");
         ::setenv("FAKE_OFFICE_MODE", mode, 1);
         COleDispatchDriver doc = NewDocument(L"x");
-        EXPECT_EQ(SaveFailure(doc, target), "The document " + target + " could not be saved: LibreOffice " + reason + ".");
+        EXPECT_EQ(SaveFailure(doc, target), "The document could not be saved:\n" + target + "\nLibreOffice " + reason + ".");
         EXPECT_EQ(Read(target), "earlier");
         ExpectNothingLeftBehind(m_out.Path(), "a.doc");
     }
@@ -448,7 +448,7 @@ TEST_F(WordApp, AFullDiskOrAReadOnlyFolderIsSaidInPlainWords) {
         COleDispatchDriver doc = NewDocument(L"x");
         const std::string failure = SaveFailure(doc, disk + "/r.doc");
         ::umount2(disk.c_str(), MNT_DETACH);
-        EXPECT_EQ(failure, "The document " + disk + "/r.doc could not be saved: " + c.reason);
+        EXPECT_EQ(failure, "The document could not be saved:\n" + disk + "/r.doc\n" + c.reason);
     }
 }
 

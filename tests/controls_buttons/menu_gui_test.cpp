@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <wx/button.h>
 #include <wx/uiaction.h>
+#include <xcb/xcb.h>
 
 #include <vector>
 
@@ -280,4 +281,56 @@ TEST_F(MenuTest, CommandsAreFoundInAnySubmenu) {
     menu->EnableItem("", 4001, FALSE);
     EXPECT_FALSE(subs[1]->m_items[0].bEnabled);
     EXPECT_TRUE(subs[0]->m_items[0].bEnabled);
+}
+
+namespace {
+
+// Another program (an X connection of its own) moving the keyboard focus: to
+// the window under the pointer, as without a window manager, or to a window
+// of its own, shown for it.
+struct OtherProgram {
+    xcb_connection_t* conn = xcb_connect(nullptr, nullptr);
+    ~OtherProgram() { xcb_disconnect(conn); }
+    void Focus(bool ownWindow) {
+        xcb_window_t target = XCB_INPUT_FOCUS_POINTER_ROOT;
+        if (ownWindow) {
+            const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(conn)).data;
+            const uint32_t overrideRedirect = 1;
+            xcb_create_window(conn, XCB_COPY_FROM_PARENT, target = xcb_generate_id(conn), screen->root, 1500, 800, 100,
+                              100, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_OVERRIDE_REDIRECT,
+                              &overrideRedirect);
+            xcb_map_window(conn, target);
+        }
+        xcb_set_input_focus(conn, XCB_INPUT_FOCUS_POINTER_ROOT, target, XCB_CURRENT_TIME);
+        xcb_flush(conn);
+    }
+};
+
+}  // namespace
+
+// The lit row goes out when the pointer leaves the menu.  The focus that
+// followed the pointer into the menu keeps it open; another program taking
+// the focus then closes it, with the pointer still over it.
+TEST_F(MenuTest, LeavingPutsTheRowOutAndAnotherProgramTakingTheFocusCloses) {
+    CreateMagnification();
+    OtherProgram other;
+    other.Focus(false);
+    menu->ShowMenu(300, 300, TRUE);
+    ASSERT_TRUE(PumpUntil([&] { return menu->IsShownOnScreen(); }));
+    wxUIActionSimulator sim;
+    const wxPoint row = menu->GetScreenPosition() + RowCentre(1);
+    auto lightRow = [&] {
+        sim.MouseMove(row.x - 3, row.y);
+        sim.MouseMove(row);
+        return PumpUntil([&] { return menu->m_nHoverItem == 1; });
+    };
+    ASSERT_TRUE(lightRow());
+    sim.MouseMove(menu->GetScreenPosition() - wxPoint(40, 0));
+    EXPECT_TRUE(PumpUntil([&] { return menu->m_nHoverItem == -1; }));
+
+    ASSERT_TRUE(lightRow());
+    EXPECT_TRUE(menu->IsShown());
+    other.Focus(true);
+    EXPECT_TRUE(PumpUntil([&] { return !menu->IsShown(); }));
+    EXPECT_TRUE(commands.empty());
 }

@@ -124,13 +124,22 @@ TEST_F(Commands, TheEraserClearsAFrozenPaneAtItsNextPaintAndALiveOneWithTheNextF
     }
 }
 
-TEST_F(Commands, TheFilesButtonHandsExactlyTheCustomersFolderToTheOpener) {
+// An opener that finds no file manager ends with a failure (xdg-open on a
+// machine without a desktop): the operator is told, in the pack's language.
+TEST_F(Commands, TheFilesButtonHandsExactlyTheCustomersFolderToTheOpenerAndSaysWhenItFails) {
     Open();
-    FakeLauncher launcher;
-    fs::remove_all(m_dlg->m_strImageDir.utf8_string());  // gone meanwhile: made again
-    m_dlg->OnBnClickedFiles();
-    EXPECT_EQ(launcher.Opened(), m_dlg->m_strImageDir.utf8_string() + "|1");
-    EXPECT_TRUE(fs::is_directory(m_dlg->m_strImageDir.utf8_string()));
+    theApp.m_strLangIni = wxString::FromUTF8(QUILL_BUILD_DIR "/Language/简体中文.ini");
+    for (int status : {0, 3}) {
+        FakeLauncher launcher(status);
+        MessageRecorder messages;
+        fs::remove_all(m_dlg->m_strImageDir.utf8_string());  // gone meanwhile: made again
+        m_dlg->OnBnClickedFiles();
+        EXPECT_EQ(launcher.Opened(), m_dlg->m_strImageDir.utf8_string() + "|1");
+        EXPECT_TRUE(fs::is_directory(m_dlg->m_strImageDir.utf8_string()));
+        const std::vector<wxString> told{wxString::FromUTF8("没有能打开此文件夹的文件管理器：\n") + m_dlg->m_strImageDir};
+        EXPECT_EQ(messages.texts, status ? told : std::vector<wxString>{}) << status;
+    }
+    theApp.m_strLangIni.clear();
 }
 
 TEST_F(Commands, TheMagnificationRecalibratesTheFrozenPictureAtOnceAndTheLiveRulerFromTheNextFrame) {

@@ -8,13 +8,17 @@
 
 #include <wx/app.h>
 #include <wx/button.h>
+#include <wx/calctrl.h>
+#include <wx/datectrl.h>
 #include <wx/radiobut.h>
 #include <wx/textctrl.h>
+#include <wx/uiaction.h>
 
 #include "platform/CrossThread.h"
 #include "platform/MessageBox.h"
 #include "platform/ui/Dialog.h"
 #include "support/MessageRecorder.h"
+#include "support/Pump.h"
 
 using plat::CDialog;
 using plat::Ctl;
@@ -429,4 +433,50 @@ TEST(DialogMessages, PostedMessagesAndRepaintsForADestroyedDialogAreDropped) {
     plat::RunPostedCalls();
     wxTheApp->ProcessPendingEvents();
     EXPECT_EQ(handled, 0);
+}
+
+namespace {
+
+const plat::DlgControl kDateControls[] = {
+    {1038, Ctl::Edit, cs::TabStop, 20, 20, 79, 12, L""},
+    {1040, Ctl::DateTime, cs::TabStop, 20, 50, 79, 12, L""},
+};
+const plat::DlgTemplate kDateTemplate = {234, 200, 200, L"", ds::Popup, L"MS Shell Dlg", 8, kDateControls};
+
+wxPoint Centre(const wxRect& r) { return r.GetPosition() + wxPoint(r.width / 2, r.height / 2); }
+
+}  // namespace
+
+// A day clicked in the drop-down calendar is chosen and closes the calendar,
+// and the operator's next click goes where it is aimed: the edit takes the
+// focus and the key typed after it.
+TEST(DatePicker, AClickedDayClosesTheCalendarAndTheNextClickTakesTheFocus) {
+    CDialog dlg(kDateTemplate);
+    ASSERT_TRUE(dlg.Create());
+    dlg.Move(100, 100);
+    dlg.Show();
+    auto* picker = dynamic_cast<wxDatePickerCtrl*>(dlg.GetDlgItem(1040));
+    ASSERT_TRUE(picker);
+    const wxDateTime before(15, wxDateTime::Jan, 2024);
+    picker->SetValue(before);
+    ASSERT_TRUE(PumpUntil([&] { return dlg.IsShownOnScreen(); }));
+
+    wxUIActionSimulator sim;
+    const wxRect box = picker->GetScreenRect();
+    sim.MouseMove(box.GetRight() - 6, box.y + box.height / 2);  // the drop-down button
+    sim.MouseClick();
+    ASSERT_TRUE(PumpUntil([&] { return picker->GetCalendar()->IsShownOnScreen(); }));
+    // The middle of the day grid: a day of January other than the 15th.
+    const wxRect calendar = picker->GetCalendar()->GetScreenRect();
+    sim.MouseMove(calendar.x + calendar.width / 2, calendar.y + calendar.height * 3 / 5);
+    sim.MouseClick();
+    ASSERT_TRUE(PumpUntil([&] { return picker->GetValue() != before; }));
+    EXPECT_TRUE(PumpUntil([&] { return !picker->GetCalendar()->IsShownOnScreen(); }));
+
+    sim.MouseMove(Centre(dlg.GetDlgItem(1038)->GetScreenRect()));
+    sim.MouseClick();
+    ASSERT_TRUE(PumpUntil([&] { return wxWindow::FindFocus() == dlg.GetDlgItem(1038); }));
+    sim.Char('7');
+    EXPECT_TRUE(PumpUntil([&] { return dlg.GetDlgItemText(1038) == "7"; }));
+    EXPECT_EQ(picker->GetValue().GetMonth(), wxDateTime::Jan);
 }

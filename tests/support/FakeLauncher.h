@@ -1,6 +1,6 @@
 #pragma once
 // A stand-in folder launcher (xdg-open) first on the PATH while it lives,
-// recording what it was asked to open.
+// recording what it was asked to open and ending with the given status.
 #include <sys/stat.h>
 
 #include <chrono>
@@ -13,10 +13,10 @@
 
 class FakeLauncher {
 public:
-    FakeLauncher() {
+    explicit FakeLauncher(int exitStatus = 0) {
         m_log = m_dir.File("opened.txt");
         const std::string script = m_dir.Write("xdg-open", "#!/bin/sh\nprintf '%s|%d' \"$1\" \"$#\" > '" + m_log + ".tmp'\nmv '" +
-                                                               m_log + ".tmp' '" + m_log + "'\n");
+                                                               m_log + ".tmp' '" + m_log + "'\nexit " + std::to_string(exitStatus) + "\n");
         ::chmod(script.c_str(), 0755);
         const char* old = std::getenv("PATH");
         m_oldPath = old ? old : "";

@@ -1,0 +1,19 @@
+#include "platform/Texts.h"
+
+namespace plat {
+
+namespace {
+std::function<wxString(const LangText&)>& Lookup() {
+    static std::function<wxString(const LangText&)> lookup;
+    return lookup;
+}
+}  // namespace
+
+void SetTextLookup(std::function<wxString(const LangText&)> lookup) { Lookup() = std::move(lookup); }
+
+wxString Text(const LangText& text) {
+    if (const auto& lookup = Lookup()) return lookup(text);
+    return wxString::FromUTF8(text.english);
+}
+
+}  // namespace plat
