@@ -26,6 +26,9 @@ inline constexpr const plat::LangText* kAll[] = {
     &kCompareOpenFailed, &kFolderOpenFailed, &kNoFileManager, &kFolderNotCustomers, &kFolderNotMade,
     &kFolderIsFile,      &kFolderOutside,    &kSnapshotFailed, &kPathTooLong,       &kNoPicture,
     &kFileNotWritten,    &kFolderMissing,    &kWindowNotCopied, &plat::kDocSaveFailed, &plat::kPrintFailed,
+    &plat::kOfficeMissing, &plat::kOfficeNotStarted, &plat::kOfficeTimedOut, &plat::kOfficeConvertFailed,
+    &plat::kOfficeNoDocument, &plat::kNoPrinter, &plat::kPrinterRefused, &plat::kDocFolderMissing,
+    &plat::kTempFolderUnusable, &plat::kDiskFull, &plat::kFolderReadOnly,
 };
 
 }  // namespace lang

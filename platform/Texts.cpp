@@ -16,4 +16,10 @@ wxString Text(const LangText& text) {
     return wxString::FromUTF8(text.english);
 }
 
+wxString Text(const LangText& text, const wxString& value) {
+    wxString shown = Text(text);
+    shown.Replace("%1", value);
+    return shown;
+}
+
 }  // namespace plat

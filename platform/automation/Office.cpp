@@ -42,8 +42,7 @@ std::chrono::milliseconds RunBound() {
 }
 
 wxString DidNotFinish() {
-    return wxString::Format("LibreOffice did not finish it within %lld seconds.",
-                            static_cast<long long>(RunBound().count() / 1000));
+    return Text(kOfficeTimedOut, wxString::Format("%lld", static_cast<long long>(RunBound().count() / 1000)));
 }
 
 // Set by tests only, on the user-interface thread.
@@ -176,8 +175,8 @@ fs::path TempFolder() {
 
 // The operator's words for why a file could not be written in a folder.
 wxString WhyNotWritten(int error) {
-    if (error == ENOSPC || error == EDQUOT) return "there is no space left on the disk.";
-    if (error == EACCES || error == EPERM || error == EROFS) return "the folder cannot be written.";
+    if (error == ENOSPC || error == EDQUOT) return Text(kDiskFull);
+    if (error == EACCES || error == EPERM || error == EROFS) return Text(kFolderReadOnly);
     return wxString::FromUTF8(std::strerror(error)) + ".";
 }
 
@@ -204,15 +203,14 @@ struct OfficeRun {
     bool Prepare(const std::string& rtf, wxString* why) {
         const std::string office = FindOffice();
         if (office.empty()) {
-            *why = "LibreOffice (soffice) is not installed.";
+            *why = Text(kOfficeMissing);
             return false;
         }
         int error = work.ok() ? 0 : work.error();
         if (!error && ::mkdir((work.path() / "profile").c_str(), 0700) != 0) error = errno;
         if (!error) error = WriteFile(input = work.path() / "report.rtf", rtf);
         if (error) {
-            *why = "the temporary folder " + wxString::FromUTF8(TempFolder().string()) + " could not be used: " +
-                   WhyNotWritten(error);
+            *why = Text(kTempFolderUnusable, wxString::FromUTF8(TempFolder().string())) + " " + WhyNotWritten(error);
             return false;
         }
         command = {office, "--headless", "--norestore", "--nologo",
@@ -261,7 +259,7 @@ bool SaveAsWord97(const std::string& rtf, const wxString& target, wxString* erro
         *error = Text(kDocSaveFailed) + "\n" + target + "\n" + why;
         return false;
     };
-    if (destination.filename().empty() || !fs::is_directory(folder, ec)) return fail("its folder does not exist.");
+    if (destination.filename().empty() || !fs::is_directory(folder, ec)) return fail(Text(kDocFolderMissing));
     OfficeRun run;
     wxString why;
     if (!run.Prepare(rtf, &why)) return fail(why);
@@ -273,15 +271,15 @@ bool SaveAsWord97(const std::string& rtf, const wxString& target, wxString* erro
                                    run.input.string()});
     const RunResult result = RunBounded(command, run.Log(), run.work.path());
     const fs::path converted = beside.path() / "report.doc";
-    if (!result.started) return fail("LibreOffice could not be started.");
+    if (!result.started) return fail(Text(kOfficeNotStarted));
     if (result.timedOut) return fail(DidNotFinish());
     // LibreOffice reports success for a document it could not write (a full
     // disk, for one): only the file says whether it was written.
     if (result.exitCode != 0 || !fs::exists(converted, ec) || !IsCompoundFile(converted)) {
         if (const int trouble = ProbeFolder(beside.path(), rtf.size())) return fail(WhyNotWritten(trouble));
         if (result.exitCode != 0)
-            return fail(wxString::Format("LibreOffice failed to convert it (it ended with code %d).", result.exitCode));
-        return fail("LibreOffice wrote no Word 97 document.");
+            return fail(Text(kOfficeConvertFailed, wxString::Format("%d", result.exitCode)));
+        return fail(Text(kOfficeNoDocument));
     }
     fs::rename(converted, destination, ec);
     if (ec) return fail(WhyNotWritten(ec.value()));
@@ -296,19 +294,19 @@ bool Print(const std::string& rtf, wxString* error) {
         return false;
     };
     const std::string printer = DefaultPrinter();
-    if (printer.empty()) return fail("there is no printer to print on (no default printer is set up).");
+    if (printer.empty()) return fail(Text(kNoPrinter));
     OfficeRun run;
     wxString why;
     if (!run.Prepare(rtf, &why)) return fail(why);
     std::vector<std::string> command = run.command;
     command.insert(command.end(), {"-p", run.input.string()});
     const RunResult result = RunBounded(command, run.Log(), run.work.path());
-    if (!result.started) return fail("LibreOffice could not be started.");
+    if (!result.started) return fail(Text(kOfficeNotStarted));
     if (result.timedOut) return fail(DidNotFinish());
     if (result.exitCode != 0) {
         // What LibreOffice prints must fit beside it in its scratch folder.
         if (const int trouble = ProbeFolder(run.work.path(), rtf.size())) return fail(WhyNotWritten(trouble));
-        return fail("LibreOffice could not print it on the printer " + wxString::FromUTF8(printer) + ".");
+        return fail(Text(kPrinterRefused, wxString::FromUTF8(printer)));
     }
     return true;
 }

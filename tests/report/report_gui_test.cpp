@@ -21,6 +21,7 @@
 #include "app/QuillmarshApp.h"
 #include "app/StartPageDlg.h"
 #include "platform/DeviceEndpoint.h"
+#include "platform/Texts.h"
 #include "platform/WindowCapture.h"
 #include "platform/automation/DispatchDriver.h"
 #include "report/ReportDlg.h"
@@ -481,7 +482,7 @@ TEST_F(Report, TheReportButtonSavesAWord97DocumentInTheCustomersFolder) {
         Click(form->GetDlgItem(CReportDlg::IDC_SAVE));
         Click(form->GetDlgItem(CReportDlg::IDC_PRINT));
         printRefusedWhileOpen = form->IsModal() && m_messages.texts.size() == 1 &&
-                                m_messages.texts[0].Contains("printer");
+                                m_messages.texts[0].Contains(plat::Text(plat::kNoPrinter));
         Click(form->GetDlgItem(CReportDlg::IDC_CLOSE));
     });
     Click(m_station->GetDlgItem(1014));
