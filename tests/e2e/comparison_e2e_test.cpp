@@ -97,4 +97,50 @@ TEST(ComparisonRoad, StrokesOnTheLivePictureAreSavedWithTheComparisonWindowAndBa
     EXPECT_TRUE(run.Messages().empty()) << run.Messages().front();
 }
 
+TEST(ComparisonRoad, TheComparisonStaysOverTheStationForEveryCustomerOfTheDay) {
+    DeviceSim sim({"--fps", "15"}, 240);
+    ASSERT_TRUE(sim.Started());
+    ProgramRun run;
+    std::string failure;
+    const pid_t pid = StartQuickDetection(run, &failure);
+    ASSERT_GT(pid, 0) << failure;
+    const StationLayout& l = StationOnScreen();
+    const CompareLayout c = ComputeCompareLayout(
+        plat::ComputeScreenMetrics(wxRect(0, 0, kScreenWidth, kScreenHeight), wxRect(0, 0, kScreenWidth, kScreenHeight)),
+        wxSize(1, 1));
+    auto isComparison = [&](const Geometry& g) { return g.width == c.window.width && g.height == c.window.height; };
+    const fs::path guest = run.Dir() / "Guests-Image" / "Guest";
+    for (int customer = 1; customer <= 2; ++customer) {
+        SCOPED_TRACE("customer " + std::to_string(customer));
+        if (customer == 2) {
+            ASSERT_TRUE(PressQuickDetection(run, pid, &failure)) << failure;
+        }
+        const auto station = FindStationWindow(pid);
+        Click(customer == 1 ? l.skinCompare : l.hairCompare);
+        const auto window = FindWindow(pid, isComparison, 10s);
+        ASSERT_TRUE(station && window);
+        const cv::Rect pane(window->x + c.leftPane.x, window->y + c.leftPane.y, c.leftPane.width, c.leftPane.height);
+        const cv::Rect across(pane.x + pane.width / 4, pane.y + pane.height / 2 - 10, pane.width / 2, 20);
+        auto stroke = [&] { DragThrough({across.x, across.y + 10}, {{across.x + across.width, across.y + 10}}); };
+        Click(l.fullView);  // the pen
+        stroke();
+        // The eraser: the comparison's live picture shows again without the stroke.
+        Click(l.scale);
+        EXPECT_TRUE(Within(5s, [&] {
+            const cv::Mat s = Screen(run);
+            return !s.empty() && ShowsSimulatorPicture(s(pane)) && RedPixels(s(across)) == 0;
+        })) << "the comparison's picture is not on the screen after Clear";
+        EXPECT_EQ(StackedAbove(window->window, station->window), true) << "after Clear";
+        stroke();
+        const auto before = FilesIn(guest, ".bmp");
+        Click(l.save);
+        EXPECT_FALSE(AwaitNewFile(guest, ".bmp", before, 5s).empty());
+        EXPECT_EQ(StackedAbove(window->window, station->window), true) << "after Snapshot";
+        Click(BackButton());  // leaves the comparison, then the station
+        ASSERT_TRUE(Within(5s, [&] { return !WindowShown(pid, isComparison); }));
+        Click(BackButton());
+        ASSERT_TRUE(Within(10s, [&] { return !FindStationWindow(pid, 0ms); }));
+    }
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -260,6 +261,41 @@ bool SendCloseRequest(unsigned long window) {
     flush(dpy);
     close(dpy);
     return true;
+}
+
+std::optional<bool> StackedAbove(unsigned long upper, unsigned long lower) {
+    void* x11 = ::dlopen("libX11.so.6", RTLD_NOW);
+    using Tree = int (*)(void*, unsigned long, unsigned long*, unsigned long*, unsigned long**, unsigned*);
+    auto open = reinterpret_cast<void* (*)(const char*)>(x11 ? ::dlsym(x11, "XOpenDisplay") : nullptr);
+    auto query = reinterpret_cast<Tree>(x11 ? ::dlsym(x11, "XQueryTree") : nullptr);
+    auto close = reinterpret_cast<int (*)(void*)>(x11 ? ::dlsym(x11, "XCloseDisplay") : nullptr);
+    auto release = reinterpret_cast<int (*)(void*)>(x11 ? ::dlsym(x11, "XFree") : nullptr);
+    void* dpy = open && query && close && release ? open(nullptr) : nullptr;
+    if (!dpy) return std::nullopt;
+    // The children of `w`, bottom first, and its parent.
+    unsigned long root = 0, parent = 0;
+    auto children = [&](unsigned long w) {
+        unsigned long* kids = nullptr;
+        unsigned n = 0;
+        std::vector<unsigned long> out;
+        if (!query(dpy, w, &root, &parent, &kids, &n)) parent = 0;
+        if (kids) out.assign(kids, kids + n), release(kids);
+        return out;
+    };
+    // A window manager's frame stands for the window it holds.
+    auto childOfRoot = [&](unsigned long w) {
+        while (w && (children(w), parent != root)) w = parent;
+        return w;
+    };
+    const unsigned long a = childOfRoot(upper), b = childOfRoot(lower);
+    std::optional<bool> above;
+    if (a && b) {
+        const std::vector<unsigned long> order = children(root);
+        const auto ia = std::find(order.begin(), order.end(), a), ib = std::find(order.begin(), order.end(), b);
+        if (ia != order.end() && ib != order.end()) above = ia > ib;
+    }
+    close(dpy);
+    return above;
 }
 
 const wxRect kStartPageButtons[3] = {plat::DluToPx(368, 180, 105, 39), plat::DluToPx(368, 227, 105, 39),
