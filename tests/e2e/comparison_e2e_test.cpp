@@ -37,21 +37,31 @@ std::vector<wxPoint> Along(const std::vector<wxPoint>& points) {
     return out;
 }
 
-TEST(ComparisonRoad, StrokesOnTheLivePictureAreSavedWithTheComparisonWindowAndBackLeavesIt) {
-    DeviceSim sim({"--fps", "15"}, 240);
-    ASSERT_TRUE(sim.Started());
+// The station streaming the device's picture, for a guest; the comparison
+// window where its layout puts it on the test display.
+class ComparisonRoad : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(sim.Started());
+        pid = StartQuickDetection(run, &failure);
+        ASSERT_GT(pid, 0) << failure;
+    }
+    DeviceSim sim{{"--fps", "15"}, 240};
     ProgramRun run;
     std::string failure;
-    const pid_t pid = StartQuickDetection(run, &failure);
-    ASSERT_GT(pid, 0) << failure;
+    pid_t pid = -1;
     const StationLayout& l = StationOnScreen();
-
-    // Skin comparison: its window lies over the station where its layout puts it.
     const CompareLayout c = ComputeCompareLayout(
         plat::ComputeScreenMetrics(wxRect(0, 0, kScreenWidth, kScreenHeight), wxRect(0, 0, kScreenWidth, kScreenHeight)),
         wxSize(1, 1));
+    std::function<bool(const Geometry&)> isComparison = [this](const Geometry& g) {
+        return g.width == c.window.width && g.height == c.window.height;
+    };
+};
+
+TEST_F(ComparisonRoad, StrokesOnTheLivePictureAreSavedWithTheComparisonWindowAndBackLeavesIt) {
+    // Skin comparison: its window lies over the station where its layout puts it.
     Click(l.skinCompare);
-    auto isComparison = [&](const Geometry& g) { return g.width == c.window.width && g.height == c.window.height; };
     const auto window = FindWindow(pid, isComparison, 10s);
     ASSERT_TRUE(window) << "no comparison window";
     EXPECT_EQ(window->Origin(), c.window.GetPosition());
@@ -97,18 +107,7 @@ TEST(ComparisonRoad, StrokesOnTheLivePictureAreSavedWithTheComparisonWindowAndBa
     EXPECT_TRUE(run.Messages().empty()) << run.Messages().front();
 }
 
-TEST(ComparisonRoad, TheComparisonStaysOverTheStationForEveryCustomerOfTheDay) {
-    DeviceSim sim({"--fps", "15"}, 240);
-    ASSERT_TRUE(sim.Started());
-    ProgramRun run;
-    std::string failure;
-    const pid_t pid = StartQuickDetection(run, &failure);
-    ASSERT_GT(pid, 0) << failure;
-    const StationLayout& l = StationOnScreen();
-    const CompareLayout c = ComputeCompareLayout(
-        plat::ComputeScreenMetrics(wxRect(0, 0, kScreenWidth, kScreenHeight), wxRect(0, 0, kScreenWidth, kScreenHeight)),
-        wxSize(1, 1));
-    auto isComparison = [&](const Geometry& g) { return g.width == c.window.width && g.height == c.window.height; };
+TEST_F(ComparisonRoad, TheComparisonStaysOverTheStationForEveryCustomerOfTheDay) {
     const fs::path guest = run.Dir() / "Guests-Image" / "Guest";
     for (int customer = 1; customer <= 2; ++customer) {
         SCOPED_TRACE("customer " + std::to_string(customer));
