@@ -5,7 +5,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -264,38 +263,16 @@ bool SendCloseRequest(unsigned long window) {
 }
 
 std::optional<bool> StackedAbove(unsigned long upper, unsigned long lower) {
-    void* x11 = ::dlopen("libX11.so.6", RTLD_NOW);
-    using Tree = int (*)(void*, unsigned long, unsigned long*, unsigned long*, unsigned long**, unsigned*);
-    auto open = reinterpret_cast<void* (*)(const char*)>(x11 ? ::dlsym(x11, "XOpenDisplay") : nullptr);
-    auto query = reinterpret_cast<Tree>(x11 ? ::dlsym(x11, "XQueryTree") : nullptr);
-    auto close = reinterpret_cast<int (*)(void*)>(x11 ? ::dlsym(x11, "XCloseDisplay") : nullptr);
-    auto release = reinterpret_cast<int (*)(void*)>(x11 ? ::dlsym(x11, "XFree") : nullptr);
-    void* dpy = open && query && close && release ? open(nullptr) : nullptr;
-    if (!dpy) return std::nullopt;
-    // The children of `w`, bottom first, and its parent.
-    unsigned long root = 0, parent = 0;
-    auto children = [&](unsigned long w) {
-        unsigned long* kids = nullptr;
-        unsigned n = 0;
-        std::vector<unsigned long> out;
-        if (!query(dpy, w, &root, &parent, &kids, &n)) parent = 0;
-        if (kids) out.assign(kids, kids + n), release(kids);
-        return out;
-    };
-    // A window manager's frame stands for the window it holds.
-    auto childOfRoot = [&](unsigned long w) {
-        while (w && (children(w), parent != root)) w = parent;
-        return w;
-    };
-    const unsigned long a = childOfRoot(upper), b = childOfRoot(lower);
-    std::optional<bool> above;
-    if (a && b) {
-        const std::vector<unsigned long> order = children(root);
-        const auto ia = std::find(order.begin(), order.end(), a), ib = std::find(order.begin(), order.end(), b);
-        if (ia != order.end() && ib != order.end()) above = ia > ib;
+    // xwininfo lists the root's children from the top down.
+    std::istringstream tree(Shell("xwininfo -root -children 2>/dev/null"));
+    std::optional<bool> firstIsUpper;
+    for (std::string line; std::getline(tree, line);) {
+        const unsigned long id = std::strtoul(line.c_str(), nullptr, 16);
+        if (id != upper && id != lower) continue;
+        if (firstIsUpper) return *firstIsUpper;
+        firstIsUpper = id == upper;
     }
-    close(dpy);
-    return above;
+    return std::nullopt;
 }
 
 const wxRect kStartPageButtons[3] = {plat::DluToPx(368, 180, 105, 39), plat::DluToPx(368, 227, 105, 39),

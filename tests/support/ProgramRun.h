@@ -97,7 +97,7 @@ void TypeText(const std::string& text);
 bool SendCloseRequest(unsigned long window);
 
 // Whether the top-level window `upper` lies above `lower` in the X server's
-// tree of windows; nothing when either is not there.
+// tree of windows (without a window manager); nothing when either is not there.
 std::optional<bool> StackedAbove(unsigned long upper, unsigned long lower);
 
 // The start page's three buttons (records, quick detection, exit), client coordinates.
