@@ -120,9 +120,12 @@ TEST_F(ComparisonRoad, TheComparisonStaysOverTheStationForEveryCustomerOfTheDay)
         ASSERT_TRUE(station && window);
         const cv::Rect pane(window->x + c.leftPane.x, window->y + c.leftPane.y, c.leftPane.width, c.leftPane.height);
         const cv::Rect across(pane.x + pane.width / 4, pane.y + pane.height / 2 - 10, pane.width / 2, 20);
-        auto stroke = [&] { DragThrough({across.x, across.y + 10}, {{across.x + across.width, across.y + 10}}); };
+        auto stroke = [&] {  // until it shows on the screen
+            DragThrough({across.x, across.y + 10}, {{across.x + across.width, across.y + 10}});
+            return Within(5s, [&] { const cv::Mat s = Screen(run); return !s.empty() && RedPixels(s(across)) > 0; });
+        };
         Click(l.fullView);  // the pen
-        stroke();
+        ASSERT_TRUE(stroke());
         // The eraser: the comparison's live picture shows again without the stroke.
         Click(l.scale);
         EXPECT_TRUE(Within(5s, [&] {
@@ -130,7 +133,7 @@ TEST_F(ComparisonRoad, TheComparisonStaysOverTheStationForEveryCustomerOfTheDay)
             return !s.empty() && ShowsSimulatorPicture(s(pane)) && RedPixels(s(across)) == 0;
         })) << "the comparison's picture is not on the screen after Clear";
         EXPECT_EQ(StackedAbove(window->window, station->window), true) << "after Clear";
-        stroke();
+        ASSERT_TRUE(stroke());
         const auto before = FilesIn(guest, ".bmp");
         Click(l.save);
         EXPECT_FALSE(AwaitNewFile(guest, ".bmp", before, 5s).empty());
