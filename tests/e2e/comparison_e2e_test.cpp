@@ -138,6 +138,10 @@ TEST_F(ComparisonRoad, TheComparisonStaysOverTheStationForEveryCustomerOfTheDay)
         Click(l.save);
         EXPECT_FALSE(AwaitNewFile(guest, ".bmp", before, 5s).empty());
         EXPECT_EQ(StackedAbove(window->window, station->window), true) << "after Snapshot";
+        // Whoever raises the station, the comparison comes back above it.
+        Shell("xdotool windowraise " + std::to_string(station->window));
+        EXPECT_TRUE(Within(5s, [&] { return StackedAbove(window->window, station->window) == true; }))
+            << "after the station was raised";
         Click(BackButton());  // leaves the comparison, then the station
         ASSERT_TRUE(Within(5s, [&] { return !WindowShown(pid, isComparison); }));
         Click(BackButton());
