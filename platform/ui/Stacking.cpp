@@ -36,10 +36,10 @@ void KeepAboveOwner(wxWindow* window, wxWindow* owner) {
     GtkWidget* ownerWidget = owner ? owner->GetHandle() : nullptr;
     if (!widget || !ownerWidget || !GTK_IS_WINDOW(widget) || !GTK_IS_WINDOW(ownerWidget)) return;
     gtk_window_set_transient_for(GTK_WINDOW(widget), GTK_WINDOW(ownerWidget));
-    gtk_widget_add_events(ownerWidget, GDK_STRUCTURE_MASK);
+    gtk_widget_add_events(ownerWidget, GDK_STRUCTURE_MASK);  // the owner's restacking reaches it
     const gulong id = g_signal_connect(ownerWidget, "configure-event", G_CALLBACK(OnOwnerConfigured), window);
-    // The owner outlives its owned window here; should it go first, its
-    // widget takes the handler with it.
+    // The owner's widget is held until the owned window goes, so the handler
+    // can always be taken off it then, whichever of the two is destroyed first.
     g_object_ref(ownerWidget);
     window->Bind(wxEVT_DESTROY, [window, ownerWidget, id](wxWindowDestroyEvent& event) {
         if (event.GetEventObject() == window) {
