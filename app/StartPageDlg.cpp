@@ -12,6 +12,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "platform/Resources.h"
+#include "platform/ui/Stacking.h"
 #include "customers/UserDataDlg.h"
 #include "station/QuillmarshDlg.h"
 
@@ -138,7 +139,7 @@ void CStartPageDlg::Minimise() { Iconize(true); }
 void CStartPageDlg::Restore() {
     Iconize(false);
     Show(true);
-    Raise();
+    plat::BringToFront(this);
 }
 
 void CStartPageDlg::OnBnClickedRecords() {

@@ -11,7 +11,7 @@ PACKAGES=(
   # run time
   libreoffice-writer-nogui fonts-wqy-zenhei xdg-utils
   # tests, fuzzing and benchmarks
-  xvfb xauth xdotool imagemagick unzip libgtest-dev libgmock-dev libbenchmark-dev libyuv-dev
+  xvfb xauth xdotool x11-utils imagemagick unzip libgtest-dev libgmock-dev libbenchmark-dev libyuv-dev
   ffmpeg libxdamage-dev
   clang libclang-rt-14-dev
   # resource generator (tools/make_resources.py)

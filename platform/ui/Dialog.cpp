@@ -25,6 +25,7 @@
 #include "platform/ui/ControlStyle.h"
 #include "platform/ui/DatePicker.h"
 #include "platform/ui/ModalPointer.h"
+#include "platform/ui/Stacking.h"
 
 namespace plat {
 
@@ -255,7 +256,12 @@ bool CDialog::CreateWindowAndControls(wxWindow* parent) {
 
     if (m_childMode) {
         m_moveSource = wxGetTopLevelParent(parent);
-        if (m_moveSource) m_moveSource->Bind(wxEVT_MOVE, &CDialog::OnParentMove, this);
+        if (m_moveSource) {
+            m_moveSource->Bind(wxEVT_MOVE, &CDialog::OnParentMove, this);
+            // Stays over its parent as a child window would, whatever raises
+            // the parent.
+            KeepAboveOwner(this, m_moveSource);
+        }
         Move(0, 0);
     } else {
         Centre();

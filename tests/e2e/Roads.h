@@ -44,6 +44,8 @@ std::string PortsText(const plat::DevicePorts& ports);
 // `unlitButton`, when given, receives the quick-detection button as the start
 // page showed it before the pointer came near it.
 pid_t StartQuickDetection(ProgramRun& run, std::string* failure, cv::Mat* unlitButton = nullptr);
+// Quick detection from the start page shown now, until the stream is live.
+bool PressQuickDetection(const ProgramRun& run, pid_t pid, std::string* failure);
 // The start page's button `index` on the screen now (empty when it cannot be read).
 cv::Mat StartPageButtonOnScreen(const ProgramRun& run, const Geometry& page, int index);
 

@@ -37,21 +37,31 @@ std::vector<wxPoint> Along(const std::vector<wxPoint>& points) {
     return out;
 }
 
-TEST(ComparisonRoad, StrokesOnTheLivePictureAreSavedWithTheComparisonWindowAndBackLeavesIt) {
-    DeviceSim sim({"--fps", "15"}, 240);
-    ASSERT_TRUE(sim.Started());
+// The station streaming the device's picture, for a guest; the comparison
+// window where its layout puts it on the test display.
+class ComparisonRoad : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(sim.Started());
+        pid = StartQuickDetection(run, &failure);
+        ASSERT_GT(pid, 0) << failure;
+    }
+    DeviceSim sim{{"--fps", "15"}, 240};
     ProgramRun run;
     std::string failure;
-    const pid_t pid = StartQuickDetection(run, &failure);
-    ASSERT_GT(pid, 0) << failure;
+    pid_t pid = -1;
     const StationLayout& l = StationOnScreen();
-
-    // Skin comparison: its window lies over the station where its layout puts it.
     const CompareLayout c = ComputeCompareLayout(
         plat::ComputeScreenMetrics(wxRect(0, 0, kScreenWidth, kScreenHeight), wxRect(0, 0, kScreenWidth, kScreenHeight)),
         wxSize(1, 1));
+    std::function<bool(const Geometry&)> isComparison = [this](const Geometry& g) {
+        return g.width == c.window.width && g.height == c.window.height;
+    };
+};
+
+TEST_F(ComparisonRoad, StrokesOnTheLivePictureAreSavedWithTheComparisonWindowAndBackLeavesIt) {
+    // Skin comparison: its window lies over the station where its layout puts it.
     Click(l.skinCompare);
-    auto isComparison = [&](const Geometry& g) { return g.width == c.window.width && g.height == c.window.height; };
     const auto window = FindWindow(pid, isComparison, 10s);
     ASSERT_TRUE(window) << "no comparison window";
     EXPECT_EQ(window->Origin(), c.window.GetPosition());
@@ -95,6 +105,48 @@ TEST(ComparisonRoad, StrokesOnTheLivePictureAreSavedWithTheComparisonWindowAndBa
     EXPECT_TRUE(Within(5s, [&] { return ShowsSimulatorPicture(ViewOnScreen(run)); }));
     ASSERT_TRUE(FindStationWindow(pid, 1s)) << "back left the station";
     EXPECT_TRUE(run.Messages().empty()) << run.Messages().front();
+}
+
+TEST_F(ComparisonRoad, TheComparisonStaysOverTheStationForEveryCustomerOfTheDay) {
+    const fs::path guest = run.Dir() / "Guests-Image" / "Guest";
+    for (int customer = 1; customer <= 2; ++customer) {
+        SCOPED_TRACE("customer " + std::to_string(customer));
+        if (customer == 2) {
+            ASSERT_TRUE(PressQuickDetection(run, pid, &failure)) << failure;
+        }
+        const auto station = FindStationWindow(pid);
+        Click(customer == 1 ? l.skinCompare : l.hairCompare);
+        const auto window = FindWindow(pid, isComparison, 10s);
+        ASSERT_TRUE(station && window);
+        const cv::Rect pane(window->x + c.leftPane.x, window->y + c.leftPane.y, c.leftPane.width, c.leftPane.height);
+        const cv::Rect across(pane.x + pane.width / 4, pane.y + pane.height / 2 - 10, pane.width / 2, 20);
+        auto stroke = [&] {  // until it shows on the screen
+            DragThrough({across.x, across.y + 10}, {{across.x + across.width, across.y + 10}});
+            return Within(5s, [&] { const cv::Mat s = Screen(run); return !s.empty() && RedPixels(s(across)) > 0; });
+        };
+        Click(l.fullView);  // the pen
+        ASSERT_TRUE(stroke());
+        // The eraser: the comparison's live picture shows again without the stroke.
+        Click(l.scale);
+        EXPECT_TRUE(Within(5s, [&] {
+            const cv::Mat s = Screen(run);
+            return !s.empty() && ShowsSimulatorPicture(s(pane)) && RedPixels(s(across)) == 0;
+        })) << "the comparison's picture is not on the screen after Clear";
+        EXPECT_EQ(StackedAbove(window->window, station->window), true) << "after Clear";
+        ASSERT_TRUE(stroke());
+        const auto before = FilesIn(guest, ".bmp");
+        Click(l.save);
+        EXPECT_FALSE(AwaitNewFile(guest, ".bmp", before, 5s).empty());
+        EXPECT_EQ(StackedAbove(window->window, station->window), true) << "after Snapshot";
+        // Whoever raises the station, the comparison comes back above it.
+        Shell("xdotool windowraise " + std::to_string(station->window));
+        EXPECT_TRUE(Within(5s, [&] { return StackedAbove(window->window, station->window) == true; }))
+            << "after the station was raised";
+        Click(BackButton());  // leaves the comparison, then the station
+        ASSERT_TRUE(Within(5s, [&] { return !WindowShown(pid, isComparison); }));
+        Click(BackButton());
+        ASSERT_TRUE(Within(10s, [&] { return !FindStationWindow(pid, 0ms); }));
+    }
 }
 
 }  // namespace

@@ -62,16 +62,25 @@ pid_t StartQuickDetection(ProgramRun& run, std::string* failure, cv::Mat* unlitB
             return settled;
         });
     }
+    return PressQuickDetection(run, pid, failure) ? pid : -1;
+}
+
+bool PressQuickDetection(const ProgramRun& run, pid_t pid, std::string* failure) {
+    const auto page = FindStartPage(pid);
+    if (!page) {
+        *failure = "no start page: " + run.OutputText();
+        return false;
+    }
     ClickStartPageButton(*page, 1);
     if (!FindStationWindow(pid)) {
         *failure = "no station window";
-        return -1;
+        return false;
     }
     if (!Within(15s, [&] { return ShowsSimulatorPicture(ViewOnScreen(run)); })) {
         *failure = "the device's stream is not live in the view: " + run.OutputText();
-        return -1;
+        return false;
     }
-    return pid;
+    return true;
 }
 
 cv::Mat Screen(const ProgramRun& run) {

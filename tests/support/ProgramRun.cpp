@@ -262,6 +262,19 @@ bool SendCloseRequest(unsigned long window) {
     return true;
 }
 
+std::optional<bool> StackedAbove(unsigned long upper, unsigned long lower) {
+    // xwininfo lists the root's children from the top down.
+    std::istringstream tree(Shell("xwininfo -root -children 2>/dev/null"));
+    std::optional<bool> firstIsUpper;
+    for (std::string line; std::getline(tree, line);) {
+        const unsigned long id = std::strtoul(line.c_str(), nullptr, 16);
+        if (id != upper && id != lower) continue;
+        if (firstIsUpper) return *firstIsUpper;
+        firstIsUpper = id == upper;
+    }
+    return std::nullopt;
+}
+
 const wxRect kStartPageButtons[3] = {plat::DluToPx(368, 180, 105, 39), plat::DluToPx(368, 227, 105, 39),
                                      plat::DluToPx(368, 274, 105, 39)};
 
