@@ -1,10 +1,10 @@
 #include "station/StationFiles.h"
 
-#include "app/LangTexts.h"
-#include "app/QuillmarshApp.h"
-
 #include <filesystem>
 #include <system_error>
+
+#include "app/LangTexts.h"
+#include "app/QuillmarshApp.h"
 
 namespace fs = std::filesystem;
 
