@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   # build
   cmake g++ make pkg-config
-  libwxgtk3.2-dev libgtk-3-dev libxcb1-dev libxcb-shm0-dev libopencv-dev libjpeg62-turbo-dev libsqlite3-dev sqlite3
+  libwxgtk3.2-dev libgtk-3-dev libx11-dev libxcb1-dev libxcb-shm0-dev libopencv-dev libjpeg62-turbo-dev libsqlite3-dev sqlite3
   libudev-dev libasound2-dev
   # run time
   libreoffice-writer-nogui fonts-wqy-zenhei xdg-utils
