@@ -13,6 +13,7 @@ PACKAGES=(
   # tests, fuzzing and benchmarks
   xvfb xauth xdotool x11-utils imagemagick unzip libgtest-dev libgmock-dev libbenchmark-dev libyuv-dev
   ffmpeg libxdamage-dev
+  blackbox  # a small window manager for the roads run under one
   clang libclang-rt-14-dev
   # resource generator (tools/make_resources.py)
   python3 python3-pil
