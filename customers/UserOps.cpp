@@ -34,36 +34,6 @@ bool SameValues(const CUserDataDlg::RowValues& a, const CUserDataDlg::RowValues&
     return true;
 }
 
-// A write transaction on the connection, rolled back unless committed.
-class WriteStep {
-public:
-    explicit WriteStep(const _ConnectionPtr& connection) : m_connection(connection) {}
-    // Raises the engine's error when the file cannot be had for writing.
-    void Begin() {
-        m_connection->BeginTrans();
-        m_open = true;
-    }
-    ~WriteStep() {
-        if (!m_open) return;
-        try {
-            m_connection->RollbackTrans();
-        } catch (const _com_error&) {
-        }
-    }
-    WriteStep(const WriteStep&) = delete;
-    WriteStep& operator=(const WriteStep&) = delete;
-    // Raises the engine's error when the commit fails; the transaction is
-    // then rolled back.
-    void Commit() {
-        m_open = false;
-        m_connection->CommitTrans();
-    }
-
-private:
-    _ConnectionPtr m_connection;
-    bool m_open = false;
-};
-
 }  // namespace
 
 wxString CUserDataDlg::KeyQuery(const RowKey& key) {
