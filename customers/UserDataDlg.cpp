@@ -95,7 +95,8 @@ const plat::DlgControl kUserDataControls[] = {
     {IDC_MEN, Ctl::Radio, plat::cs::Group, 56, 170, 24, 10, L"男"},
     {IDC_WOMEN, Ctl::Radio, 0, 93, 170, 24, 10, L"女"},
     {IDC_BIRTHDAY, Ctl::DateTime, plat::cs::TabStop, 54, 213, 79, 12, L""},
-    {IDC_STATUS, Ctl::Static, 0, 174, 65, 377, 11, L""},
+    // Two lines high: a message, and under it the detail the database gave.
+    {IDC_STATUS, Ctl::Static, 0, 174, 60, 377, 22, L""},
 };
 
 // Control, language key, and whether the text is a label ending in a colon.
@@ -264,7 +265,7 @@ void CUserDataDlg::ClearForm() {
     m_strEmail.clear();
     m_strBirthday.clear();
     m_strAddress.clear();
-    m_loadedKey.reset();
+    m_loaded.reset();
     UpdateData(FALSE);
     SetDlgItemText(IDC_NUMBER, wxString());
     m_strPhotoPath = m_strNoPhoto;
@@ -376,13 +377,16 @@ bool CUserDataDlg::ReadRowValues(RowValues& values) {
 void CUserDataDlg::OnNMClickList() {
     if (!EnsureConnection()) return;
     const long row = SelectedRow();
-    if (row < 0) return;
-    const RowKey key = ListRowKey(row);
-    if (!OpenRecordset(m_pRecordset, KeyQuery(key))) return;
+    if (row < 0 || row >= static_cast<long>(m_listRows.size())) return;
+    // A click that loads nothing leaves no customer loaded: Modify and Delete
+    // must not act on the one loaded before, which the list no longer marks.
+    m_loaded.reset();
+    const ListedRow listed = m_listRows[static_cast<std::size_t>(row)];
+    if (!SeekRow(listed.bookmark)) return;
     // The row is read whole before the form changes, so that a failed read
     // leaves the form as it was.
     RowValues values;
-    if (!RowPresent() || !ReadRowValues(values)) {
+    if (!HoldsCustomer(listed.number, listed.name) || !ReadRowValues(values)) {
         CloseRecordset();
         return;
     }
@@ -398,7 +402,7 @@ void CUserDataDlg::OnNMClickList() {
     m_strRemark = text[7];
     m_strAddress = text[8];
     m_strBirthday = text[9];
-    m_loadedKey = key;
+    m_loaded = listed.bookmark;
     m_loadedValues = values;
     UpdateData(FALSE);
     ShowNumber();
