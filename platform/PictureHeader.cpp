@@ -78,19 +78,26 @@ std::uint32_t Le32(const unsigned char* p) { return Le16(p) | (Le16(p + 2) << 16
 std::uint32_t Be16(const unsigned char* p) { return (p[0] << 8) | p[1]; }
 std::uint32_t Be32(const unsigned char* p) { return (Be16(p) << 16) | Be16(p + 2); }
 
-// `h`: the first 26 bytes.  The oldest header keeps 16-bit sizes; every
-// later one 32-bit sizes, with a negative height for a top-down picture.
+// One plane of a depth a bitmap can have: what tells a bitmap header from
+// other bytes that start with "BM".
+bool BmpPixels(std::uint32_t planes, std::uint32_t bits) {
+    return planes == 1 && (bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32);
+}
+
+// `h`: the first 30 bytes.  The oldest header keeps 16-bit sizes; every
+// later one (16 to 124 bytes long) 32-bit sizes, with a negative height for a
+// top-down picture.
 bool BmpSize(const unsigned char* h, plat::PictureSize* size) {
     const std::uint32_t header = Le32(h + 14);
     if (header == 12) {
         size->width = Le16(h + 18);
         size->height = Le16(h + 20);
-        return true;
+        return BmpPixels(Le16(h + 22), Le16(h + 24));
     }
-    if (header < 16) return false;
+    if (header < 16 || header > 124) return false;
     size->width = static_cast<std::int32_t>(Le32(h + 18));
     size->height = std::llabs(static_cast<std::int32_t>(Le32(h + 22)));
-    return true;
+    return BmpPixels(Le16(h + 26), Le16(h + 28));
 }
 
 // `h`: the first 24 bytes, which a PNG begins with its IHDR chunk.
@@ -150,13 +157,13 @@ namespace plat {
 
 bool ReadPictureSize(int fd, std::uint64_t fileBytes, PictureSize* size) {
     Reader in(fd, fileBytes);
-    unsigned char head[26];
+    unsigned char head[30];
     PictureSize found;
     bool known = false;
     if (!in.Read(head, 2)) return false;
     if (head[0] == 'B' && head[1] == 'M') {
         found.format = PictureFormat::Bmp;
-        known = in.Read(head + 2, 24) && BmpSize(head, &found);
+        known = in.Read(head + 2, 28) && BmpSize(head, &found);
     } else if (head[0] == 0x89 && head[1] == 'P') {
         found.format = PictureFormat::Png;
         known = in.Read(head + 2, 22) && PngSize(head, &found);

@@ -223,6 +223,7 @@ TEST(CvCompat, ChosenFilesAreShownAtTheBoxSizeOrRefusedWithoutBeingRead) {
         {"animation.gif", "GIF89a" + std::string(64, '\0'), 0, PictureLoad::NotTaken, {}},
         {"phone photo.heic", std::string("\0\0\0\x18" "ftypheic", 12) + std::string(64, '\0'), 0,
          PictureLoad::NotTaken, {}},
+        {"bytes named.bmp", "BM" + std::string(64, '7'), 0, PictureLoad::NotTaken, {}},
         {"header without pixels.bmp", BmpHeader(100, 100), 0, PictureLoad::Damaged, {}},
     };
     for (const auto& c : cases) {
