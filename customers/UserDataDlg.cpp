@@ -464,7 +464,7 @@ void CUserDataDlg::OnNMClickList() {
         m_strPhotoPath.clear();
     }
     const plat::PictureLoad shown = DrawPhoto();
-    if (shown != plat::PictureLoad::Loaded && m_strPhotoPath == m_strPhotoTemp) {
+    if (shown != plat::PictureLoad::Loaded && m_strPhotoPath == m_strPhotoTemp && GetDlgItem(IDC_PHOTO)) {
         // Stored by an earlier version or another program: kept as stored
         // (Modify writes no photo unless one is chosen), but not shown, and
         // not stored again by Add.
