@@ -129,6 +129,21 @@ struct KeyDialog : CDialog {
 
 }  // namespace
 
+// The keys typed as a modal dialog opens go to its first tab stop, even when
+// other controls stand above it.
+TEST(DialogKeys, AModalDialogStartsWithTheFocusOnItsFirstTabStop) {
+    KeyDialog dlg(false);
+    dlg.onStart = [](KeyDialog& d) {
+        EXPECT_TRUE(PumpUntil([&] { return d.IsShownOnScreen(); }));
+        wxUIActionSimulator sim;
+        sim.MouseMove(d.GetScreenRect().GetPosition() + wxPoint(20, 20));
+        sim.Char('7');
+        EXPECT_TRUE(PumpUntil([&] { return d.GetDlgItemText(1038) == "7"; }));
+        d.EndDialog(IDOK);
+    };
+    dlg.DoModal();
+}
+
 TEST(DialogKeys, EscapeCancelsAndEnterConfirmsByDefault) {
     KeyDialog esc(false);
     esc.onStart = [](KeyDialog& d) { PressKey(d, WXK_ESCAPE); };
