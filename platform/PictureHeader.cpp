@@ -29,6 +29,20 @@ public:
         return true;
     }
 
+    // Passes over bytes up to the next `byte`, which is read next; false when
+    // the file ends first.
+    bool SkipUntil(unsigned char byte) {
+        for (;;) {
+            if (m_pos == m_len && !Fill()) return false;
+            const void* at = std::memchr(m_buf + m_pos, byte, m_len - m_pos);
+            if (at) {
+                m_pos = static_cast<std::size_t>(static_cast<const unsigned char*>(at) - m_buf);
+                return true;
+            }
+            m_pos = m_len;
+        }
+    }
+
     void Skip(std::uint64_t n) {
         if (n <= m_len - m_pos) {
             m_pos += static_cast<std::size_t>(n);
@@ -91,17 +105,32 @@ bool PngSize(const unsigned char* h, plat::PictureSize* size) {
 // Every start-of-frame marker; C4, C8 and CC share the range but are not frames.
 bool IsFrameMarker(unsigned m) { return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC; }
 
+// The next marker as libjpeg finds it: bytes that are not 0xFF before it are
+// passed over (it only warns of "extraneous bytes before marker", and cameras
+// and editors do leave such bytes between segments), fill bytes 0xFF are
+// swallowed, and a stuffed 0xFF 0x00 is passed over too.
+bool NextMarker(Reader& in, unsigned* marker) {
+    for (;;) {
+        unsigned char c = 0;
+        if (!in.SkipUntil(0xFF)) return false;
+        do
+            if (!in.Read(&c, 1)) return false;
+        while (c == 0xFF);
+        if (c != 0x00) {
+            *marker = c;
+            return true;
+        }
+    }
+}
+
 // After the start-of-image marker: the segments up to the first frame header,
 // which gives the size.  A scan or the end before any frame is no picture.
 bool JpegSize(Reader& in, plat::PictureSize* size) {
     for (;;) {
-        unsigned char m[2];
-        if (!in.Read(m, 2) || m[0] != 0xFF) return false;
-        while (m[1] == 0xFF)  // fill bytes before a marker
-            if (!in.Read(m + 1, 1)) return false;
-        const unsigned marker = m[1];
+        unsigned marker = 0;
+        if (!NextMarker(in, &marker)) return false;
         if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;  // no length follows
-        if (marker == 0xD8 || marker == 0xD9 || marker == 0xDA || marker == 0x00) return false;
+        if (marker == 0xD8 || marker == 0xD9 || marker == 0xDA) return false;
         unsigned char len[2];
         if (!in.Read(len, 2) || Be16(len) < 2) return false;
         if (IsFrameMarker(marker)) {
@@ -125,12 +154,16 @@ bool ReadPictureSize(int fd, std::uint64_t fileBytes, PictureSize* size) {
     PictureSize found;
     bool known = false;
     if (!in.Read(head, 2)) return false;
-    if (head[0] == 'B' && head[1] == 'M')
+    if (head[0] == 'B' && head[1] == 'M') {
+        found.format = PictureFormat::Bmp;
         known = in.Read(head + 2, 24) && BmpSize(head, &found);
-    else if (head[0] == 0x89 && head[1] == 'P')
+    } else if (head[0] == 0x89 && head[1] == 'P') {
+        found.format = PictureFormat::Png;
         known = in.Read(head + 2, 22) && PngSize(head, &found);
-    else if (head[0] == 0xFF && head[1] == 0xD8)
+    } else if (head[0] == 0xFF && head[1] == 0xD8) {
+        found.format = PictureFormat::Jpeg;
         known = JpegSize(in, &found);
+    }
     if (!known || found.width <= 0 || found.height <= 0) return false;
     *size = found;
     return true;
