@@ -21,6 +21,15 @@ inline constexpr plat::LangText kNoPicture{"IDS_NO_PICTURE", "There is no pictur
 inline constexpr plat::LangText kFileNotWritten{"IDS_FILE_NOT_WRITTEN", "The file could not be written."};
 inline constexpr plat::LangText kFolderMissing{"IDS_FOLDER_MISSING", "The folder does not exist."};
 inline constexpr plat::LangText kWindowNotCopied{"IDS_WINDOW_NOT_COPIED", "The window could not be copied."};
+// A photo the photo box cannot show, followed by why.
+inline constexpr plat::LangText kPhotoNotShown{"IDS_PHOTO_NOT_SHOWN", "The photo %1 cannot be shown:"};
+inline constexpr plat::LangText kStoredPhotoNotShown{"IDS_STORED_PHOTO_NOT_SHOWN",
+                                                     "The customer's stored photo cannot be shown:"};
+inline constexpr plat::LangText kPictureUnreadable{"IDS_PICTURE_UNREADABLE", "the file cannot be read."};
+inline constexpr plat::LangText kPictureNotTaken{"IDS_PICTURE_NOT_TAKEN",
+                                                 "only BMP, PNG and JPEG pictures can be used."};
+inline constexpr plat::LangText kPictureTooLarge{"IDS_PICTURE_TOO_LARGE", "the picture is too large."};
+inline constexpr plat::LangText kPictureDamaged{"IDS_PICTURE_DAMAGED", "the picture is damaged."};
 
 inline constexpr plat::LangText kAlreadyRunning{"IDS_ALREADY_RUNNING", "The program is already running."};
 
@@ -50,7 +59,8 @@ inline constexpr const plat::LangText* kAll[] = {
     &kFileNotWritten,    &kFolderMissing,    &kWindowNotCopied, &plat::kDocSaveFailed, &plat::kPrintFailed,
     &plat::kOfficeMissing, &plat::kOfficeNotStarted, &plat::kOfficeTimedOut, &plat::kOfficeConvertFailed,
     &plat::kOfficeNoDocument, &plat::kNoPrinter, &plat::kPrinterRefused, &plat::kDocFolderMissing,
-    &plat::kTempFolderUnusable, &plat::kDiskFull, &plat::kFolderReadOnly, &kAlreadyRunning, &kDatabaseBusy,
+    &plat::kTempFolderUnusable, &plat::kDiskFull, &plat::kFolderReadOnly, &kPhotoNotShown, &kStoredPhotoNotShown,
+    &kPictureUnreadable, &kPictureNotTaken, &kPictureTooLarge, &kPictureDamaged, &kAlreadyRunning, &kDatabaseBusy,
     &kChangedByOther, &kRowGone, &kStoredNotListed, &kPhotoNotRead, &kPhotoNotWritten, &kPhotoNotRegular,
     &kPhotoTooLarge, &kPhotoChanged,
 };

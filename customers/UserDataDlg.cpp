@@ -9,12 +9,14 @@
 #include <wx/datectrl.h>
 #include <wx/dcclient.h>
 #include <wx/filedlg.h>
+#include <wx/filename.h>
 #include <wx/image.h>
 #include <wx/listctrl.h>
 #include <wx/radiobut.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 
+#include "app/LangTexts.h"
 #include "app/QuillmarshApp.h"
 #include "capture/CvvImage.h"
 #include "customers/UserForm.h"
@@ -118,6 +120,16 @@ const LanguageText kLanguageTexts[] = {
     {IDC_CLOSE, "IDS_CLOSE", false},      {IDC_BY_NUMBER, "IDS_MEMBER_NUMBER", false},
     {IDC_BY_NAME, "IDS_MEMBER_NAME", false},
 };
+
+// Why the photo box cannot show a file, in the operator's words.
+wxString RefusalReason(plat::PictureLoad result) {
+    switch (result) {
+        case plat::PictureLoad::NotTaken: return plat::Text(lang::kPictureNotTaken);
+        case plat::PictureLoad::TooLarge: return plat::Text(lang::kPictureTooLarge);
+        case plat::PictureLoad::Damaged: return plat::Text(lang::kPictureDamaged);
+        default: return plat::Text(lang::kPictureUnreadable);
+    }
+}
 
 // List columns: heading key and width in ninths of the list's client width.
 struct Column {
@@ -294,11 +306,38 @@ void CUserDataDlg::OnPaint(wxPaintEvent&) {
     dc.DrawRectangle(wxPoint(0, 0), GetClientSize());
 }
 
-void CUserDataDlg::DrawPhoto() {
+plat::PictureLoad CUserDataDlg::DecodePhoto(const wxString& file, cv::Mat* picture) const {
+    const wxWindow* photo = GetDlgItem(IDC_PHOTO);
+    if (!photo) return plat::PictureLoad::Unreadable;
+    char path[260];
+    theApp.WideToAnsi(file, path, sizeof path);
+    if (wxString::FromUTF8(path) != file) return plat::PictureLoad::Unreadable;  // cut to fit: another file
+    const wxSize box = photo->GetClientSize();
+    return plat::LoadPicture(path, CV_LOAD_IMAGE_COLOR, cv::Size(box.x, box.y), picture);
+}
+
+void CUserDataDlg::HoldPhoto(const wxString& file, const cv::Mat& picture) {
+    m_photoFile = file;
+    if (const wxWindow* photo = GetDlgItem(IDC_PHOTO)) m_photoSize = photo->GetClientSize();
+    m_photo.Destroy();
+    if (picture.empty()) return;
+    IplImage header = cvIplImage(picture);
+    m_photo.CopyOf(&header, 1);
+}
+
+void CUserDataDlg::RepaintPhoto() {
     if (wxWindow* photo = GetDlgItem(IDC_PHOTO)) {
         photo->Refresh(false);
         photo->Update();
     }
+}
+
+plat::PictureLoad CUserDataDlg::DrawPhoto() {
+    cv::Mat picture;
+    const plat::PictureLoad result = DecodePhoto(PhotoFile(), &picture);
+    HoldPhoto(PhotoFile(), picture);
+    RepaintPhoto();
+    return result;
 }
 
 void CUserDataDlg::PaintPhoto(wxPaintEvent& event) {
@@ -308,24 +347,19 @@ void CUserDataDlg::PaintPhoto(wxPaintEvent& event) {
     dc.SetPen(*wxBLACK_PEN);
     dc.SetBrush(*wxTRANSPARENT_BRUSH);
     dc.DrawRectangle(wxPoint(0, 0), size);
-
-    // Read from disk at every paint: the file may have been replaced since.
-    const wxString& shown = m_strPhotoPath.empty() ? m_strNoPhoto : m_strPhotoPath;
-    char path[260];
-    theApp.WideToAnsi(shown, path, sizeof path);
-    if (wxString::FromUTF8(path) != shown) return;  // cut to fit, it would name another file
-    IplImage* picture = cvLoadImage(path, CV_LOAD_IMAGE_COLOR);
-    if (!picture) return;
-    CvvImage image;
-    image.CopyOf(picture, 1);
+    // The photo was set without being drawn (the form cleared), or the box
+    // has another size: decoded now, once.
+    if (PhotoFile() != m_photoFile || size != m_photoSize) {
+        cv::Mat picture;
+        DecodePhoto(PhotoFile(), &picture);
+        HoldPhoto(PhotoFile(), picture);
+    }
     RECT box{0, 0, size.x, size.y};
-    image.DrawToHDC(&dc, &box);
-    cvReleaseImage(&picture);
+    m_photo.DrawToHDC(&dc, &box);
 }
 
 bool CUserDataDlg::AskPhotoFile(wxString& path) {
-    wxFileDialog dialog(nullptr, wxEmptyString, wxEmptyString, wxEmptyString, "BMP file(*.bmp)|*.bmp",
-                        wxFD_OPEN);
+    wxFileDialog dialog(nullptr, wxEmptyString, wxEmptyString, wxEmptyString, plat::kPictureFileFilter, wxFD_OPEN);
     if (dialog.ShowModal() != wxID_OK) return false;
     path = dialog.GetPath();
     return true;
@@ -334,9 +368,19 @@ bool CUserDataDlg::AskPhotoFile(wxString& path) {
 void CUserDataDlg::OnStnDblclickPhoto() {
     wxString path;
     if (!AskPhotoFile(path)) return;
+    ShowStatus(wxString());
+    // Decoded before it is taken: a file the box cannot show leaves the
+    // photo that was chosen before, so Add and Modify never store it.
+    cv::Mat picture;
+    const plat::PictureLoad result = DecodePhoto(path, &picture);
+    if (result != plat::PictureLoad::Loaded) {
+        ShowStatus(plat::Text(lang::kPhotoNotShown, wxFileName(path).GetFullName()) + " " + RefusalReason(result));
+        return;
+    }
     m_strPhotoPath = path;
     m_bPhotoChosen = true;
-    DrawPhoto();
+    HoldPhoto(path, picture);
+    RepaintPhoto();
 }
 
 bool CUserDataDlg::OpenDatabase() {
@@ -423,6 +467,14 @@ void CUserDataDlg::OnNMClickList() {
         // Modify keeps the stored one; the box shows the no-photo picture.
         m_strPhotoPath.clear();
     }
-    DrawPhoto();
+    const plat::PictureLoad shown = DrawPhoto();
+    if (shown != plat::PictureLoad::Loaded && m_strPhotoPath == m_strPhotoTemp && GetDlgItem(IDC_PHOTO)) {
+        // Stored by an earlier version or another program: kept as stored
+        // (Modify writes no photo unless one is chosen), but not shown, and
+        // not stored again by Add.
+        ShowStatus(plat::Text(lang::kStoredPhotoNotShown) + " " + RefusalReason(shown));
+        m_strPhotoPath.clear();
+        DrawPhoto();
+    }
     CloseRecordset();
 }

@@ -15,8 +15,10 @@
 #include <wx/brush.h>
 #include <wx/string.h>
 
+#include "capture/CvvImage.h"
 #include "controls/ImgButton.h"
 #include "customers/UserRecord.h"
+#include "platform/PictureLoader.h"
 #include "platform/WinTypes.h"
 #include "platform/ado/Ado.h"
 #include "platform/ui/Dialog.h"
@@ -59,7 +61,8 @@ public:
 
     // A mouse click on the list loads the first selected row into the form.
     void OnNMClickList();
-    // A double click on the photo box lets the operator choose a photo file.
+    // A double click on the photo box lets the operator choose a photo file;
+    // one the box cannot show is said on the status line and not taken.
     void OnStnDblclickPhoto();
 
     // The command buttons.
@@ -110,8 +113,9 @@ public:
     void ShowDatabaseError(const _com_error& error);
     // The status line showing the language text of `key`.
     void ShowStatusMessage(const char* key);
-    // Draws the photo box from m_strPhotoPath at once.
-    void DrawPhoto();
+    // Decodes m_strPhotoPath (the no-photo picture when it is empty) at the
+    // photo box's size and shows it at once; what became of the file.
+    plat::PictureLoad DrawPhoto();
 
     wxBrush m_brushBack;                // the pattern of bitmap 234
     wxListCtrl* m_listUsers = nullptr;  // list view 1048, report mode with six columns
@@ -136,12 +140,19 @@ public:
     wxString m_strNoPhoto;    // the picture of a customer without a photo
     // The photo shown, and stored by Add, and by Modify when the operator
     // chose it; empty when a customer's stored photo could not be taken out
-    // (the no-photo picture shows and Add stores it).
+    // or cannot be shown (the no-photo picture shows and Add stores it).  A
+    // file the box cannot show is never put here.
     wxString m_strPhotoPath;
     // Whether the operator chose m_strPhotoPath since the form was loaded:
     // otherwise Modify leaves the stored photo as it is, which another program
     // may have changed since the click.
     bool m_bPhotoChosen = false;
+    // The photo box's picture: the file it shows decoded at the box's size
+    // once, when the file was set (or at the first paint after, when it was
+    // set without being drawn); a paint only draws it.
+    CvvImage m_photo;
+    wxString m_photoFile;  // the file m_photo was decoded from
+    wxSize m_photoSize;    // the box's size it was decoded at
     CImgButton m_btnAdd, m_btnDelete, m_btnModify, m_btnSearch, m_btnAll, m_btnStartDetect, m_btnClose;
 
     // A listed row: its identity in the table, which tells apart rows that
@@ -214,6 +225,14 @@ private:
     bool ReadRowValues(RowValues& values);
     void OnPaint(wxPaintEvent& event);
     void PaintPhoto(wxPaintEvent& event);
+    // The file the photo box shows.
+    const wxString& PhotoFile() const { return m_strPhotoPath.empty() ? m_strNoPhoto : m_strPhotoPath; }
+    // `file` decoded at the photo box's size.
+    plat::PictureLoad DecodePhoto(const wxString& file, cv::Mat* picture) const;
+    // Makes `picture`, decoded from `file`, the photo box's (an empty one: only
+    // the frame shows).
+    void HoldPhoto(const wxString& file, const cv::Mat& picture);
+    void RepaintPhoto();
     void SetupButtons();
     void SetupListColumns();
     void BindListClicks();

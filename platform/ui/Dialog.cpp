@@ -363,7 +363,7 @@ int CDialog::DoModal() {
     m_endRequested = false;
     m_endCode = IDCANCEL;
     m_inModal = true;
-    OnInitDialog();
+    if (OnInitDialog()) FocusFirstTabStop();
     int code = m_endRequested ? m_endCode : ShowModal();
     m_inModal = false;
     // The modal window is gone for its owner: no more timers, nothing shown.
@@ -473,6 +473,19 @@ void CDialog::AdoptReplacement(wxWindow* placeholder, wxWindow* replacement) {
     if (!placeholder->IsShown()) replacement->Hide();
     if (!placeholder->IsThisEnabled()) replacement->Disable();
     placeholder->Destroy();
+}
+
+void CDialog::FocusFirstTabStop() {
+    // Set before the window shows: GTK would otherwise pick the first control
+    // it meets going by position, not by the template's order.
+    for (const DlgControl& c : m_tpl.controls) {
+        if (!(c.style & cs::TabStop) || c.id == -1) continue;
+        wxWindow* w = GetDlgItem(c.id);
+        if (w && w->IsShown() && w->IsEnabled()) {
+            w->SetFocus();
+            return;
+        }
+    }
 }
 
 void CDialog::BindClicked(int id, std::function<void()> handler) { m_clicked[id] = std::move(handler); }

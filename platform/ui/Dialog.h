@@ -105,6 +105,8 @@ public:
 
     // Called once the controls exist; the default exchanges data into the
     // controls (UpdateData(FALSE), which also binds DDX_Control members).
+    // TRUE from a modal dialog's OnInitDialog puts the keyboard focus on the
+    // first tab stop of the template that is shown and enabled.
     virtual BOOL OnInitDialog();
     virtual void OnOK();      // UpdateData(TRUE), then EndDialog(IDOK) when it succeeded
     virtual void OnCancel();  // EndDialog(IDCANCEL)
@@ -189,6 +191,7 @@ private:
     bool CreateWindowAndControls(wxWindow* parent);
     void CreateControls();
     void AdoptReplacement(wxWindow* placeholder, wxWindow* replacement);
+    void FocusFirstTabStop();
     void OnCharHook(wxKeyEvent& event);
     void OnCommandClicked(wxCommandEvent& event);
     // WM_COMMAND of a button id: its click handler, else OnOK/OnCancel for IDOK/IDCANCEL.

@@ -330,6 +330,12 @@ TEST_F(Records, PhotoAndBirthdayGoInAndComeBackOut) {
     EXPECT_TRUE(m_folder.Rows("select Photo from info where Name='Ivy'") == Rows{{noPhoto}});
     Pick(2);
     EXPECT_EQ(m_dlg->m_strPhotoPath, m_dlg->m_strNoPhoto);
+    // A stored photo the box cannot show is said, and Add does not store it again.
+    ASSERT_TRUE(m_folder.Execute("update info set Photo = x'0102' where Name='Nil'"));
+    m_dlg->m_strPhotoTemp = wxString::FromUTF8(m_folder.Path() + "standard/photo/default.bmp");
+    Pick(2);
+    EXPECT_EQ(Status(), plat::Text(lang::kStoredPhotoNotShown) + " " + plat::Text(lang::kPictureNotTaken));
+    EXPECT_EQ(m_dlg->m_strPhotoPath, "");
 
     // A photo that cannot be read stores nothing, and says which file.
     m_dlg->m_strPhotoPath = wxString::FromUTF8(m_folder.Path() + "gone.bmp");

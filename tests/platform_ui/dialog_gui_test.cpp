@@ -129,6 +129,21 @@ struct KeyDialog : CDialog {
 
 }  // namespace
 
+// The keys typed as a modal dialog opens go to its first tab stop, even when
+// other controls stand above it.
+TEST(DialogKeys, AModalDialogStartsWithTheFocusOnItsFirstTabStop) {
+    KeyDialog dlg(false);
+    dlg.onStart = [](KeyDialog& d) {
+        EXPECT_TRUE(PumpUntil([&] { return d.IsShownOnScreen(); }));
+        wxUIActionSimulator sim;
+        sim.MouseMove(d.GetScreenRect().GetPosition() + wxPoint(20, 20));
+        sim.Char('7');
+        EXPECT_TRUE(PumpUntil([&] { return d.GetDlgItemText(1038) == "7"; }));
+        d.EndDialog(IDOK);
+    };
+    dlg.DoModal();
+}
+
 TEST(DialogKeys, EscapeCancelsAndEnterConfirmsByDefault) {
     KeyDialog esc(false);
     esc.onStart = [](KeyDialog& d) { PressKey(d, WXK_ESCAPE); };
@@ -463,6 +478,22 @@ TEST(DatePicker, AClickedDayClosesTheCalendarAndTheNextClickTakesTheFocus) {
 
     wxUIActionSimulator sim;
     const wxRect box = picker->GetScreenRect();
+    // A greyed day of the month before or after (May 2024 starts on a Wednesday;
+    // June's 3rd with May's 3rd chosen) also closes it: the page turns first.
+    struct Case { int day; double x, y; wxDateTime::Month month; };
+    for (const Case c : {Case{15, 1.0 / 12, 0.36, wxDateTime::Apr}, Case{3, 3.0 / 14, 13.0 / 14, wxDateTime::Jun}}) {
+        picker->SetValue(wxDateTime(c.day, wxDateTime::May, 2024));
+        sim.MouseMove(box.GetRight() - 6, box.y + box.height / 2);
+        sim.MouseClick();
+        ASSERT_TRUE(PumpUntil([&] { return picker->GetCalendar()->IsShownOnScreen(); })) << c.month;
+        const wxRect r = picker->GetCalendar()->GetScreenRect();
+        sim.MouseMove(r.x + int(r.width * c.x), r.y + int(r.height * c.y));
+        sim.MouseClick();
+        const auto closed = [&] { return !picker->GetCalendar()->IsShownOnScreen(); };
+        EXPECT_TRUE(PumpUntil([&] { return picker->GetValue().GetMonth() == c.month && closed(); })) << c.month;
+        Pump(200);  // wx's combo takes no press on its button for 150 ms after closing
+    }
+    picker->SetValue(before);
     sim.MouseMove(box.GetRight() - 6, box.y + box.height / 2);  // the drop-down button
     sim.MouseClick();
     ASSERT_TRUE(PumpUntil([&] { return picker->GetCalendar()->IsShownOnScreen(); }));
