@@ -21,6 +21,37 @@ inline constexpr plat::LangText kNoPicture{"IDS_NO_PICTURE", "There is no pictur
 inline constexpr plat::LangText kFileNotWritten{"IDS_FILE_NOT_WRITTEN", "The file could not be written."};
 inline constexpr plat::LangText kFolderMissing{"IDS_FOLDER_MISSING", "The folder does not exist."};
 inline constexpr plat::LangText kWindowNotCopied{"IDS_WINDOW_NOT_COPIED", "The window could not be copied."};
+// A photo the photo box cannot show, followed by why.
+inline constexpr plat::LangText kPhotoNotShown{"IDS_PHOTO_NOT_SHOWN", "The photo %1 cannot be shown:"};
+inline constexpr plat::LangText kStoredPhotoNotShown{"IDS_STORED_PHOTO_NOT_SHOWN",
+                                                     "The customer's stored photo cannot be shown:"};
+inline constexpr plat::LangText kPictureUnreadable{"IDS_PICTURE_UNREADABLE", "the file cannot be read."};
+inline constexpr plat::LangText kPictureNotTaken{"IDS_PICTURE_NOT_TAKEN",
+                                                 "only BMP, PNG and JPEG pictures can be used."};
+inline constexpr plat::LangText kPictureTooLarge{"IDS_PICTURE_TOO_LARGE", "the picture is too large."};
+inline constexpr plat::LangText kPictureDamaged{"IDS_PICTURE_DAMAGED", "the picture is damaged."};
+
+inline constexpr plat::LangText kAlreadyRunning{"IDS_ALREADY_RUNNING", "The program is already running."};
+
+// The customer records: what another program holding or changing the
+// database, or the photo file, refuses.
+inline constexpr plat::LangText kDatabaseBusy{"IDS_DB_BUSY",
+                                              "Another program is using the customer database; try again in a moment."};
+inline constexpr plat::LangText kChangedByOther{
+    "IDS_CHANGED_BY_OTHER",
+    "Another program changed this customer since it was shown, so nothing was written. Click the customer in the "
+    "list again, then modify it."};
+inline constexpr plat::LangText kRowGone{
+    "IDS_ROW_GONE", "This customer is no longer stored as listed: another program deleted or changed it. Press All "
+                    "to list the customers as they are now."};
+inline constexpr plat::LangText kStoredNotListed{
+    "IDS_STORED_NOT_LISTED", "The customer was stored, but the list could not be read again: press All to see it."};
+inline constexpr plat::LangText kPhotoNotRead{"IDS_PHOTO_NOT_READ", "The photo file %1 cannot be read:"};
+inline constexpr plat::LangText kPhotoNotWritten{"IDS_PHOTO_NOT_WRITTEN", "The photo file %1 cannot be written:"};
+inline constexpr plat::LangText kPhotoNotRegular{"IDS_PHOTO_NOT_REGULAR", "it is not a regular file."};
+inline constexpr plat::LangText kPhotoTooLarge{"IDS_PHOTO_TOO_LARGE",
+                                               "it is larger than the %1 bytes this customer's photo may have."};
+inline constexpr plat::LangText kPhotoChanged{"IDS_PHOTO_CHANGED", "it changed while it was read."};
 
 inline constexpr const plat::LangText* kAll[] = {
     &kCompareOpenFailed, &kFolderOpenFailed, &kNoFileManager, &kFolderNotCustomers, &kFolderNotMade,
@@ -28,7 +59,10 @@ inline constexpr const plat::LangText* kAll[] = {
     &kFileNotWritten,    &kFolderMissing,    &kWindowNotCopied, &plat::kDocSaveFailed, &plat::kPrintFailed,
     &plat::kOfficeMissing, &plat::kOfficeNotStarted, &plat::kOfficeTimedOut, &plat::kOfficeConvertFailed,
     &plat::kOfficeNoDocument, &plat::kNoPrinter, &plat::kPrinterRefused, &plat::kDocFolderMissing,
-    &plat::kTempFolderUnusable, &plat::kDiskFull, &plat::kFolderReadOnly,
+    &plat::kTempFolderUnusable, &plat::kDiskFull, &plat::kFolderReadOnly, &kPhotoNotShown, &kStoredPhotoNotShown,
+    &kPictureUnreadable, &kPictureNotTaken, &kPictureTooLarge, &kPictureDamaged, &kAlreadyRunning, &kDatabaseBusy,
+    &kChangedByOther, &kRowGone, &kStoredNotListed, &kPhotoNotRead, &kPhotoNotWritten, &kPhotoNotRegular,
+    &kPhotoTooLarge, &kPhotoChanged,
 };
 
 }  // namespace lang

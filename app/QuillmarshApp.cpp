@@ -1,10 +1,12 @@
 #include "app/QuillmarshApp.h"
 
 #include <cstring>
+#include <iterator>
 
 #include <wx/app.h>
 #include <wx/image.h>
 
+#include "app/LangTexts.h"
 #include "app/StartPageDlg.h"
 #include "platform/Ini.h"
 #include "platform/MessageBox.h"
@@ -21,6 +23,22 @@ CQuillmarshApp::CQuillmarshApp() {
 CQuillmarshApp::~CQuillmarshApp() = default;
 
 namespace {
+
+wxString PackText(const wxString& key, const wxString& fallback, const wxString& pack) {
+    // Read anew each time: a pack changed while the program runs counts at
+    // the next lookup.
+    wxString text = plat::GetPrivateProfileString("Setting", key, fallback, pack, 1000);
+    text.Replace("\\n", "\n", true);
+    return text;
+}
+
+// A text added beyond the pack's first keys: a pack that lacks it, or holds
+// it empty, gives the English.
+wxString AddedText(const plat::LangText& text, const wxString& pack) {
+    const wxString english = wxString::FromUTF8(text.english);
+    const wxString shown = PackText(text.key, english, pack);
+    return shown.empty() ? english : shown;
+}
 
 // The picture decoders stand where the COM libraries stood: every picture of
 // the program (buttons, backgrounds, photos) goes through them, so start-up
@@ -44,7 +62,8 @@ BOOL CQuillmarshApp::InitInstance() {
     m_instanceGuard =
         std::make_unique<plat::SingleInstanceGuard>("PreventSecondInstance", plat::GetExecutableFolder());
     if (m_instanceGuard->AnotherIsRunning()) {
-        AfxMessageBox("The program is already running.", MB_OK);
+        // Said in the pack's language, which the start page has not chosen yet.
+        AfxMessageBox(AddedText(lang::kAlreadyRunning, LanguagePackPath()), MB_OK);
         return FALSE;
     }
 
@@ -75,22 +94,19 @@ int CQuillmarshApp::ExitInstance() {
     return 0;
 }
 
-namespace {
-
-wxString PackText(const wxString& key, const wxString& fallback, const wxString& pack) {
-    // Read anew each time: a pack changed while the program runs counts at
-    // the next lookup.
-    wxString text = plat::GetPrivateProfileString("Setting", key, fallback, pack, 1000);
-    text.Replace("\\n", "\n", true);
-    return text;
-}
-
-}  // namespace
-
 wxString CQuillmarshApp::GetLangString(wxString key) { return PackText(key, "Not found", m_strLangIni); }
 
-wxString CQuillmarshApp::GetLangString(const plat::LangText& text) {
-    return PackText(text.key, wxString::FromUTF8(text.english), m_strLangIni);
+wxString CQuillmarshApp::GetLangString(const plat::LangText& text) { return AddedText(text, m_strLangIni); }
+
+wxString CQuillmarshApp::LanguagePackPath() { return plat::GetExecutableFolder() + "Language" + L"/简体中文.ini"; }
+
+const char* CQuillmarshApp::GetAnsiCodePage() const {
+    // The code page each language's Windows system stored its texts in, by
+    // the language index of Setup.ini: one pack file serves every language,
+    // so its name does not tell.
+    static const char* const kCodePages[] = {"CP936", "CP950", "CP1252", "CP949"};
+    const int language = g_pStartPage ? g_pStartPage->m_nLanguage : 0;
+    return language >= 0 && language < static_cast<int>(std::size(kCodePages)) ? kCodePages[language] : nullptr;
 }
 
 void CQuillmarshApp::WideToAnsi(wxString text, char* buf, int bufSize) {

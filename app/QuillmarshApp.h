@@ -35,8 +35,14 @@ public:
     // "Not found" when missing; backslash-n becomes a line break.
     wxString GetLangString(wxString key);
     // The same for the messages the program shows beyond the pack's first
-    // keys: a pack without the key gives the English instead.
+    // keys: a pack without the key, or with it empty, gives the English.
     wxString GetLangString(const plat::LangText& text);
+    // The language pack beside the executable: one file whatever the language.
+    static wxString LanguagePackPath();
+    // The code page in which the Windows station of the language chosen in
+    // Setup.ini stored its texts (iconv's name); nullptr for a language
+    // without one.
+    const char* GetAnsiCodePage() const;
     // UTF-8 ("the system code page") into buf, always NUL-terminated, cut to
     // fit without splitting a character.
     void WideToAnsi(wxString text, char* buf, int bufSize);

@@ -127,7 +127,7 @@ wxString CStartPageDlg::MissingPackWarning(int language) {
 
 void CStartPageDlg::SetLanguagePack() {
     // The same pack whatever the language index.
-    theApp.m_strLangIni = plat::GetExecutableFolder() + "Language" + L"/简体中文.ini";
+    theApp.m_strLangIni = CQuillmarshApp::LanguagePackPath();
     if (!plat::PathFileExists(theApp.m_strLangIni)) {
         const wxString warning = MissingPackWarning(m_nLanguage);
         if (!warning.empty()) AfxMessageBox(warning, MB_OK);

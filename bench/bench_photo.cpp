@@ -1,21 +1,29 @@
 // A customer's stored photo written to its file in 1024-byte pieces, as a
 // click on the customer list does, at photo file sizes from a small picture
-// to a full-screen 24-bit bitmap; and the process's peak memory while a
-// 300 MB photo is stored and taken out again, and while a large file chosen
-// as the photo is loaded.
+// to a full-screen 24-bit bitmap; the process's peak memory while a 300 MB
+// photo is stored and taken out again, and while a large file chosen as the
+// photo is loaded; and the photo box's decode of a chosen photo, against a
+// full-size cv::imread of the same file.
 #include <benchmark/benchmark.h>
 
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+
 #include "customers/UserDataDlg.h"
 #include "platform/CvCompat.h"
+#include "platform/PictureLoader.h"
 #include "platform/Resources.h"
+#include "platform/ui/DialogTemplate.h"
 
 namespace {
 
@@ -165,6 +173,63 @@ void BM_ChosenFilePeakMemory(benchmark::State& state) {
     ::unlink(path);
 }
 BENCHMARK(BM_ChosenFilePeakMemory)->Arg(4)->Arg(100)->Unit(benchmark::kMillisecond);
+
+// A camera's photo as far as its decoder is concerned: smooth light with
+// some noise, which a JPEG of quality 92 keeps at about 3 bits a pixel.
+cv::Mat PhotoLike(int width, int height) {
+    cv::Mat picture(height, width, CV_8UC3);
+    cv::randu(picture, 0, 40);
+    for (int y = 0; y < height; ++y) {
+        auto* row = picture.ptr<cv::Vec3b>(y);
+        for (int x = 0; x < width; ++x)
+            row[x] += cv::Vec3b(static_cast<uchar>(x * 200 / width), static_cast<uchar>(y * 200 / height),
+                                static_cast<uchar>((x + y) * 100 / (width + height)));
+    }
+    return picture;
+}
+
+// From the operator's choice to the picture at the photo box's size, for
+// phone photos (JPEG) of the argument's megapixels, or with 0 the largest
+// bitmap the loader decodes whole.  Counters: how far the process's peak
+// memory rose, and the time and peak rise of a full-size cv::imread of the
+// same file, with the ratios of the two.
+void BM_PhotoBoxDecode(benchmark::State& state) {
+    const int megapixels = static_cast<int>(state.range(0));
+    const cv::Size size = megapixels == 12   ? cv::Size(4000, 3000)
+                          : megapixels == 24 ? cv::Size(6000, 4000)
+                          : megapixels == 48 ? cv::Size(8000, 6000)
+                                             : cv::Size(5792, 5792);  // 2^25 pixels at most
+    const std::string path = std::string("/tmp/bench-photo-box-") + std::to_string(::getpid()) +
+                             (megapixels ? ".jpg" : ".bmp");
+    if (!cv::imwrite(path, PhotoLike(size.width, size.height), {cv::IMWRITE_JPEG_QUALITY, 92})) {
+        state.SkipWithError("no photo written");
+        return;
+    }
+    const cv::Size box(plat::DluToPxX(93), plat::DluToPxY(106));
+    using Clock = std::chrono::steady_clock;
+    long growthKb = 0;
+    double seconds = 0;
+    for (auto _ : state) {
+        cv::Mat shown;
+        const auto start = Clock::now();
+        const long kb = PeakGrowthKb(state, [&] { plat::LoadPicture(path.c_str(), 1, box, &shown); });
+        seconds += std::chrono::duration<double>(Clock::now() - start).count();
+        growthKb = std::max(growthKb, kb);
+        if (kb < 0) break;
+        if (shown.size() != box) state.SkipWithError("not shown at the box's size");
+    }
+    const auto start = Clock::now();
+    const long imreadKb = PeakGrowthKb(state, [&] { benchmark::DoNotOptimize(cv::imread(path, cv::IMREAD_COLOR)); });
+    const double imreadSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const double mean = seconds / static_cast<double>(std::max<benchmark::IterationCount>(1, state.iterations()));
+    state.counters["peak_growth_MB"] = static_cast<double>(growthKb) / 1024.0;
+    state.counters["imread_ms"] = imreadSeconds * 1000.0;
+    state.counters["imread_peak_MB"] = static_cast<double>(imreadKb) / 1024.0;
+    state.counters["time_vs_imread"] = mean / imreadSeconds;
+    state.counters["peak_vs_imread"] = static_cast<double>(growthKb) / static_cast<double>(std::max(1L, imreadKb));
+    ::unlink(path.c_str());
+}
+BENCHMARK(BM_PhotoBoxDecode)->Arg(12)->Arg(24)->Arg(48)->Arg(0)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

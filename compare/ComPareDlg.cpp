@@ -1,8 +1,5 @@
 #include "compare/ComPareDlg.h"
 
-#include <cstdio>
-
-#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 #include <wx/dcclient.h>
 #include <wx/filedlg.h>
@@ -14,6 +11,7 @@
 #include "capture/CvvImage.h"
 #include "compare/WindowShot.h"
 #include "platform/Paths.h"
+#include "platform/PictureLoader.h"
 #include "platform/Resources.h"
 
 namespace {
@@ -68,21 +66,12 @@ cv::Mat ResourcePicture(int id) {
     return bgr;
 }
 
-// A BMP file as 8-bit B, G, R; empty when the file is missing or is not a
-// readable bitmap (only bitmap files are taken, whatever their name says).
-cv::Mat ReadBmpFile(const wxString& path) {
-    const std::string name = path.utf8_string();
-    FILE* file = std::fopen(name.c_str(), "rb");
-    if (!file) return {};
-    unsigned char signature[2] = {0, 0};
-    const bool isBmp = std::fread(signature, 1, 2, file) == 2 && signature[0] == 'B' && signature[1] == 'M';
-    std::fclose(file);
-    if (!isBmp) return {};
-    try {
-        return cv::imread(name, cv::IMREAD_COLOR);
-    } catch (const cv::Exception&) {
-        return {};
-    }
+// A picture file as 8-bit B, G, R, reduced to `fit` when larger (none: at
+// its own size); empty when the picture loader refuses it.
+cv::Mat ReadPictureFile(const wxString& path, cv::Size fit) {
+    cv::Mat picture;
+    plat::LoadPicture(path.utf8_string().c_str(), 1, fit, &picture);
+    return picture;
 }
 
 wxImage BgrToImage(const cv::Mat& bgr) {
@@ -100,7 +89,7 @@ const plat::DlgTemplate plat::kComPareTemplate = {
 const std::array<int, CComPareDLg::kCategories> CComPareDLg::kRadioIds = {
     IDC_RADIO_HEALTHY, IDC_RADIO_2, IDC_RADIO_3, IDC_RADIO_4, IDC_RADIO_OTHER};
 
-const wxString CComPareDLg::kOtherFilter = "BMP file(*.bmp)|*.bmp";
+const wxString CComPareDLg::kOtherFilter = plat::kPictureFileFilter;
 
 // ---------------------------------------------------------------------------
 // Layout
@@ -208,10 +197,10 @@ wxString CComPareDLg::ReferenceFolder(const wxString& base, int mode) {
     return base + (mode == 0 ? "/Scalp" : "/Hair");
 }
 
-bool CComPareDLg::LoadBitmapFromFile(wxString path, cv::Mat* bitmap) {
+bool CComPareDLg::LoadBitmapFromFile(wxString path, cv::Mat* bitmap, cv::Size fit) {
     if (!bitmap) return false;
     bitmap->release();
-    cv::Mat picture = ReadBmpFile(path);
+    cv::Mat picture = ReadPictureFile(path, fit);
     if (picture.empty()) picture = ResourcePicture(IDB_STAND_IN);
     if (picture.empty()) return false;
     *bitmap = picture;
@@ -335,7 +324,9 @@ void CComPareDLg::OnStnDblclickReference() {
     const std::weak_ptr<bool> alive = m_alive;
     if (!AskOtherFile(host ? host->GetImageDir() : wxString(), path) || alive.expired()) return;
     m_strOtherPath = path;
-    if (LoadBitmapFromFile(path, &m_bmpReference[kOther])) {
+    // Decoded at the size the pane shows it: a large photo costs no more.
+    const wxSize pane = m_paneReference.GetClientSize();
+    if (LoadBitmapFromFile(path, &m_bmpReference[kOther], cv::Size(pane.x, pane.y))) {
         m_nRadio = kOther;
         UpdateData(FALSE);
         Refresh(true);

@@ -108,7 +108,7 @@ public:
     void OnPaint();
     void OnBnClickedRadio();
     // Double-click on the right pane: with "Other" chosen, lets the operator
-    // pick a BMP file for it.
+    // pick a picture file for it.
     void OnStnDblclickReference();
 
     // Mouse handlers; positions in screen coordinates (the cursor's).
@@ -118,10 +118,11 @@ public:
     // The pen cursor over the left pane while the pen is on, else the arrow.
     BOOL OnSetCursor(const wxPoint& screen);
 
-    // `bitmap` drops its picture and takes the BMP file's, or the stand-in
-    // bitmap 174 when the file is missing or is not a readable BMP.  False
-    // only when neither could be had.
-    static bool LoadBitmapFromFile(wxString path, cv::Mat* bitmap);
+    // `bitmap` drops its picture and takes the picture file's (through the
+    // picture loader: BMP, PNG or JPEG, reduced to `fit` when given and the
+    // picture is larger), or the stand-in bitmap 174 when the loader refuses
+    // the file.  False only when neither could be had.
+    static bool LoadBitmapFromFile(wxString path, cv::Mat* bitmap, cv::Size fit = cv::Size());
     // Radio caption of a category by mode and language index; empty for a
     // language without captions.
     static wxString CategoryCaption(int mode, int language, int index);

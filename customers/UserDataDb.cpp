@@ -14,10 +14,10 @@
 #include <utility>
 #include <vector>
 
-#include <wx/filename.h>
 #include <wx/listctrl.h>
 #include <wx/strconv.h>
 
+#include "app/LangTexts.h"
 #include "app/QuillmarshApp.h"
 #include "customers/UserDataDlg.h"
 #include "platform/Crt.h"
@@ -29,8 +29,13 @@ namespace {
 constexpr int kDatabaseTemplate = 270;
 constexpr std::size_t kPhotoPiece = 1024;
 
-wxString FileError(const char* what, const wxString& path) {
-    return wxString::Format("%s %s: %s", what, path, wxString::FromUTF8(std::strerror(errno)));
+// A photo file's failure in the operator's words: what failed with the path,
+// then why on a line of its own.
+_com_error PhotoError(const plat::LangText& what, const wxString& path, const wxString& reason) {
+    return _com_error(E_FAIL, plat::Text(what, path) + "\n" + reason);
+}
+_com_error PhotoError(const plat::LangText& what, const wxString& path) {
+    return PhotoError(what, path, wxString::FromUTF8(std::strerror(errno)));
 }
 
 struct FileCloser {
@@ -104,47 +109,36 @@ double DecimalToDouble(const DECIMAL& dec) {
     return (dec.sign & 0x80) ? -value : value;
 }
 
-wxString TooLarge(const wxString& path, long limit) {
-    return wxString::Format("Cannot read the photo file %s: it is larger than the %ld bytes this customer's photo "
-                            "may have", path, limit);
-}
-
 // The photo file as a stream; only a regular file is taken.  Opened for
 // writing, it is emptied.
 File OpenPhotoFile(const wxString& path, bool writing) {
-    const char* what = writing ? "Cannot write the photo file" : "Cannot read the photo file";
+    const plat::LangText& what = writing ? lang::kPhotoNotWritten : lang::kPhotoNotRead;
     const int fd = plat::OpenRegularFile(path.utf8_str(), writing ? O_WRONLY | O_CREAT : O_RDONLY);
-    if (fd < 0 && errno == EINVAL)
-        throw _com_error(E_FAIL, wxString::Format("%s %s: it is not a regular file", what, path));
-    if (fd < 0) throw _com_error(E_FAIL, FileError(what, path));
+    if (fd < 0 && errno == EINVAL) throw PhotoError(what, path, plat::Text(lang::kPhotoNotRegular));
+    if (fd < 0) throw PhotoError(what, path);
     File file(!writing || ::ftruncate(fd, 0) == 0 ? ::fdopen(fd, writing ? "wb" : "rb") : nullptr);
     if (!file) {
-        const _com_error error(E_FAIL, FileError(what, path));
+        const _com_error error = PhotoError(what, path);
         ::close(fd);
         throw error;
     }
     return file;
 }
 
-// A text another program stored in the language pack's code page (the
-// Windows program's "ANSI" texts), read in it when that is unambiguous: every
-// byte is part of a character and the reading gives the same bytes back.
-// Empty otherwise.
-wxString PackCodePageReading(const std::vector<BYTE>& bytes) {
-    static const std::pair<const char*, const char*> kCodePages[] = {
-        {"简体中文", "CP936"}, {"繁體中文", "CP950"}, {"한국어", "CP949"}};
-    const wxString pack = wxFileName(theApp.m_strLangIni).GetName();
-    for (const auto& [name, codePage] : kCodePages) {
-        if (pack != wxString::FromUTF8(name)) continue;
-        const wxCSConv conv(codePage);
-        if (!conv.IsOk()) return wxString();
-        const wxString reading(reinterpret_cast<const char*>(bytes.data()), conv, bytes.size());
-        const wxCharBuffer back = reading.mb_str(conv);
-        if (reading.empty() || back.length() != bytes.size() || std::memcmp(back.data(), bytes.data(), bytes.size()))
-            return wxString();
-        return reading;
-    }
-    return wxString();
+// A text another program stored in the code page of the station's language
+// (the Windows program's "ANSI" texts), read in it when that is unambiguous:
+// every byte is part of a character and the reading gives the same bytes
+// back.  Empty otherwise.
+wxString CodePageReading(const std::vector<BYTE>& bytes) {
+    const char* codePage = theApp.GetAnsiCodePage();
+    if (!codePage) return wxString();
+    const wxCSConv conv(codePage);
+    if (!conv.IsOk()) return wxString();
+    const wxString reading(reinterpret_cast<const char*>(bytes.data()), conv, bytes.size());
+    const wxCharBuffer back = reading.mb_str(conv);
+    if (reading.empty() || back.length() != bytes.size() || std::memcmp(back.data(), bytes.data(), bytes.size()))
+        return wxString();
+    return reading;
 }
 
 }  // namespace
@@ -171,10 +165,10 @@ wxString VariantToString(const _variant_t& var) {
         case VT_BSTR:
         case VT_LPSTR:
         case VT_LPWSTR:
-            // Bytes that are not UTF-8: the pack's code page reads them best,
-            // else the reading with replacement marks.
+            // Bytes that are not UTF-8: the language's code page reads them
+            // best, else the reading with replacement marks.
             if (!var.bytes.empty())
-                if (const wxString reading = PackCodePageReading(var.bytes); !reading.empty()) return reading;
+                if (const wxString reading = CodePageReading(var.bytes); !reading.empty()) return reading;
             return var.text;
         case VT_BOOL: return var.boolVal ? "TRUE" : "FALSE";
         case VT_VOID: return wxString::Format("%8x", var.ulVal);
@@ -215,46 +209,57 @@ BOOL CUserDataDlg::OpenRecordset(_RecordsetPtr& recordset, const wxString& sql) 
     }
 }
 
-void CUserDataDlg::LoadRecords() {
-    if (!OpenRecordset(m_pRecordset, "select * from info")) return;
+UserRecord CUserDataDlg::ReadRecord(const wxString& men, const wxString& women) {
+    UserRecord rec{};
+    rec.bChosen = 0;
+    auto text = [&](const char* field) { return VariantToString(m_pRecordset->GetCollect(field)); };
+    record::FillField(rec.szNumber, text("Number"));
+    record::FillField(rec.szName, text("Name"));
+    record::FillField(rec.szSex, text("Sex") == "0" ? men : women);
+    record::FillField(rec.szAge, text("Age"));
+    record::FillField(rec.szBirthday, text("Birthday"));
+    record::FillField(rec.szPhone, text("Phone"));
+    record::FillField(rec.szEmail, text("Email"));
+    record::FillField(rec.szAddress, text("Address"));
+    record::FillField(rec.szOperator, text("Operator"));
+    record::FillField(rec.szRemark, text("Remark"));
+    return rec;
+}
+
+bool CUserDataDlg::LoadRecords() {
+    if (!OpenRecordset(m_pRecordset, "select * from info")) return false;
+    bool whole = true;
     const wxString men = theApp.GetLangString("IDS_MEMBER_SEX_MEN");
     const wxString women = theApp.GetLangString("IDS_MEMBER_SEX_WOMEN");
     try {
         if (!m_pRecordset->GetBOF()) m_pRecordset->MoveFirst();
         m_records.clear();
-        m_listKeys.clear();
+        m_recordMarks.clear();
+        m_listRows.clear();
         if (m_listUsers) m_listUsers->DeleteAllItems();
         m_nMaxNumber = 0;
         while (!m_pRecordset->GetEOF()) {
-            UserRecord rec{};
-            rec.bChosen = 0;
-            auto text = [&](const char* field) { return VariantToString(m_pRecordset->GetCollect(field)); };
-            record::FillField(rec.szNumber, text("Number"));
-            record::FillField(rec.szName, text("Name"));
-            record::FillField(rec.szSex, text("Sex") == "0" ? men : women);
-            record::FillField(rec.szAge, text("Age"));
-            record::FillField(rec.szBirthday, text("Birthday"));
-            record::FillField(rec.szPhone, text("Phone"));
-            record::FillField(rec.szEmail, text("Email"));
-            record::FillField(rec.szAddress, text("Address"));
-            record::FillField(rec.szOperator, text("Operator"));
-            record::FillField(rec.szRemark, text("Remark"));
+            // The row is read whole before it is listed.
+            const UserRecord rec = ReadRecord(men, women);
+            ListedRow listed{m_pRecordset->GetBookmark(), m_pRecordset->GetCollect("Number"),
+                             m_pRecordset->GetCollect("Name")};
             const int number = _wtoi(record::FieldText(rec.szNumber));
             if (number > m_nMaxNumber) m_nMaxNumber = number;
             m_records.push_back(rec);
-            // The whole texts find the row again; the record holds them cut.
-            m_listKeys.push_back(RowKey{text("Number"), text("Name")});
+            m_recordMarks.push_back(listed.bookmark);
+            m_listRows.push_back(std::move(listed));
             m_pRecordset->MoveNext();
         }
     } catch (const _com_error& e) {
         ShowDatabaseError(e);
+        whole = false;
     }
-    m_pRecordset->Close();
-    m_pRecordset.Release();
-    if (m_loadedKey && std::find(m_listKeys.begin(), m_listKeys.end(), *m_loadedKey) == m_listKeys.end())
-        m_loadedKey.reset();
+    CloseRecordset();
+    if (m_loaded && std::none_of(m_recordMarks.begin(), m_recordMarks.end(),
+                                 [this](const _variant_t& mark) { return mark.SameAs(*m_loaded); }))
+        m_loaded.reset();
 
-    if (!m_listUsers) return;
+    if (!m_listUsers) return whole;
     for (std::size_t i = m_records.size(); i-- > 0;) {
         const UserRecord& rec = m_records[i];
         m_listUsers->InsertItem(0, record::FieldText(rec.szNumber));
@@ -264,6 +269,7 @@ void CUserDataDlg::LoadRecords() {
         m_listUsers->SetItem(0, 4, record::FieldText(rec.szBirthday));
         m_listUsers->SetItem(0, 5, record::FieldText(rec.szPhone));
     }
+    return whole;
 }
 
 BOOL CUserDataDlg::ReadPhotoFromRecord(_RecordsetPtr& recordset, const wxString& path) {
@@ -278,11 +284,10 @@ BOOL CUserDataDlg::ReadPhotoFromRecord(_RecordsetPtr& recordset, const wxString&
             _variant_t piece = photo->GetChunk(k);
             if (!piece.IsByteArray() || piece.bytes.empty()) break;  // the value ended early
             if (std::fwrite(piece.bytes.data(), 1, piece.bytes.size(), file.get()) != piece.bytes.size())
-                throw _com_error(E_FAIL, FileError("Cannot write the photo file", path));
+                throw PhotoError(lang::kPhotoNotWritten, path);
             remaining -= static_cast<long>(piece.bytes.size());
         }
-        if (std::fclose(file.release()) != 0)
-            throw _com_error(E_FAIL, FileError("Cannot write the photo file", path));
+        if (std::fclose(file.release()) != 0) throw PhotoError(lang::kPhotoNotWritten, path);
     } catch (...) {
         file.reset();
         std::remove(target.c_str());
@@ -307,14 +312,15 @@ void CUserDataDlg::WritePhotoToRecord(_RecordsetPtr& recordset, wxString path) {
         const long limit = photo->GetDefinedSize();
         File file = OpenPhotoFile(path, false);
         struct stat st;
-        if (::fstat(::fileno(file.get()), &st) != 0)
-            throw _com_error(E_FAIL, FileError("Cannot read the photo file", path));
-        if (st.st_size > limit) throw _com_error(E_FAIL, TooLarge(path, limit));
+        if (::fstat(::fileno(file.get()), &st) != 0) throw PhotoError(lang::kPhotoNotRead, path);
+        if (st.st_size > limit)
+            throw PhotoError(lang::kPhotoNotRead, path,
+                             plat::Text(lang::kPhotoTooLarge, wxString::Format("%ld", limit)));
         unsigned char buffer[kPhotoPiece];
         long long total = 0;
         for (;;) {
             const std::size_t n = std::fread(buffer, 1, sizeof buffer, file.get());
-            if (std::ferror(file.get())) throw _com_error(E_FAIL, FileError("Cannot read the photo file", path));
+            if (std::ferror(file.get())) throw PhotoError(lang::kPhotoNotRead, path);
             if (n == 0) break;
             total += static_cast<long long>(n);
             // Another program writing the file meanwhile: what was read is
@@ -324,7 +330,7 @@ void CUserDataDlg::WritePhotoToRecord(_RecordsetPtr& recordset, wxString path) {
             if (n < sizeof buffer) break;
         }
         if (total != st.st_size || std::fgetc(file.get()) != EOF)
-            throw _com_error(E_FAIL, wxString::Format("Cannot read the photo file %s: it changed while it was read", path));
+            throw PhotoError(lang::kPhotoNotRead, path, plat::Text(lang::kPhotoChanged));
     } catch (const _com_error&) {
         giveUp();
         throw;
@@ -342,5 +348,13 @@ void CUserDataDlg::ShowStatus(const wxString& text) {
 }
 
 void CUserDataDlg::ShowDatabaseError(const _com_error& error) {
-    ShowStatus(wxString::Format("%s%s", theApp.GetLangString("IDS_WARN_CATCH"), error.ErrorMessage()));
+    switch (error.Error()) {
+        case DB_E_CONCURRENCYVIOLATION: ShowStatus(theApp.GetLangString(lang::kChangedByOther)); return;
+        case DB_E_DELETEDROW: ShowStatus(theApp.GetLangString(lang::kRowGone)); return;
+        case adErrResourceLocked:
+            ShowStatus(theApp.GetLangString("IDS_WARN_CATCH") + theApp.GetLangString(lang::kDatabaseBusy) + "\n" +
+                       error.ErrorMessage());
+            return;
+        default: ShowStatus(wxString::Format("%s%s", theApp.GetLangString("IDS_WARN_CATCH"), error.ErrorMessage()));
+    }
 }

@@ -9,12 +9,14 @@
 #include <wx/datectrl.h>
 #include <wx/dcclient.h>
 #include <wx/filedlg.h>
+#include <wx/filename.h>
 #include <wx/image.h>
 #include <wx/listctrl.h>
 #include <wx/radiobut.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 
+#include "app/LangTexts.h"
 #include "app/QuillmarshApp.h"
 #include "capture/CvvImage.h"
 #include "customers/UserForm.h"
@@ -95,7 +97,8 @@ const plat::DlgControl kUserDataControls[] = {
     {IDC_MEN, Ctl::Radio, plat::cs::Group, 56, 170, 24, 10, L"男"},
     {IDC_WOMEN, Ctl::Radio, 0, 93, 170, 24, 10, L"女"},
     {IDC_BIRTHDAY, Ctl::DateTime, plat::cs::TabStop, 54, 213, 79, 12, L""},
-    {IDC_STATUS, Ctl::Static, 0, 174, 65, 377, 11, L""},
+    // Two lines high: a message, and under it the detail the database gave.
+    {IDC_STATUS, Ctl::Static, 0, 174, 60, 377, 22, L""},
 };
 
 // Control, language key, and whether the text is a label ending in a colon.
@@ -117,6 +120,16 @@ const LanguageText kLanguageTexts[] = {
     {IDC_CLOSE, "IDS_CLOSE", false},      {IDC_BY_NUMBER, "IDS_MEMBER_NUMBER", false},
     {IDC_BY_NAME, "IDS_MEMBER_NAME", false},
 };
+
+// Why the photo box cannot show a file, in the operator's words.
+wxString RefusalReason(plat::PictureLoad result) {
+    switch (result) {
+        case plat::PictureLoad::NotTaken: return plat::Text(lang::kPictureNotTaken);
+        case plat::PictureLoad::TooLarge: return plat::Text(lang::kPictureTooLarge);
+        case plat::PictureLoad::Damaged: return plat::Text(lang::kPictureDamaged);
+        default: return plat::Text(lang::kPictureUnreadable);
+    }
+}
 
 // List columns: heading key and width in ninths of the list's client width.
 struct Column {
@@ -264,7 +277,7 @@ void CUserDataDlg::ClearForm() {
     m_strEmail.clear();
     m_strBirthday.clear();
     m_strAddress.clear();
-    m_loadedKey.reset();
+    m_loaded.reset();
     UpdateData(FALSE);
     SetDlgItemText(IDC_NUMBER, wxString());
     m_strPhotoPath = m_strNoPhoto;
@@ -293,11 +306,38 @@ void CUserDataDlg::OnPaint(wxPaintEvent&) {
     dc.DrawRectangle(wxPoint(0, 0), GetClientSize());
 }
 
-void CUserDataDlg::DrawPhoto() {
+plat::PictureLoad CUserDataDlg::DecodePhoto(const wxString& file, cv::Mat* picture) const {
+    const wxWindow* photo = GetDlgItem(IDC_PHOTO);
+    if (!photo) return plat::PictureLoad::Unreadable;
+    char path[260];
+    theApp.WideToAnsi(file, path, sizeof path);
+    if (wxString::FromUTF8(path) != file) return plat::PictureLoad::Unreadable;  // cut to fit: another file
+    const wxSize box = photo->GetClientSize();
+    return plat::LoadPicture(path, CV_LOAD_IMAGE_COLOR, cv::Size(box.x, box.y), picture);
+}
+
+void CUserDataDlg::HoldPhoto(const wxString& file, const cv::Mat& picture) {
+    m_photoFile = file;
+    if (const wxWindow* photo = GetDlgItem(IDC_PHOTO)) m_photoSize = photo->GetClientSize();
+    m_photo.Destroy();
+    if (picture.empty()) return;
+    IplImage header = cvIplImage(picture);
+    m_photo.CopyOf(&header, 1);
+}
+
+void CUserDataDlg::RepaintPhoto() {
     if (wxWindow* photo = GetDlgItem(IDC_PHOTO)) {
         photo->Refresh(false);
         photo->Update();
     }
+}
+
+plat::PictureLoad CUserDataDlg::DrawPhoto() {
+    cv::Mat picture;
+    const plat::PictureLoad result = DecodePhoto(PhotoFile(), &picture);
+    HoldPhoto(PhotoFile(), picture);
+    RepaintPhoto();
+    return result;
 }
 
 void CUserDataDlg::PaintPhoto(wxPaintEvent& event) {
@@ -307,24 +347,19 @@ void CUserDataDlg::PaintPhoto(wxPaintEvent& event) {
     dc.SetPen(*wxBLACK_PEN);
     dc.SetBrush(*wxTRANSPARENT_BRUSH);
     dc.DrawRectangle(wxPoint(0, 0), size);
-
-    // Read from disk at every paint: the file may have been replaced since.
-    const wxString& shown = m_strPhotoPath.empty() ? m_strNoPhoto : m_strPhotoPath;
-    char path[260];
-    theApp.WideToAnsi(shown, path, sizeof path);
-    if (wxString::FromUTF8(path) != shown) return;  // cut to fit, it would name another file
-    IplImage* picture = cvLoadImage(path, CV_LOAD_IMAGE_COLOR);
-    if (!picture) return;
-    CvvImage image;
-    image.CopyOf(picture, 1);
+    // The photo was set without being drawn (the form cleared), or the box
+    // has another size: decoded now, once.
+    if (PhotoFile() != m_photoFile || size != m_photoSize) {
+        cv::Mat picture;
+        DecodePhoto(PhotoFile(), &picture);
+        HoldPhoto(PhotoFile(), picture);
+    }
     RECT box{0, 0, size.x, size.y};
-    image.DrawToHDC(&dc, &box);
-    cvReleaseImage(&picture);
+    m_photo.DrawToHDC(&dc, &box);
 }
 
 bool CUserDataDlg::AskPhotoFile(wxString& path) {
-    wxFileDialog dialog(nullptr, wxEmptyString, wxEmptyString, wxEmptyString, "BMP file(*.bmp)|*.bmp",
-                        wxFD_OPEN);
+    wxFileDialog dialog(nullptr, wxEmptyString, wxEmptyString, wxEmptyString, plat::kPictureFileFilter, wxFD_OPEN);
     if (dialog.ShowModal() != wxID_OK) return false;
     path = dialog.GetPath();
     return true;
@@ -333,9 +368,19 @@ bool CUserDataDlg::AskPhotoFile(wxString& path) {
 void CUserDataDlg::OnStnDblclickPhoto() {
     wxString path;
     if (!AskPhotoFile(path)) return;
+    ShowStatus(wxString());
+    // Decoded before it is taken: a file the box cannot show leaves the
+    // photo that was chosen before, so Add and Modify never store it.
+    cv::Mat picture;
+    const plat::PictureLoad result = DecodePhoto(path, &picture);
+    if (result != plat::PictureLoad::Loaded) {
+        ShowStatus(plat::Text(lang::kPhotoNotShown, wxFileName(path).GetFullName()) + " " + RefusalReason(result));
+        return;
+    }
     m_strPhotoPath = path;
     m_bPhotoChosen = true;
-    DrawPhoto();
+    HoldPhoto(path, picture);
+    RepaintPhoto();
 }
 
 bool CUserDataDlg::OpenDatabase() {
@@ -376,13 +421,16 @@ bool CUserDataDlg::ReadRowValues(RowValues& values) {
 void CUserDataDlg::OnNMClickList() {
     if (!EnsureConnection()) return;
     const long row = SelectedRow();
-    if (row < 0) return;
-    const RowKey key = ListRowKey(row);
-    if (!OpenRecordset(m_pRecordset, KeyQuery(key))) return;
+    if (row < 0 || row >= static_cast<long>(m_listRows.size())) return;
+    // A click that loads nothing leaves no customer loaded: Modify and Delete
+    // must not act on the one loaded before, which the list no longer marks.
+    m_loaded.reset();
+    const ListedRow listed = m_listRows[static_cast<std::size_t>(row)];
+    if (!SeekRow(listed.bookmark)) return;
     // The row is read whole before the form changes, so that a failed read
     // leaves the form as it was.
     RowValues values;
-    if (!RowPresent() || !ReadRowValues(values)) {
+    if (!HoldsCustomer(listed.number, listed.name) || !ReadRowValues(values)) {
         CloseRecordset();
         return;
     }
@@ -398,7 +446,7 @@ void CUserDataDlg::OnNMClickList() {
     m_strRemark = text[7];
     m_strAddress = text[8];
     m_strBirthday = text[9];
-    m_loadedKey = key;
+    m_loaded = listed.bookmark;
     m_loadedValues = values;
     UpdateData(FALSE);
     ShowNumber();
@@ -419,6 +467,14 @@ void CUserDataDlg::OnNMClickList() {
         // Modify keeps the stored one; the box shows the no-photo picture.
         m_strPhotoPath.clear();
     }
-    DrawPhoto();
+    const plat::PictureLoad shown = DrawPhoto();
+    if (shown != plat::PictureLoad::Loaded && m_strPhotoPath == m_strPhotoTemp && GetDlgItem(IDC_PHOTO)) {
+        // Stored by an earlier version or another program: kept as stored
+        // (Modify writes no photo unless one is chosen), but not shown, and
+        // not stored again by Add.
+        ShowStatus(plat::Text(lang::kStoredPhotoNotShown) + " " + RefusalReason(shown));
+        m_strPhotoPath.clear();
+        DrawPhoto();
+    }
     CloseRecordset();
 }

@@ -15,8 +15,10 @@
 #include <wx/brush.h>
 #include <wx/string.h>
 
+#include "capture/CvvImage.h"
 #include "controls/ImgButton.h"
 #include "customers/UserRecord.h"
+#include "platform/PictureLoader.h"
 #include "platform/WinTypes.h"
 #include "platform/ado/Ado.h"
 #include "platform/ui/Dialog.h"
@@ -59,7 +61,8 @@ public:
 
     // A mouse click on the list loads the first selected row into the form.
     void OnNMClickList();
-    // A double click on the photo box lets the operator choose a photo file.
+    // A double click on the photo box lets the operator choose a photo file;
+    // one the box cannot show is said on the status line and not taken.
     void OnStnDblclickPhoto();
 
     // The command buttons.
@@ -83,8 +86,9 @@ public:
     // Every row of table info into m_records and the list (row i shows record
     // i), and the largest number into m_nMaxNumber.  A failed query leaves
     // both as they were; an error while reading keeps the rows read so far.
-    // Uses m_pRecordset and leaves it empty.
-    void LoadRecords();
+    // Uses m_pRecordset and leaves it empty.  False when the rows could not
+    // all be read (the status line says why).
+    bool LoadRecords();
     // Writes the current row's photo to `path` in pieces of 1024 bytes; FALSE
     // (the file untouched) when no photo is stored.  Throws _com_error when the
     // field cannot be read or the file cannot be written (a partly written file
@@ -101,13 +105,17 @@ public:
     void RedrawControl(UINT id);
     // Sets the status line's text and repaints it.
     void ShowStatus(const wxString& text);
-    // The status line's database-error message: the IDS_WARN_CATCH text
-    // directly followed by the error's text.
+    // The status line's database-error message.  What the operator can meet
+    // (another program holding the file, changing or deleting the customer)
+    // is said in the pack's words, the engine's own text on a line of its
+    // own; any other error is the IDS_WARN_CATCH text directly followed by
+    // the error's text.
     void ShowDatabaseError(const _com_error& error);
     // The status line showing the language text of `key`.
     void ShowStatusMessage(const char* key);
-    // Draws the photo box from m_strPhotoPath at once.
-    void DrawPhoto();
+    // Decodes m_strPhotoPath (the no-photo picture when it is empty) at the
+    // photo box's size and shows it at once; what became of the file.
+    plat::PictureLoad DrawPhoto();
 
     wxBrush m_brushBack;                // the pattern of bitmap 234
     wxListCtrl* m_listUsers = nullptr;  // list view 1048, report mode with six columns
@@ -132,28 +140,40 @@ public:
     wxString m_strNoPhoto;    // the picture of a customer without a photo
     // The photo shown, and stored by Add, and by Modify when the operator
     // chose it; empty when a customer's stored photo could not be taken out
-    // (the no-photo picture shows and Add stores it).
+    // or cannot be shown (the no-photo picture shows and Add stores it).  A
+    // file the box cannot show is never put here.
     wxString m_strPhotoPath;
     // Whether the operator chose m_strPhotoPath since the form was loaded:
     // otherwise Modify leaves the stored photo as it is, which another program
     // may have changed since the click.
     bool m_bPhotoChosen = false;
+    // The photo box's picture: the file it shows decoded at the box's size
+    // once, when the file was set (or at the first paint after, when it was
+    // set without being drawn); a paint only draws it.
+    CvvImage m_photo;
+    wxString m_photoFile;  // the file m_photo was decoded from
+    wxSize m_photoSize;    // the box's size it was decoded at
     CImgButton m_btnAdd, m_btnDelete, m_btnModify, m_btnSearch, m_btnAll, m_btnStartDetect, m_btnClose;
 
-    // A list row's identity in the table: its stored Number and Name, whole.
-    struct RowKey {
-        wxString number;
-        wxString name;
-        bool operator==(const RowKey&) const = default;
+    // A listed row: its identity in the table, which tells apart rows that
+    // hold the same texts, and its Number and Name as stored when it was
+    // listed, which tell whether the identity still names that customer (the
+    // engine gives a deleted row's identity to a later one).
+    struct ListedRow {
+        _variant_t bookmark;
+        _variant_t number;
+        _variant_t name;
     };
-    // One key per list row, in list order: the list shows texts cut to the
-    // record's fields, which would find no row.
-    std::vector<RowKey> m_listKeys;
-    // The row the form was loaded from by a click, which Modify writes to: the
-    // selection may have moved since (the arrow keys move it without loading),
-    // and writing there would overwrite another customer.  None after the form
-    // was cleared or reset, or once a reload no longer lists that row.
-    std::optional<RowKey> m_loadedKey;
+    // One per list row, in list order.
+    std::vector<ListedRow> m_listRows;
+    // The identity of each entry of m_records.
+    std::vector<_variant_t> m_recordMarks;
+    // The row the form was loaded from by a click, which Modify writes to and
+    // Delete deletes: the selection may have moved since (the arrow keys move
+    // it without loading), and writing there would overwrite another
+    // customer.  None after a click that loaded nothing, after the form was
+    // cleared or reset, or once a reload no longer lists that row.
+    std::optional<_variant_t> m_loaded;
     // One value per column of kRowFields.
     using RowValues = std::array<_variant_t, 10>;
     static constexpr const char* kRowFields[10] = {"Number", "Name",     "Sex",    "Phone",   "Email",
@@ -172,13 +192,17 @@ protected:
     virtual bool AskPhotoFile(wxString& path);
 
 private:
-    static wxString KeyQuery(const RowKey& key);
     static wxString NumberQuery(const wxString& number);
-    RowKey ListRowKey(long row) const;
-    // The loaded record of a list row's customer; nullptr when none.
-    const UserRecord* FindRecord(const RowKey& key) const;
-    // Whether the open query stands on a row; when not, the status line says so.
-    bool RowPresent();
+    // Opens every row into m_pRecordset and stands on the one `bookmark`
+    // names; false, with the reason on the status line and no recordset, when
+    // it is gone.
+    bool SeekRow(const _variant_t& bookmark);
+    // Whether the current row still holds `number` and `name` as stored;
+    // false, with the reason on the status line, when not.
+    bool HoldsCustomer(const _variant_t& number, const _variant_t& name);
+    // The current row as a record, as the list holds it, with the sex texts
+    // `men` and `women`.
+    UserRecord ReadRecord(const wxString& men, const wxString& women);
     // The form's values in the order of kRowFields, with `birthday`.
     RowValues FormValues(const wxString& birthday) const;
     // Puts `values` into the recordset's current row (a new one when adding)
@@ -201,6 +225,14 @@ private:
     bool ReadRowValues(RowValues& values);
     void OnPaint(wxPaintEvent& event);
     void PaintPhoto(wxPaintEvent& event);
+    // The file the photo box shows.
+    const wxString& PhotoFile() const { return m_strPhotoPath.empty() ? m_strNoPhoto : m_strPhotoPath; }
+    // `file` decoded at the photo box's size.
+    plat::PictureLoad DecodePhoto(const wxString& file, cv::Mat* picture) const;
+    // Makes `picture`, decoded from `file`, the photo box's (an empty one: only
+    // the frame shows).
+    void HoldPhoto(const wxString& file, const cv::Mat& picture);
+    void RepaintPhoto();
     void SetupButtons();
     void SetupListColumns();
     void BindListClicks();

@@ -2,6 +2,7 @@
 // Search, All, Start detection and Close.  Every value put into a query goes
 // through EscapeSqlQuotes; every database error is shown on the status line
 // and changes nothing more.
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <span>
@@ -9,6 +10,7 @@
 
 #include <wx/listctrl.h>
 
+#include "app/LangTexts.h"
 #include "app/QuillmarshApp.h"
 #include "app/StartPageDlg.h"
 #include "customers/UserDataDlg.h"
@@ -34,45 +36,34 @@ bool SameValues(const CUserDataDlg::RowValues& a, const CUserDataDlg::RowValues&
     return true;
 }
 
-// A write transaction on the connection, rolled back unless committed.
-class WriteStep {
-public:
-    explicit WriteStep(const _ConnectionPtr& connection) : m_connection(connection) {}
-    // Raises the engine's error when the file cannot be had for writing.
-    void Begin() {
-        m_connection->BeginTrans();
-        m_open = true;
-    }
-    ~WriteStep() {
-        if (!m_open) return;
-        try {
-            m_connection->RollbackTrans();
-        } catch (const _com_error&) {
-        }
-    }
-    WriteStep(const WriteStep&) = delete;
-    WriteStep& operator=(const WriteStep&) = delete;
-    // Raises the engine's error when the commit fails; the transaction is
-    // then rolled back.
-    void Commit() {
-        m_open = false;
-        m_connection->CommitTrans();
-    }
-
-private:
-    _ConnectionPtr m_connection;
-    bool m_open = false;
-};
-
 }  // namespace
-
-wxString CUserDataDlg::KeyQuery(const RowKey& key) {
-    return "select * from info where Number='" + EscapeSqlQuotes(key.number) + "' and Name='" +
-           EscapeSqlQuotes(key.name) + "'";
-}
 
 wxString CUserDataDlg::NumberQuery(const wxString& number) {
     return "select * from info where Number='" + EscapeSqlQuotes(number) + "'";
+}
+
+bool CUserDataDlg::SeekRow(const _variant_t& bookmark) {
+    if (!OpenRecordset(m_pRecordset, "select * from info")) return false;
+    try {
+        m_pRecordset->PutBookmark(bookmark);
+        return true;
+    } catch (const _com_error& e) {
+        ShowDatabaseError(e);
+    }
+    CloseRecordset();
+    return false;
+}
+
+bool CUserDataDlg::HoldsCustomer(const _variant_t& number, const _variant_t& name) {
+    try {
+        if (m_pRecordset->GetCollect("Number").SameAs(number) && m_pRecordset->GetCollect("Name").SameAs(name))
+            return true;
+        // The row now holds another customer: the one listed is gone.
+        ShowStatus(theApp.GetLangString(lang::kRowGone));
+    } catch (const _com_error& e) {
+        ShowDatabaseError(e);
+    }
+    return false;
 }
 
 void CUserDataDlg::CloseRecordset() {
@@ -204,11 +195,17 @@ void CUserDataDlg::OnBnClickedAdd() {
             written = false;
         }
     }
-    LoadRecords();
+    const bool listed = LoadRecords();
     // A row that was not stored keeps the form as typed, so the operator
     // loses nothing and can try again once the error is mended.
     if (!written) return;
-    AfxMessageBox(theApp.GetLangString("IDS_ADD_SUCCESS"), MB_OK | MB_ICONEXCLAMATION);
+    // Stored either way: a list that could not be read again (another program
+    // holding the file just then) is said instead of the success, never
+    // beside it.
+    if (listed)
+        AfxMessageBox(theApp.GetLangString("IDS_ADD_SUCCESS"), MB_OK | MB_ICONEXCLAMATION);
+    else
+        ShowStatus(theApp.GetLangString(lang::kStoredNotListed));
 
     // Ready for the next customer, by the same operator and with the same photo.
     m_strName.clear();
@@ -218,9 +215,9 @@ void CUserDataDlg::OnBnClickedAdd() {
     m_strBirthday.clear();
     m_strRemark.clear();
     m_nAge = 20;
-    m_nNumber = m_nMaxNumber + 1;
+    m_nNumber = std::max(m_nMaxNumber, m_nNumber) + 1;  // the list may not hold the number yet
     m_nSex = 1;
-    m_loadedKey.reset();  // the form now holds no stored customer
+    m_loaded.reset();  // the form now holds no stored customer
     UpdateData(FALSE);
     ShowNumber();
 }
@@ -230,7 +227,7 @@ void CUserDataDlg::OnBnClickedModify() {
     if (!EnsureConnection()) return;
     // The form is written back where it was loaded from, not to the selected
     // row: a selection made without a click did not load the form.
-    if (!m_loadedKey) {
+    if (!m_loaded) {
         ShowStatusMessage("IDS_SELECT_FIRST");
         return;
     }
@@ -248,31 +245,31 @@ void CUserDataDlg::OnBnClickedModify() {
         return;
     }
     RowValues values = FormValues(birthday);
-    // A value the form could not show as it is stored, and still shows as the
-    // click did, goes back as stored: the operator did not change it.
+    // What the operator left as the click showed it goes back as stored, its
+    // type included (a Sex stored as text stays text where the column does
+    // not make it so), unless Modify's own rules changed a text the form
+    // showed as stored.
     for (std::size_t i = 0; i < values.size(); ++i)
-        if (!Shows(m_loadedValues[i], m_shownValues[i]) && shown[i].SameAs(m_shownValues[i]))
+        if (shown[i].SameAs(m_shownValues[i]) &&
+            (!Shows(m_loadedValues[i], m_shownValues[i]) || Shows(m_loadedValues[i], values[i])))
             values[i] = m_loadedValues[i];
-    const RowKey key = *m_loadedKey;
-    if (!OpenRecordset(m_pRecordset, KeyQuery(key))) return;
+    if (!SeekRow(*m_loaded)) return;
     // Written only over what the operator saw: a change another program made
     // since the click would otherwise be lost without a word.  The form keeps
     // what was typed; a click on the row shows the stored values.
     RowValues stored;
-    if (RowPresent() && ReadRowValues(stored)) {
+    if (ReadRowValues(stored)) {
         std::optional<RowValues> written;
         if (!SameValues(stored, m_loadedValues)) {
-            ShowStatusMessage("IDS_CHANGED_BY_OTHER");
+            ShowStatus(theApp.GetLangString(lang::kChangedByOther));
         } else if (WriteCurrentRow(false, values, &written)) {
             m_bPhotoChosen = false;
-            // The stored name may have changed (its spaces taken out): the row
-            // is followed under its new key, so the next Modify still finds it.
             // Unread, the next click loads it again.
-            m_loadedKey = written ? std::optional<RowKey>(RowKey{key.number, VariantToString((*written)[1])})
-                                  : std::nullopt;
             if (written) {
                 m_loadedValues = *written;
                 m_shownValues = shown;
+            } else {
+                m_loaded.reset();
             }
         }
     }
@@ -283,19 +280,22 @@ void CUserDataDlg::OnBnClickedModify() {
 void CUserDataDlg::OnBnClickedDelete() {
     ShowStatus(wxString());
     if (!EnsureConnection()) return;
+    // The selected row, when the form was loaded from it: what the operator
+    // sees highlighted and in the form is what goes.
     const long row = SelectedRow();
-    if (row < 0) {
+    if (row < 0 || row >= static_cast<long>(m_listRows.size()) || !m_loaded ||
+        !m_listRows[static_cast<std::size_t>(row)].bookmark.SameAs(*m_loaded)) {
         ShowStatusMessage("IDS_SELECT_FIRST");
         return;
     }
-    const RowKey key = ListRowKey(row);
+    const _variant_t bookmark = *m_loaded;
     if (AfxMessageBox(theApp.GetLangString("IDS_DELETE_MAKESURE"), MB_YESNO | MB_ICONQUESTION) != IDYES) return;
 
     // The row leaves the list with the reload that follows its deletion from
     // the database, not before: a Delete that fails keeps it listed.
-    if (!OpenRecordset(m_pRecordset, KeyQuery(key))) return;
+    if (!SeekRow(bookmark)) return;
     bool deleted = false;
-    if (RowPresent()) {
+    if (HoldsCustomer(m_loadedValues[0], m_loadedValues[1])) {
         try {
             m_pRecordset->Delete(adAffectCurrent);
             deleted = true;
@@ -310,17 +310,6 @@ void CUserDataDlg::OnBnClickedDelete() {
         if (wxWindow* photo = GetDlgItem(IDC_PHOTO)) photo->Refresh(false);
     }
     LoadRecords();
-}
-
-bool CUserDataDlg::RowPresent() {
-    try {
-        if (!m_pRecordset->GetEOF()) return true;
-        // Gone since the list was loaded (another copy of the program, say).
-        ShowStatusMessage("IDS_SEARCH_FAIL");
-    } catch (const _com_error& e) {
-        ShowDatabaseError(e);
-    }
-    return false;
 }
 
 void CUserDataDlg::OnBnClickedSearch() {
@@ -342,7 +331,7 @@ void CUserDataDlg::OnBnClickedSearch() {
             m_pRecordset->MoveFirst();
         if (!m_pRecordset->GetEOF()) {
             m_listUsers->DeleteAllItems();
-            m_listKeys.clear();
+            m_listRows.clear();
         }
         const wxString men = theApp.GetLangString("IDS_MEMBER_SEX_MEN");
         const wxString women = theApp.GetLangString("IDS_MEMBER_SEX_WOMEN");
@@ -352,9 +341,11 @@ void CUserDataDlg::OnBnClickedSearch() {
             wxString texts[6];
             for (int c = 0; c < 6; ++c) texts[c] = VariantToString(m_pRecordset->GetCollect(kColumns[c]));
             texts[2] = texts[2] == "0" ? men : women;
+            ListedRow listed{m_pRecordset->GetBookmark(), m_pRecordset->GetCollect("Number"),
+                             m_pRecordset->GetCollect("Name")};
             m_listUsers->InsertItem(row, wxString());
             for (int c = 0; c < 6; ++c) m_listUsers->SetItem(row, c, texts[c]);
-            m_listKeys.push_back(RowKey{texts[0], texts[1]});
+            m_listRows.push_back(std::move(listed));
             m_pRecordset->MoveNext();
         }
     } catch (const _com_error& e) {
@@ -372,11 +363,27 @@ void CUserDataDlg::OnBnClickedShowAll() {
 void CUserDataDlg::OnBnClickedStartDetect() {
     ShowStatus(wxString());
     const long row = SelectedRow();
-    const UserRecord* chosen = row < 0 ? nullptr : FindRecord(ListRowKey(row));
-    if (!chosen) {
+    if (row < 0 || row >= static_cast<long>(m_listRows.size())) {
         ShowStatusMessage("IDS_SELECT_FIRST");
         if (g_pStartPage) g_pStartPage->m_bCustomerChosen = 0;
         return;
+    }
+    // The customer of exactly that row, as the last load read it; a row a
+    // search found that was stored after that load is read now.
+    const _variant_t& bookmark = m_listRows[static_cast<std::size_t>(row)].bookmark;
+    std::optional<UserRecord> chosen;
+    for (std::size_t i = 0; i < m_recordMarks.size() && !chosen; ++i)
+        if (m_recordMarks[i].SameAs(bookmark)) chosen = m_records[i];
+    if (!chosen) {
+        if (!EnsureConnection() || !SeekRow(bookmark)) return;
+        try {
+            chosen = ReadRecord(theApp.GetLangString("IDS_MEMBER_SEX_MEN"),
+                                theApp.GetLangString("IDS_MEMBER_SEX_WOMEN"));
+        } catch (const _com_error& e) {
+            ShowDatabaseError(e);
+        }
+        CloseRecordset();
+        if (!chosen) return;
     }
     CloseConnection();
     if (g_pStartPage) {
@@ -393,25 +400,4 @@ void CUserDataDlg::OnBnClickedClose() {
     CloseConnection();
     if (g_pStartPage) g_pStartPage->m_bCustomerChosen = 0;
     EndDialog(IDCANCEL);
-}
-
-const UserRecord* CUserDataDlg::FindRecord(const RowKey& key) const {
-    // The record holds texts cut to its fields: the row's texts are cut alike
-    // before they are compared.
-    UserRecord cut{};
-    record::FillField(cut.szNumber, key.number);
-    record::FillField(cut.szName, key.name);
-    const UserRecord* byNumber = nullptr;
-    for (const UserRecord& r : m_records) {
-        if (std::char_traits<char16_t>::compare(r.szNumber, cut.szNumber, std::size(cut.szNumber)) != 0) continue;
-        if (std::char_traits<char16_t>::compare(r.szName, cut.szName, std::size(cut.szName)) == 0) return &r;
-        if (!byNumber) byNumber = &r;
-    }
-    return byNumber;
-}
-
-CUserDataDlg::RowKey CUserDataDlg::ListRowKey(long row) const {
-    if (row >= 0 && row < static_cast<long>(m_listKeys.size())) return m_listKeys[static_cast<size_t>(row)];
-    // A row of unknown origin: its texts as listed.
-    return RowKey{m_listUsers->GetItemText(row, 0), m_listUsers->GetItemText(row, 1)};
 }

@@ -1,11 +1,5 @@
 #include "platform/CvCompat.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdint>
 #include <exception>
 #include <vector>
 
@@ -13,8 +7,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "platform/Paths.h"
-#include "platform/PictureHeader.h"
+#include "platform/PictureLoader.h"
 
 namespace {
 
@@ -40,63 +33,16 @@ int ConversionCode(int from, int to, bool swapRb) {
 
 bool ValidChannels(int c) { return c == 1 || c == 3 || c == 4; }
 
-// The largest picture the loader holds: neither the file nor its pixels at
-// four bytes each may be larger.  Any file can be chosen as a photo, and the
-// photo box loads it at every paint; a disk image named ".bmp" must cost no
-// more than this.
-constexpr std::uint64_t kMaxPictureBytes = std::uint64_t{128} << 20;
-
-// All `n` bytes from the file's start; false when it ends sooner.
-bool ReadFromStart(int fd, unsigned char* to, std::size_t n) {
-    std::size_t done = 0;
-    while (done < n) {
-        const ssize_t got = ::pread(fd, to + done, n - done, static_cast<off_t>(done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        done += static_cast<std::size_t>(got);
-    }
-    return true;
-}
-
-// The picture in the open file, once its header has shown it to be one the
-// loader will hold; nothing for anything else.
-IplImage* LoadOpened(int fd, int iscolor) {
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || st.st_size <= 0 || static_cast<std::uint64_t>(st.st_size) > kMaxPictureBytes)
-        return nullptr;
-    const auto fileBytes = static_cast<std::size_t>(st.st_size);
-    plat::PictureSize size;
-    if (!plat::ReadPictureSize(fd, fileBytes, &size)) return nullptr;
-    // Each side is below 2^32, so the product cannot overflow.
-    if (static_cast<std::uint64_t>(size.width) * static_cast<std::uint64_t>(size.height) > kMaxPictureBytes / 4)
-        return nullptr;
-    try {
-        std::vector<unsigned char> bytes(fileBytes);
-        if (!ReadFromStart(fd, bytes.data(), bytes.size())) return nullptr;
-        const int flags = iscolor > 0 ? cv::IMREAD_COLOR
-                          : iscolor == 0 ? cv::IMREAD_GRAYSCALE
-                                         : cv::IMREAD_UNCHANGED;
-        cv::Mat mat = cv::imdecode(bytes, flags);
-        if (mat.empty()) return nullptr;
-        return CloneToIpl(mat);
-    } catch (const std::exception&) {
-        // Out of memory (std::bad_alloc, or the library's own error) or a
-        // picture the library gives up on: either way there is no picture.
-        return nullptr;
-    }
-}
-
 }  // namespace
 
 IplImage* cvLoadImage(const char* filename, int iscolor) {
-    if (!filename || !*filename) return nullptr;
-    // Only a regular file can be a picture: opening a pipe would wait for a
-    // writer for good, and a device could be read without end.
-    const int fd = plat::OpenRegularFile(filename, O_RDONLY);
-    if (fd < 0) return nullptr;
-    IplImage* image = LoadOpened(fd, iscolor);
-    ::close(fd);
-    return image;
+    cv::Mat picture;
+    if (plat::LoadPicture(filename, iscolor, cv::Size(), &picture) != plat::PictureLoad::Loaded) return nullptr;
+    try {
+        return CloneToIpl(picture);
+    } catch (const std::exception&) {
+        return nullptr;
+    }
 }
 
 int cvSaveImage(const char* filename, const CvArr* image, const int* params) {

@@ -6,8 +6,13 @@
 
 #include <cerrno>
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
+#include <utility>
+
+#include <wx/weakref.h>
+#include <wx/window.h>
 
 #include "platform/CrossThread.h"
 #include "platform/ui/BusyWait.h"
@@ -17,9 +22,6 @@ extern char** environ;
 namespace plat {
 
 namespace {
-
-// How long the folder's opener is given to say whether it opened it.
-constexpr std::chrono::milliseconds kOpenerBound{15000};
 
 // Starts the program; 0 when it could not be started.
 pid_t Spawn(const std::vector<std::string>& args) {
@@ -33,13 +35,17 @@ pid_t Spawn(const std::vector<std::string>& args) {
     return pid;
 }
 
+// Waits for the program's end, reaping it.
+int Reap(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return status;
+}
+
 // Reaps the program whenever it ends so that no zombie is left behind.
 void ReapLater(pid_t pid) {
-    std::thread([pid] {
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
+    std::thread([pid] { Reap(pid); }).detach();
 }
 
 }  // namespace
@@ -70,7 +76,7 @@ bool WaitForExit(pid_t pid, std::chrono::milliseconds bound, int* status) {
     return ended;
 }
 
-bool OpenFolder(const wxString& path) {
+bool OpenFolder(const wxString& path, wxWindow* owner, std::function<void()> failed) {
     const std::string folder(path.utf8_str());
     struct stat st;
     if (folder.empty() || ::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
@@ -78,16 +84,26 @@ bool OpenFolder(const wxString& path) {
     // character of the customer's name is interpreted by a shell.
     const pid_t pid = Spawn({"xdg-open", folder});
     if (pid == 0) return false;
-    // xdg-open ends once a file manager has the folder, and fails when none
-    // took it (a machine without a desktop tries its browsers, then gives up).
-    int status = 0;
-    if (!WaitForExit(pid, kOpenerBound, &status)) {
-        // Still running: it is the file manager itself that keeps it, with
-        // the folder open.
-        ReapLater(pid);
-        return true;
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    // Within a desktop session xdg-open ends once a file manager has the
+    // folder; without one it runs the file manager itself and ends when that
+    // closes.  It fails when nothing took the folder (it tries browsers, then
+    // gives up), whenever that is.  So it is waited for off the user-interface
+    // thread, and a failure is reported to the owner if it is still there.
+    // Only the user-interface thread touches the watch (its weak reference
+    // is not thread-safe): the waiter hands it back there, success or not.
+    struct Watch {
+        wxWeakRef<wxWindow> owner;
+        std::function<void()> failed;
+    };
+    auto watch = std::make_shared<Watch>(Watch{owner, std::move(failed)});
+    std::thread([pid, watch = std::move(watch)]() mutable {
+        const int status = Reap(pid);
+        const bool opened = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        PostToUiThread([watch = std::move(watch), opened] {
+            if (!opened && watch->owner && watch->failed) watch->failed();
+        });
+    }).detach();
+    return true;
 }
 
 }  // namespace plat

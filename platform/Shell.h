@@ -2,10 +2,14 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include <wx/string.h>
+
+class wxWindow;
+
 namespace plat {
 // Starts a program (looked up on PATH when `argv[0]` holds no '/') with these
 // arguments, directly rather than through a shell, and does not wait for it;
@@ -15,9 +19,11 @@ bool LaunchDetached(const std::vector<std::string>& argv);
 // wait status in `status`, when it did.  On the user-interface thread the
 // windows stay alive meanwhile and the operator's input is dropped.
 bool WaitForExit(pid_t pid, std::chrono::milliseconds bound, int* status);
-// Opens a folder in the desktop's default file manager; false when no
-// launcher could be started or it found nothing to open the folder with.  The
-// windows keep painting while the launcher decides (it may take seconds); the
-// operator's clicks meanwhile are dropped.
-bool OpenFolder(const wxString& path);
+// Opens a folder in the desktop's default file manager and returns at once:
+// false when the folder is missing or no launcher could be started.  The
+// launcher may run for as long as the file manager shows the folder; when it
+// ends with a failure (it found nothing to open the folder with), whenever
+// that is, `failed` runs on the user-interface thread, unless `owner` has
+// been destroyed by then.
+bool OpenFolder(const wxString& path, wxWindow* owner = nullptr, std::function<void()> failed = {});
 }  // namespace plat

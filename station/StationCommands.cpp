@@ -121,9 +121,14 @@ void CQuillmarshDlg::OnBnClickedFiles() {
         AfxMessageBox(theApp.GetLangString(lang::kFolderOpenFailed) + "\n" + m_strImageDir + "\n" + why, MB_OK | MB_ICONERROR);
         return;
     }
-    // The launcher's answer counts: without a desktop it opens nothing.
-    if (!plat::OpenFolder(m_strImageDir))
-        AfxMessageBox(theApp.GetLangString(lang::kNoFileManager) + "\n" + m_strImageDir, MB_OK | MB_ICONERROR);
+    // The launcher's answer counts, whenever it comes: without a desktop it
+    // opens nothing.  One that keeps running is the file manager showing the
+    // folder, and the station goes on meanwhile.
+    const wxString folder = m_strImageDir;
+    auto tell = [folder] {
+        AfxMessageBox(theApp.GetLangString(lang::kNoFileManager) + "\n" + folder, MB_OK | MB_ICONERROR);
+    };
+    if (!plat::OpenFolder(folder, this, tell)) tell();
 }
 
 // ---------------------------------------------------------------------------

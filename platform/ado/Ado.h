@@ -65,6 +65,11 @@ constexpr HRESULT adErrObjectClosed = static_cast<HRESULT>(0x800A0E78u);
 constexpr HRESULT adErrObjectOpen = static_cast<HRESULT>(0x800A0E79u);
 constexpr HRESULT adErrDataConversion = static_cast<HRESULT>(0x800A0D5Du);
 constexpr HRESULT DB_E_CONCURRENCYVIOLATION = static_cast<HRESULT>(0x80040E38u);
+// The row is no longer stored (another program deleted it).
+constexpr HRESULT DB_E_BADBOOKMARK = static_cast<HRESULT>(0x80040E0Eu);
+constexpr HRESULT DB_E_DELETEDROW = static_cast<HRESULT>(0x80040E23u);
+// Another program holds the file, longer than the connection waits for it.
+constexpr HRESULT adErrResourceLocked = static_cast<HRESULT>(0x800A0E92u);
 
 enum ObjectStateEnum { adStateClosed = 0, adStateOpen = 1 };
 enum CursorTypeEnum { adOpenForwardOnly = 0, adOpenKeyset = 1, adOpenDynamic = 2, adOpenStatic = 3 };
@@ -152,6 +157,25 @@ private:
     std::shared_ptr<ado::Database> m_db;
 };
 
+// A write transaction (BeginTrans) that is rolled back when it is left
+// without Commit, so that no failure halfway keeps the file held for writing.
+class WriteStep {
+public:
+    explicit WriteStep(_ConnectionPtr connection) : m_connection(std::move(connection)) {}
+    ~WriteStep();
+    WriteStep(const WriteStep&) = delete;
+    WriteStep& operator=(const WriteStep&) = delete;
+    // Raises the engine's error when the file cannot be had for writing.
+    void Begin();
+    // Raises the engine's error when the commit fails; the transaction is
+    // then rolled back.
+    void Commit();
+
+private:
+    _ConnectionPtr m_connection;
+    bool m_open = false;
+};
+
 class Recordset : public std::enable_shared_from_this<Recordset> {
 public:
     Recordset();
@@ -205,6 +229,14 @@ public:
     void Delete(AffectEnum affect = adAffectCurrent);
     EditModeEnum GetEditMode() const { return m_edit; }
     FieldsPtr GetFields();
+    // The identity of the current row in its table (VT_I8), the same in every
+    // recordset of that table for as long as the row is stored, whatever its
+    // values: rows that hold the same values are still told apart.
+    _variant_t GetBookmark() const;
+    // Moves to the row `bookmark` names.  Fails with DB_E_DELETEDROW when the
+    // row is no longer stored, and with DB_E_BADBOOKMARK when it is stored
+    // but not among the rows of this recordset's query.
+    void PutBookmark(const _variant_t& bookmark);
 
 private:
     friend class Field;
@@ -224,7 +256,7 @@ private:
     void DiscardEdit();
     void WriteStaged(std::int64_t rowId, int field, const ado::StagedValue& value);
     std::int64_t CurrentKey() const;
-    bool RowExists();
+    bool RowExists(std::int64_t rowId);
     std::string ColumnSql(const char* expression, int field) const;
 
     _variant_t Value(int field);

@@ -95,13 +95,17 @@ sqlite3_stmt* Database::Cached(const std::string& sql) {
 }
 
 void Database::Fail() const {
-    throw _com_error(E_FAIL, m_db ? wxString::FromUTF8(sqlite3_errmsg(m_db))
-                                  : wxString("The database connection is closed."));
+    if (!m_db) throw _com_error(adErrObjectClosed, "The database connection is closed.");
+    Fail(sqlite3_extended_errcode(m_db));
 }
 
 _com_error Database::Error(int rc) const {
-    if (m_db && sqlite3_extended_errcode(m_db) == rc) return _com_error(E_FAIL, wxString::FromUTF8(sqlite3_errmsg(m_db)));
-    return _com_error(E_FAIL, wxString::FromUTF8(sqlite3_errstr(rc)));
+    // Another program holding the file is the one failure the operator can
+    // wait out: it has a code of its own.
+    const int primary = rc & 0xFF;
+    const HRESULT hr = primary == SQLITE_BUSY || primary == SQLITE_LOCKED ? adErrResourceLocked : E_FAIL;
+    if (m_db && sqlite3_extended_errcode(m_db) == rc) return _com_error(hr, wxString::FromUTF8(sqlite3_errmsg(m_db)));
+    return _com_error(hr, wxString::FromUTF8(sqlite3_errstr(rc)));
 }
 
 void Database::Fail(int rc) const { throw Error(rc); }
@@ -150,6 +154,29 @@ void Savepoint::Commit() {
     Undo();
     throw failure;
 }
+
+}  // namespace ado
+
+WriteStep::~WriteStep() {
+    if (!m_open) return;
+    try {
+        m_connection->RollbackTrans();
+    } catch (const _com_error&) {
+        // The connection is closed: the engine ended the transaction with it.
+    }
+}
+
+void WriteStep::Begin() {
+    m_connection->BeginTrans();
+    m_open = true;
+}
+
+void WriteStep::Commit() {
+    m_open = false;
+    m_connection->CommitTrans();
+}
+
+namespace ado {
 
 std::string ForColumn(const char* expression, const std::string& column) {
     const std::string quoted = QuoteIdentifier(column);

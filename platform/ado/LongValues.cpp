@@ -75,7 +75,7 @@ long Recordset::ActualSize(int field) {
     m_db->Check(sqlite3_bind_int64(st, 1, CurrentKey()));
     const int rc = sqlite3_step(st);
     if (rc == SQLITE_ROW) return static_cast<long>(sqlite3_column_int64(st, 0));
-    if (rc == SQLITE_DONE) throw _com_error(adErrNoCurrentRecord, "The current row no longer exists.");
+    if (rc == SQLITE_DONE) throw _com_error(DB_E_DELETEDROW, "The current row no longer exists.");
     m_db->Fail(rc);
 }
 
@@ -115,7 +115,7 @@ const std::vector<std::int64_t>& Recordset::StoredSizes() {
         StatementUse use(st);
         m_db->Check(sqlite3_bind_int64(st, 1, CurrentKey()));
         const int rc = sqlite3_step(st);
-        if (rc == SQLITE_DONE) throw _com_error(adErrNoCurrentRecord, "The current row no longer exists.");
+        if (rc == SQLITE_DONE) throw _com_error(DB_E_DELETEDROW, "The current row no longer exists.");
         if (rc != SQLITE_ROW) m_db->Fail(rc);
         for (std::size_t c = 0; c < sizes.size(); ++c) sizes[c] = sqlite3_column_int64(st, static_cast<int>(c));
     }

@@ -308,7 +308,7 @@ _variant_t Recordset::Value(int field) {
     StatementUse use(st);
     m_db->Check(sqlite3_bind_int64(st, 1, CurrentKey()));
     const int rc = sqlite3_step(st);
-    if (rc == SQLITE_DONE) throw _com_error(adErrNoCurrentRecord, "The current row no longer exists.");
+    if (rc == SQLITE_DONE) throw _com_error(DB_E_DELETEDROW, "The current row no longer exists.");
     if (rc != SQLITE_ROW) m_db->Fail(rc);
     _variant_t value = ColumnValue(st, 0);
     if (!m_columns[field].longValue) m_original.emplace(field, value);
@@ -401,10 +401,10 @@ void Recordset::Update() {
         const int rc = sqlite3_step(st);
         if (rc != SQLITE_DONE) m_db->Fail(rc);
         if (!adding && sqlite3_changes(m_db->Handle()) == 0) {
-            if (RowExists())
+            if (RowExists(CurrentKey()))
                 throw _com_error(DB_E_CONCURRENCYVIOLATION,
                                  "The row was changed by another program since it was read: nothing was written.");
-            throw _com_error(adErrNoCurrentRecord, "The row to be updated no longer exists.");
+            throw _com_error(DB_E_DELETEDROW, "The row to be updated no longer exists.");
         }
         rowId = adding ? sqlite3_last_insert_rowid(m_db->Handle()) : CurrentKey();
     }
@@ -419,10 +419,10 @@ void Recordset::Update() {
     ResetPieces();
 }
 
-bool Recordset::RowExists() {
+bool Recordset::RowExists(std::int64_t rowId) {
     sqlite3_stmt* st = m_db->Cached("SELECT 1 FROM " + ado::QuoteIdentifier(m_table) + " WHERE _rowid_ = ?1");
     StatementUse use(st);
-    m_db->Check(sqlite3_bind_int64(st, 1, CurrentKey()));
+    m_db->Check(sqlite3_bind_int64(st, 1, rowId));
     const int rc = sqlite3_step(st);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) m_db->Fail(rc);
     return rc == SQLITE_ROW;
@@ -453,7 +453,27 @@ void Recordset::Delete(AffectEnum) {
     ResetPieces();
     m_keys.erase(m_keys.begin() + static_cast<std::ptrdiff_t>(m_pos));
     m_currentDeleted = true;
-    if (!gone) throw _com_error(adErrNoCurrentRecord, "The row to be deleted no longer exists.");
+    if (!gone) throw _com_error(DB_E_DELETEDROW, "The row to be deleted no longer exists.");
+}
+
+_variant_t Recordset::GetBookmark() const {
+    RequireRow();
+    if (m_edit == adEditAdd) NoCurrentRow();  // not stored yet: no identity
+    return _variant_t(static_cast<std::int64_t>(CurrentKey()));
+}
+
+void Recordset::PutBookmark(const _variant_t& bookmark) {
+    RequireOpen();
+    if (bookmark.vt != VT_I8) throw _com_error(DB_E_BADBOOKMARK, "The bookmark names no row.");
+    const auto at = std::find(m_keys.begin(), m_keys.end(), bookmark.llVal);
+    if (at == m_keys.end()) {
+        if (RowExists(bookmark.llVal))
+            throw _com_error(DB_E_BADBOOKMARK, "The row is not among the rows of the query.");
+        throw _com_error(DB_E_DELETEDROW, "The row no longer exists.");
+    }
+    Leave();
+    m_currentDeleted = false;
+    m_pos = static_cast<std::size_t>(at - m_keys.begin());
 }
 
 FieldsPtr Recordset::GetFields() {

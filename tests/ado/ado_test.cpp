@@ -295,6 +295,7 @@ TEST_F(AdoTest, AFailedWriteEndsItsTransaction) {
             ADD_FAILURE() << "written under another program's read";
         } catch (const _com_error& e) {
             EXPECT_EQ(e.ErrorMessage(), "database is locked");
+            EXPECT_EQ(e.Error(), adErrResourceLocked);
         }
         EXPECT_NE(sqlite3_get_autocommit(h), 0) << "a transaction stayed open";
         rs->CancelUpdate();
@@ -320,6 +321,37 @@ TEST_F(AdoTest, AFailedWriteEndsItsTransaction) {
     Query("COMMIT");
     EXPECT_EQ(Column("select * from info", "Name", &reader), "Cid,Dan,Eve");
     EXPECT_EQ(Column("select * from info", "Remark", &reader), "<null>,<null>,<null>");
+}
+
+// A write step holds the file for writing from its start and stores only
+// what it commits; a step left without a commit, or whose commit another
+// program's read refuses, leaves nothing and no transaction behind.
+TEST_F(AdoTest, AWriteStepStoresOnlyWhatItCommits) {
+    sqlite3* h = conn->GetDatabase()->Handle();
+    sqlite3_busy_timeout(h, 50);
+    const _ConnectionPtr other = Connect();
+    // Left without a commit; a reader keeps the commit out; a writer the step.
+    const std::vector<std::vector<const char*>> holds = {{}, {"BEGIN", "select * from info"}, {"BEGIN IMMEDIATE"}};
+    for (const auto& hold : holds) {
+        SCOPED_TRACE(hold.size());
+        WriteStep step(conn);
+        for (const char* sql : hold) Query(sql, &other);
+        try {
+            step.Begin();
+            Add({{"Number", "0001"}});
+            if (!hold.empty()) step.Commit();
+            EXPECT_TRUE(hold.empty()) << "committed under another program's lock";
+        } catch (const _com_error& e) {
+            EXPECT_EQ(e.Error(), adErrResourceLocked);
+        }
+        if (!hold.empty()) Query("COMMIT", &other);
+    }
+    WriteStep step(conn);
+    step.Begin();
+    Add({{"Number", "0002"}});
+    step.Commit();
+    EXPECT_NE(sqlite3_get_autocommit(h), 0);
+    EXPECT_EQ(Column("select * from info", "Number", &other), "0002");
 }
 
 // Writing is optimistic: an Update writes over a row only while it holds, in

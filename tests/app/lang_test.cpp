@@ -44,10 +44,12 @@ TEST_F(LangStringTest, MissingKeySectionOrFileGiveNotFound) {
 
 // The messages added beyond the pack's first keys: in Chinese from the Chinese
 // pack, through the platform layer's lookup too, and in English from a pack
-// without them.
+// without them or with them empty.
 TEST_F(LangStringTest, AddedMessagesReadTheirOwnKeysWithEnglishWithout) {
-    UsePack("IDS_ADD=Add\n");
-    const wxString other = theApp.m_strLangIni;
+    std::string empty;
+    for (const plat::LangText* text : lang::kAll) empty += std::string(text->key) + "=\n";
+    const wxString others[] = {wxString::FromUTF8(dir.Write("without.ini", "[Setting]\nIDS_ADD=Add\n")),
+                               wxString::FromUTF8(dir.Write("empty.ini", "[Setting]\n" + empty))};
     const wxString chinese = wxString::FromUTF8(QUILL_BUILD_DIR "/Language/简体中文.ini");
     for (const plat::LangText* text : lang::kAll) {
         theApp.m_strLangIni = chinese;
@@ -55,8 +57,10 @@ TEST_F(LangStringTest, AddedMessagesReadTheirOwnKeysWithEnglishWithout) {
         EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](wxUniChar c) { return c >= 0x4E00 && c <= 0x9FFF; }))
             << text->key << " = " << shown.utf8_string();
         EXPECT_EQ(plat::Text(*text), shown) << text->key;
-        theApp.m_strLangIni = other;
-        EXPECT_EQ(plat::Text(*text), wxString::FromUTF8(text->english)) << text->key;
+        for (const wxString& other : others) {
+            theApp.m_strLangIni = other;
+            EXPECT_EQ(plat::Text(*text), wxString::FromUTF8(text->english)) << text->key << " in " << other;
+        }
     }
 }
 

@@ -28,6 +28,7 @@
 #include "compare/ComPareDlg.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
+#include "platform/PictureLoader.h"
 #include "platform/Resources.h"
 #include "support/Pump.h"
 
@@ -405,7 +406,7 @@ TEST_F(CompareWindow, DoubleClickOnTheRightPaneAsksForAFileOnlyForOther) {
     EXPECT_TRUE(dlg->m_strOtherPath.empty());
 
     // A picked bitmap becomes the "Other" picture and is shown.
-    const wxString picked = wxFileName::GetTempDir() + wxString::Format("/cmp-other-%lu.bmp", wxGetProcessId());
+    wxString picked = wxFileName::GetTempDir() + wxString::Format("/cmp-other-%lu.bmp", wxGetProcessId());
     cv::Mat other(100, 120, CV_8UC3, cv::Scalar(255, 0, 255));
     ASSERT_TRUE(cv::imwrite(picked.utf8_string(), other));
     dlg->ask = [&](const wxString&, wxString& path) {
@@ -420,6 +421,15 @@ TEST_F(CompareWindow, DoubleClickOnTheRightPaneAsksForAFileOnlyForOther) {
     EXPECT_TRUE(Radio(4)->GetValue());
     EXPECT_TRUE(SameImage(dlg->m_paneReference.GetPicture(), other));
     wxRemoveFile(picked);
+    // A photo larger than the pane is held at the pane's size.
+    const wxString photo = wxFileName::GetTempDir() + wxString::Format("/cmp-other-%lu.jpg", wxGetProcessId());
+    ASSERT_TRUE(cv::imwrite(photo.utf8_string(), cv::Mat(1600, 2000, CV_8UC3, cv::Scalar(0, 200, 0))));
+    picked = photo;
+    dlg->OnStnDblclickReference();
+    wxRemoveFile(photo);
+    const wxSize pane = dlg->m_paneReference.GetClientSize();
+    EXPECT_EQ(dlg->m_paneReference.GetPicture().size(), cv::Size(pane.x, pane.y));
+    EXPECT_TRUE(Near(dlg->m_paneReference.GetPicture().at<cv::Vec3b>(10, 10), cv::Vec3b(0, 200, 0)));
 
     // A file that is no bitmap shows the stand-in.
     dlg->ask = [&](const wxString&, wxString& path) {
@@ -450,7 +460,7 @@ TEST_F(CompareWindow, TheWindowMayBeDeletedWhileTheOperatorPicksTheOtherFile) {
     Pump(50);
 }
 
-TEST_F(CompareWindow, TheRealFileDialogStartsInTheCustomersFolderWithTheBmpFilter) {
+TEST_F(CompareWindow, TheRealFileDialogStartsInTheCustomersFolderWithThePictureFilter) {
     Open(0, 0);
     const wxString folder = wxFileName::GetTempDir();
     host->imageDir = folder;
@@ -478,7 +488,7 @@ TEST_F(CompareWindow, TheRealFileDialogStartsInTheCustomersFolderWithTheBmpFilte
     const wxString seenDir = hook.dir, seenFilter = hook.filter;
     ASSERT_TRUE(seen);
     EXPECT_EQ(seenDir, folder);
-    EXPECT_EQ(seenFilter, "BMP file(*.bmp)|*.bmp");
+    EXPECT_EQ(seenFilter, plat::kPictureFileFilter);
     EXPECT_TRUE(dlg->m_strOtherPath.empty());
 }
 

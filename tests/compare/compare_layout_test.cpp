@@ -2,7 +2,10 @@
 // reference pictures, without a display.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <fstream>
+#include <utility>
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
@@ -81,27 +84,35 @@ protected:
     std::vector<wxString> m_files;
 };
 
-TEST_F(ReferenceFiles, ABitmapFileIsTakenAndAnythingElseShowsTheStandIn) {
+// The picture loader's: a picture is known by its bytes, whatever its name.
+TEST_F(ReferenceFiles, APictureFileIsTakenAndAnythingElseShowsTheStandIn) {
     cv::Mat picture(30, 40, CV_8UC3, cv::Scalar(10, 120, 230));
     picture(cv::Rect(0, 0, 5, 5)).setTo(cv::Scalar(255, 255, 255));
     const wxString bmp = m_dir + "good.bmp";
     ASSERT_TRUE(cv::imwrite(bmp.utf8_string(), picture));
     m_files.push_back(bmp);
-
-    cv::Mat held(5, 5, CV_8UC3, cv::Scalar::all(7));
-    EXPECT_TRUE(CComPareDLg::LoadBitmapFromFile(bmp, &held));
-    EXPECT_TRUE(SameImage(held, picture));
-
-    // A PNG or a truncated bitmap under a .bmp name, an empty file, a
-    // missing file and a folder all fall back to bitmap 174.
     std::vector<uchar> pngBytes;
     cv::imencode(".png", picture, pngBytes);
     const wxString disguised = Write("png.bmp", std::string(pngBytes.begin(), pngBytes.end()));
+    for (const wxString& path : {bmp, disguised}) {
+        cv::Mat held(5, 5, CV_8UC3, cv::Scalar::all(7));
+        EXPECT_TRUE(CComPareDLg::LoadBitmapFromFile(path, &held));
+        EXPECT_TRUE(SameImage(held, picture)) << path;
+    }
+
+    // A truncated bitmap, a bitmap of 12000 x 12000 pixels (432 MB, never
+    // read: it is past the loader's limit), an empty file, a missing file and
+    // a folder all fall back to bitmap 174.
     const wxString truncated = Write("short.bmp", std::string("BM\x36\x10\x0e\x00", 6));
+    std::string header(54, '\0');
+    for (const auto [at, value] : {std::pair{0, 0x4D42u}, {10, 54u}, {14, 40u}, {18, 12000u}, {22, 12000u}, {26, 1u | (24u << 16)}})
+        for (int i = 0; i < 4; ++i) header[at + i] = static_cast<char>(value >> (8 * i));
+    const wxString huge = Write("huge.bmp", header);
+    ASSERT_EQ(::truncate(huge.utf8_string().c_str(), 54 + 12000 * 12000 * 3), 0);
     const wxString empty = Write("empty.bmp", "");
     const cv::Mat standIn = StandIn();
     ASSERT_EQ(standIn.size(), cv::Size(400, 295));
-    for (const wxString& path : {disguised, truncated, empty, m_dir + "missing.bmp", wxFileName::GetTempDir()}) {
+    for (const wxString& path : {truncated, huge, empty, m_dir + "missing.bmp", wxFileName::GetTempDir()}) {
         cv::Mat out = picture.clone();
         EXPECT_TRUE(CComPareDLg::LoadBitmapFromFile(path, &out)) << path;
         EXPECT_TRUE(SameImage(out, standIn)) << path;

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -26,6 +27,7 @@
 #include "app/StartPageDlg.h"
 #include "customers/UserDataDlg.h"
 #include "platform/CrossThread.h"
+#include "platform/PictureLoader.h"
 #include "station/QuillmarshDlg.h"
 #include "support/MessageRecorder.h"
 
@@ -100,6 +102,9 @@ struct Operator {
 TEST(RecordsFlow, AddedCustomerWithPhotoIsExaminedInItsOwnFolder) {
     RecordsFolder folder;
     const std::string photo = folder.WritePhoto("pick/mia.bmp", 40, 160, 40);
+    const std::string scan = folder.Path() + "scans/scan.jpg";  // a TIFF
+    std::filesystem::create_directories(folder.Path() + "scans");
+    std::ofstream(scan, std::ios::binary) << std::string("II*\0\x08\0\0\0", 8) << std::string(64, '\0');
     const fs::path customerFolder = fs::u8path(folder.Path() + "Guests-Image/MiaLund");
     fs::create_directories(folder.Path() + "Guests-Image");  // made by the program's start-up
     theApp.m_strImageRoot = wxString::FromUTF8(folder.Path() + "Guests-Image");
@@ -133,6 +138,16 @@ TEST(RecordsFlow, AddedCustomerWithPhotoIsExaminedInItsOwnFolder) {
             op.Type("35");
             op.Click(list, 1041);
             op.Type("5550101");
+            // A scan the box cannot show: said, and the no-photo picture stays chosen.
+            op.Click(list, 1037, 2);
+            if (!op.WaitFor("the file dialog", [] { return FileDialog() != nullptr; })) return;
+            std::this_thread::sleep_for(1s);
+            // Named in the dialog's own way: typed paths race its completion.
+            Ui([&] { return gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(FileDialog()), scan.c_str()); });
+            std::this_thread::sleep_for(500ms);
+            op.Key("Return");
+            if (!op.WaitFor("the refusal", [] { return List()->GetDlgItemText(1076).Contains("scan.jpg"); })) return;
+            if (Ui([] { return List()->m_strPhotoPath != List()->m_strNoPhoto; })) op.failures.push_back("scan taken");
             op.Click(list, 1037, 2);
             if (!op.WaitFor("the file dialog", [] { return FileDialog() != nullptr; })) return;
             std::this_thread::sleep_for(1s);
@@ -140,6 +155,14 @@ TEST(RecordsFlow, AddedCustomerWithPhotoIsExaminedInItsOwnFolder) {
             if (!op.WaitFor("the photo", [&] { return List()->m_strPhotoPath == wxString::FromUTF8(photo); })) return;
             op.Click(list, 1049);
             if (!op.WaitFor("the new row", [] { return List()->m_listUsers->GetItemCount() == 1; })) return;
+            if (folder.Rows("select Photo from info")[0][0] != folder.Bytes(photo)) op.failures.push_back("photo");
+            // With the photo up, Show all repaints the box and decodes nothing.
+            int paints = 0;
+            Ui([&] { return List()->GetDlgItem(1037)->Bind(wxEVT_PAINT, [&](wxPaintEvent& e) { ++paints, e.Skip(); }), 0; });
+            const std::uint64_t decoded = plat::PicturesDecoded();
+            op.Click(list, 1058);
+            if (!op.WaitFor("a paint of the photo", [&] { return paints > 0; })) return;
+            if (plat::PicturesDecoded() != decoded) op.failures.push_back("photo decoded again");
             // Another program stores the remark as bytes before the click and
             // a photo of its own after it: a Modify of the phone leaves both.
             folder.Execute("UPDATE info SET Remark = x'00FF'");

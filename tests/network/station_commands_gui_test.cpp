@@ -17,6 +17,7 @@
 #include "station/QuillmarshDlg.h"
 #include "support/FakeLauncher.h"
 #include "support/MessageRecorder.h"
+#include "support/ProgramRun.h"
 #include "support/Pump.h"
 #include "support/TempDir.h"
 
@@ -125,18 +126,26 @@ TEST_F(Commands, TheEraserClearsAFrozenPaneAtItsNextPaintAndALiveOneWithTheNextF
 }
 
 // An opener that finds no file manager ends with a failure (xdg-open on a
-// machine without a desktop): the operator is told, in the pack's language.
+// machine without a desktop): the operator is told, in the pack's language,
+// whenever that is.  One that runs on (-3: xdg-open without a desktop runs the
+// file manager) holds nothing: a click (xdotool) meanwhile is answered.
 TEST_F(Commands, TheFilesButtonHandsExactlyTheCustomersFolderToTheOpenerAndSaysWhenItFails) {
     Open();
     theApp.m_strLangIni = wxString::FromUTF8(QUILL_BUILD_DIR "/Language/简体中文.ini");
-    for (int status : {0, 3}) {
-        FakeLauncher launcher(status);
+    const wxPoint compare = m_dlg->GetDlgItem(1005)->GetScreenRect().GetPosition() + wxPoint(20, 20);
+    for (int status : {0, 3, -3}) {
+        FakeLauncher launcher(std::abs(status), status < 0);
         MessageRecorder messages;
         fs::remove_all(m_dlg->m_strImageDir.utf8_string());  // gone meanwhile: made again
+        std::thread clicker([&] { if (status < 0 && !launcher.Opened().empty()) ClickAt(compare); });
         m_dlg->OnBnClickedFiles();
+        EXPECT_TRUE(PumpUntil([&] { return status >= 0 || (m_dlg->m_pCompareDlg && messages.texts.empty()); }));
+        launcher.Release();
+        clicker.join();
         EXPECT_EQ(launcher.Opened(), m_dlg->m_strImageDir.utf8_string() + "|1");
         EXPECT_TRUE(fs::is_directory(m_dlg->m_strImageDir.utf8_string()));
         const std::vector<wxString> told{wxString::FromUTF8("没有能打开此文件夹的文件管理器：\n") + m_dlg->m_strImageDir};
+        if (status) PumpUntil([&] { return !messages.texts.empty(); });
         EXPECT_EQ(messages.texts, status ? told : std::vector<wxString>{}) << status;
     }
     theApp.m_strLangIni.clear();

@@ -14,8 +14,12 @@
 #include <memory>
 #include <cstring>
 #include <string>
+#include <vector>
+
+#include <opencv2/imgcodecs.hpp>
 
 #include "platform/CvCompat.h"
+#include "platform/PictureLoader.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -173,30 +177,66 @@ TEST(CvCompat, LoadAndSaveFailuresReturnNothingWithoutThrowing) {
     EXPECT_EQ(cvSaveImage(nullptr, img.get()), 0);
 }
 
-// Any file can be chosen as the photo, and the photo box loads it at every
-// paint: a large one is refused from its header, without reading it.
-TEST(CvCompat, LargeFilesAreRefusedWithoutBeingRead) {
+// A JPEG's bytes with `bytes` put in at `at`.
+std::string JpegWith(const cv::Mat& picture, std::size_t at, const std::string& bytes) {
+    std::vector<unsigned char> jpeg;
+    cv::imencode(".jpg", picture, jpeg);
+    std::string out(jpeg.begin(), jpeg.end());
+    return out.insert(at, bytes);
+}
+
+// An Exif segment whose orientation tag says the camera was turned: the
+// picture shows turned by 90 degrees clockwise.
+const std::string kTurnedClockwise("\xFF\xE1\x00\x22" "Exif\0\0" "MM\0\x2A\0\0\0\x08" "\0\x01"
+                                   "\x01\x12\0\x03\0\0\0\x01\0\x06\0\0" "\0\0\0\0", 36);
+
+// Any file can be chosen as the photo.  It is shown at the photo box's size,
+// decoded once, without ever costing the whole picture: a large JPEG is
+// decoded reduced, a large file of another kind refused from its header.
+TEST(CvCompat, ChosenFilesAreShownAtTheBoxSizeOrRefusedWithoutBeingRead) {
     TempDir dir;
-    const ChildCost idle = InChild([] { return true; });
+    const cv::Size box(140, 172);
+    cv::Mat halves(6000, 8000, CV_8UC3, cv::Scalar::all(255));  // 48 megapixels, dark above
+    halves.rowRange(0, 3000).setTo(cv::Scalar::all(0));
+    const std::string phone = JpegWith(halves, 2, kTurnedClockwise);
+    halves.release();
+    const std::string stray = JpegWith(cv::cvarrToMat(Gradient(33, 17).get()).clone(), 20,
+                                       std::string("\0\0", 2));  // after the JFIF segment
+    using plat::PictureLoad;
     const struct {
         const char* name;
-        std::uint64_t bytes;
-        std::string header;
+        std::string bytes;
+        std::uint64_t sparse;  // the file's size when it is larger than its bytes
+        PictureLoad result;
+        cv::Size shown;
     } cases[] = {
-        {"disk image of 4 GB", std::uint64_t{4} << 30, ""},
-        {"no picture, of 100 MB", std::uint64_t{100} << 20, ""},
-        {"bitmap of 100 GB", std::uint64_t{100} << 30, BmpHeader(1000, 1000)},
-        {"bitmap of 30000 x 30000 pixels", std::uint64_t{100} << 20, BmpHeader(30000, 30000)},
+        {"disk image of 4 GB.bmp", "", std::uint64_t{4} << 30, PictureLoad::NotTaken, {}},
+        {"no picture, of 100 MB.bmp", "", std::uint64_t{100} << 20, PictureLoad::NotTaken, {}},
+        {"bitmap of 100 GB.bmp", BmpHeader(1000, 1000), std::uint64_t{100} << 30, PictureLoad::TooLarge, {}},
+        {"bitmap of 30000 x 30000 pixels.bmp", BmpHeader(30000, 30000), std::uint64_t{100} << 20,
+         PictureLoad::TooLarge, {}},
+        {"phone photo of 48 megapixels.jpg", phone, 0, PictureLoad::Loaded, box},
+        {"stray bytes between segments.jpg", stray, 0, PictureLoad::Loaded, {33, 17}},
+        {"TIFF named.jpg", std::string("II*\0\x08\0\0\0", 8) + std::string(64, '\0'), 0, PictureLoad::NotTaken, {}},
+        {"WebP named.jpg", std::string("RIFF\x24\0\0\0WEBPVP8 ", 16) + std::string(64, '\0'), 0,
+         PictureLoad::NotTaken, {}},
+        {"animation.gif", "GIF89a" + std::string(64, '\0'), 0, PictureLoad::NotTaken, {}},
+        {"phone photo.heic", std::string("\0\0\0\x18" "ftypheic", 12) + std::string(64, '\0'), 0,
+         PictureLoad::NotTaken, {}},
+        {"bytes named.bmp", "BM" + std::string(64, '7'), 0, PictureLoad::NotTaken, {}},
+        {"header without pixels.bmp", BmpHeader(100, 100), 0, PictureLoad::Damaged, {}},
     };
     for (const auto& c : cases) {
-        const std::string path = dir.File(std::string(c.name) + ".bmp");
-        const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY, 0600);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(c.bytes)), 0) << "sparse, so no disk space is used";
-        ASSERT_EQ(::write(fd, c.header.data(), c.header.size()), static_cast<ssize_t>(c.header.size()));
-        ::close(fd);
-        const ChildCost cost = InChild([&path] { return cvLoadImage(path.c_str()) == nullptr; });
-        EXPECT_TRUE(cost.succeeded) << c.name << ": loaded, threw or died";
+        const std::string path = dir.Write(c.name, c.bytes);
+        if (c.sparse) ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(c.sparse)), 0) << "no disk space is used";
+        const ChildCost idle = InChild([] { return true; });
+        const ChildCost cost = InChild([&] {
+            cv::Mat shown;
+            if (plat::LoadPicture(path.c_str(), 1, box, &shown) != c.result || shown.size() != c.shown) return false;
+            // The phone photo stands upright: its dark half on the right.
+            return c.shown != box || (shown.at<cv::Vec3b>(86, 10)[0] > 200 && shown.at<cv::Vec3b>(86, 130)[0] < 50);
+        });
+        EXPECT_TRUE(cost.succeeded) << c.name;
         EXPECT_LT(cost.peakKb - idle.peakKb, 16 << 10) << c.name << ": peak memory rose by kB";
         EXPECT_LT(cost.cpuSeconds, 1.0) << c.name;
     }

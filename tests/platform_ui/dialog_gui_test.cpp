@@ -477,6 +477,22 @@ TEST(DatePicker, AClickedDayClosesTheCalendarAndTheNextClickTakesTheFocus) {
 
     wxUIActionSimulator sim;
     const wxRect box = picker->GetScreenRect();
+    // A greyed day of the month before or after (May 2024 starts on a Wednesday;
+    // June's 3rd with May's 3rd chosen) also closes it: the page turns first.
+    struct Case { int day; double x, y; wxDateTime::Month month; };
+    for (const Case c : {Case{15, 1.0 / 12, 0.36, wxDateTime::Apr}, Case{3, 3.0 / 14, 13.0 / 14, wxDateTime::Jun}}) {
+        picker->SetValue(wxDateTime(c.day, wxDateTime::May, 2024));
+        sim.MouseMove(box.GetRight() - 6, box.y + box.height / 2);
+        sim.MouseClick();
+        ASSERT_TRUE(PumpUntil([&] { return picker->GetCalendar()->IsShownOnScreen(); })) << c.month;
+        const wxRect r = picker->GetCalendar()->GetScreenRect();
+        sim.MouseMove(r.x + int(r.width * c.x), r.y + int(r.height * c.y));
+        sim.MouseClick();
+        const auto closed = [&] { return !picker->GetCalendar()->IsShownOnScreen(); };
+        EXPECT_TRUE(PumpUntil([&] { return picker->GetValue().GetMonth() == c.month && closed(); })) << c.month;
+        Pump(200);  // wx's combo takes no press on its button for 150 ms after closing
+    }
+    picker->SetValue(before);
     sim.MouseMove(box.GetRight() - 6, box.y + box.height / 2);  // the drop-down button
     sim.MouseClick();
     ASSERT_TRUE(PumpUntil([&] { return picker->GetCalendar()->IsShownOnScreen(); }));

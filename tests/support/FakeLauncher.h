@@ -1,6 +1,7 @@
 #pragma once
 // A stand-in folder launcher (xdg-open) first on the PATH while it lives,
-// recording what it was asked to open and ending with the given status.
+// recording what it was asked to open and ending with the given status (once
+// released, when held: as a file manager showing the folder, it runs on).
 #include <sys/stat.h>
 
 #include <chrono>
@@ -13,10 +14,13 @@
 
 class FakeLauncher {
 public:
-    explicit FakeLauncher(int exitStatus = 0) {
+    explicit FakeLauncher(int exitStatus = 0, bool held = false) {
         m_log = m_dir.File("opened.txt");
+        const std::string hold = "while [ ! -e '" + m_dir.File("release") + "' ] && [ -d '" + m_dir.Path() +
+                                 "' ]; do sleep 0.02; done\n";
         const std::string script = m_dir.Write("xdg-open", "#!/bin/sh\nprintf '%s|%d' \"$1\" \"$#\" > '" + m_log + ".tmp'\nmv '" +
-                                                               m_log + ".tmp' '" + m_log + "'\nexit " + std::to_string(exitStatus) + "\n");
+                                                               m_log + ".tmp' '" + m_log + "'\n" + (held ? hold : "") +
+                                                               "exit " + std::to_string(exitStatus) + "\n");
         ::chmod(script.c_str(), 0755);
         const char* old = std::getenv("PATH");
         m_oldPath = old ? old : "";
@@ -36,6 +40,7 @@ public:
         }
         return "";
     }
+    void Release() { std::ofstream(m_dir.File("release")); }  // a held one ends now
 
 private:
     TempDir m_dir;
