@@ -370,15 +370,16 @@ void CUserDataDlg::OnBnClickedStartDetect() {
     }
     // The customer of exactly that row, as the last load read it; a row a
     // search found that was stored after that load is read now.
-    const _variant_t& bookmark = m_listRows[static_cast<std::size_t>(row)].bookmark;
+    const ListedRow listed = m_listRows[static_cast<std::size_t>(row)];  // a reload may follow
     std::optional<UserRecord> chosen;
     for (std::size_t i = 0; i < m_recordMarks.size() && !chosen; ++i)
-        if (m_recordMarks[i].SameAs(bookmark)) chosen = m_records[i];
+        if (m_recordMarks[i].SameAs(listed.bookmark)) chosen = m_records[i];
     if (!chosen) {
-        if (!EnsureConnection() || !SeekRow(bookmark)) return;
+        if (!EnsureConnection() || !SeekRow(listed.bookmark)) return;
         try {
-            chosen = ReadRecord(theApp.GetLangString("IDS_MEMBER_SEX_MEN"),
-                                theApp.GetLangString("IDS_MEMBER_SEX_WOMEN"));
+            if (HoldsCustomer(listed.number, listed.name))
+                chosen = ReadRecord(theApp.GetLangString("IDS_MEMBER_SEX_MEN"),
+                                    theApp.GetLangString("IDS_MEMBER_SEX_WOMEN"));
         } catch (const _com_error& e) {
             ShowDatabaseError(e);
         }
