@@ -73,7 +73,6 @@ protected:
         auto formOnTop = [&] {
             return StackedAbove(form->window, window->window) == true && StackedAbove(window->window, station->window) == true;
         };
-        EXPECT_TRUE(Within(5s, formOnTop)) << "after the form opened";
         // A stroke across the comparison's picture beside the form; the
         // frames going on into the pane would show it.
         const cv::Rect beside(window->x + c.leftPane.x, window->y + c.leftPane.y, form->x - window->x - c.leftPane.x, c.leftPane.height);
