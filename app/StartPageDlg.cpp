@@ -45,7 +45,7 @@ const plat::DlgControl kStartPageControls[] = {
 }  // namespace
 
 const plat::DlgTemplate plat::kStartPageTemplate = {
-    CStartPageDlg::IDD, 480, 334, L"", plat::ds::Popup, L"MS Shell Dlg", 8, kStartPageControls};
+    CStartPageDlg::IDD, 480, 334, L"", plat::ds::Popup | plat::ds::MinimizeBox, L"MS Shell Dlg", 8, kStartPageControls};
 
 CStartPageDlg::CStartPageDlg(wxWindow* parent) : plat::CDialog(plat::kStartPageTemplate, parent) {
     BindClicked(IDC_RECORDS, [this] { OnBnClickedRecords(); });

@@ -6,13 +6,14 @@ set -euo pipefail
 PACKAGES=(
   # build
   cmake g++ make pkg-config
-  libwxgtk3.2-dev libgtk-3-dev libxcb1-dev libxcb-shm0-dev libopencv-dev libjpeg62-turbo-dev libsqlite3-dev sqlite3
+  libwxgtk3.2-dev libgtk-3-dev libx11-dev libxcb1-dev libxcb-shm0-dev libopencv-dev libjpeg62-turbo-dev libsqlite3-dev sqlite3
   libudev-dev libasound2-dev
   # run time
   libreoffice-writer-nogui fonts-wqy-zenhei xdg-utils
   # tests, fuzzing and benchmarks
   xvfb xauth xdotool x11-utils imagemagick unzip libgtest-dev libgmock-dev libbenchmark-dev libyuv-dev
   ffmpeg libxdamage-dev
+  blackbox  # a small window manager for the roads run under one
   clang libclang-rt-14-dev
   # resource generator (tools/make_resources.py)
   python3 python3-pil

@@ -46,7 +46,7 @@ const DlgControl kAboutControls[] = {
 }  // namespace
 
 const DlgTemplate kStationTemplate = {102, 547, 410, L"Quillmarsh",
-                                      ds::Popup | ds::Visible | ds::ClipChildren | ds::Border,
+                                      ds::Popup | ds::Visible | ds::ClipChildren | ds::Border | ds::MinimizeBox,
                                       L"MS Shell Dlg", 8, kStationControls};
 
 const DlgTemplate kAboutTemplate = {100, 170, 62, L"关于 Quillmarsh",

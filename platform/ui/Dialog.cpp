@@ -3,6 +3,8 @@
 #include <cctype>
 #include <climits>
 
+#include <gtk/gtk.h>
+
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
@@ -25,6 +27,7 @@
 #include "platform/ui/ControlStyle.h"
 #include "platform/ui/DatePicker.h"
 #include "platform/ui/ModalPointer.h"
+#include "platform/ui/ModalRuns.h"
 #include "platform/ui/Stacking.h"
 
 namespace plat {
@@ -217,7 +220,6 @@ CDialog::CDialog(const DlgTemplate& tpl, wxWindow* parent)
 CDialog::~CDialog() {
     *m_self = nullptr;
     StopAllTimers();
-    if (m_moveSource) m_moveSource->Unbind(wxEVT_MOVE, &CDialog::OnParentMove, this);
 }
 
 bool CDialog::CreateWindowAndControls(wxWindow* parent) {
@@ -233,16 +235,26 @@ bool CDialog::CreateWindowAndControls(wxWindow* parent) {
         style = 0;
         if (m_tpl.style & ds::Caption) {
             style |= wxCAPTION;
-            if (m_tpl.style & ds::SysMenu) style |= wxSYSTEM_MENU | wxCLOSE_BOX;
+            if (m_tpl.style & ds::SysMenu) style |= wxSYSTEM_MENU;
         } else {
             style |= (m_tpl.style & ds::Border) ? wxBORDER_SIMPLE : wxBORDER_NONE;
         }
         if (!parent) style |= wxDIALOG_NO_PARENT;
+        // What the window offers, the window manager allows (the hints of a
+        // window without these allow moving only).
+        if (m_tpl.style & ds::MinimizeBox) style |= wxMINIMIZE_BOX;
+        if (m_tpl.style & ds::SysMenu) style |= wxCLOSE_BOX;
     }
     const wxString caption = m_tpl.caption ? wxString(m_tpl.caption) : wxString();
     if (!wxDialog::Create(parent, wxID_ANY, caption, wxDefaultPosition, wxDefaultSize, style))
         return false;
     m_created = true;
+    if ((m_tpl.style & ds::MinimizeBox) && GTK_IS_WINDOW(GetHandle())) {
+        // A dialog type tells window managers it goes with another window and
+        // is not minimised on its own; a window that can be minimised is a
+        // window of its own to them.
+        gtk_window_set_type_hint(GTK_WINDOW(GetHandle()), GDK_WINDOW_TYPE_HINT_NORMAL);
+    }
     InstallCompactControlStyle();
     SetFont(wxFont(wxFontInfo(m_tpl.fontSize > 0 ? m_tpl.fontSize : 8).Family(wxFONTFAMILY_SWISS)));
     SetClientSize(DluToPxX(m_tpl.cx), DluToPxY(m_tpl.cy));
@@ -255,12 +267,17 @@ bool CDialog::CreateWindowAndControls(wxWindow* parent) {
     Bind(wxEVT_TIMER, &CDialog::OnTimerEvent, this);
 
     if (m_childMode) {
-        m_moveSource = wxGetTopLevelParent(parent);
-        if (m_moveSource) {
-            m_moveSource->Bind(wxEVT_MOVE, &CDialog::OnParentMove, this);
+        m_owner = wxGetTopLevelParent(parent);
+        if (m_owner) {
             // Stays over its parent as a child window would, whatever raises
-            // the parent.
-            KeepAboveOwner(this, m_moveSource);
+            // or moves the parent, and is shut off with it by a modal run.
+            // It follows the parent to where the window manager has put it,
+            // which is not yet where the parent asked to go.
+            auto self = m_self;
+            KeepAboveOwner(this, m_owner, [self](const wxPoint& ownerAt) {
+                if (CDialog* dlg = *self) dlg->FollowOwner(ownerAt);
+            });
+            ShutOffWithOwner(this, m_owner);
         }
         Move(0, 0);
     } else {
@@ -359,6 +376,7 @@ void CDialog::CreateControls() {
 }
 
 int CDialog::DoModal() {
+    WatchModalRuns();
     if (!CreateWindowAndControls(m_parentWnd)) return -1;
     m_endRequested = false;
     m_endCode = IDCANCEL;
@@ -642,7 +660,21 @@ void CDialog::PostInvalidate(bool erase) {
 // Child dialogs: positions in the parent's client coordinates
 
 wxPoint CDialog::ParentClientOrigin() const {
-    return m_parentWnd ? m_parentWnd->ClientToScreen(wxPoint(0, 0)) : wxPoint(0, 0);
+    if (!m_parentWnd) return wxPoint(0, 0);
+    if (!m_ownerPlaced) return m_parentWnd->ClientToScreen(wxPoint(0, 0));
+    // The parent's client area within its top-level window, known without
+    // asking the X server.
+    GtkWidget* client = m_parentWnd->m_wxwindow ? m_parentWnd->m_wxwindow : m_parentWnd->GetHandle();
+    int x = 0, y = 0;
+    if (client && m_owner && m_owner->GetHandle())
+        gtk_widget_translate_coordinates(client, m_owner->GetHandle(), 0, 0, &x, &y);
+    return m_ownerAt + wxPoint(x, y);
+}
+
+void CDialog::FollowOwner(const wxPoint& ownerAt) {
+    m_ownerAt = ownerAt;
+    m_ownerPlaced = true;
+    if (m_childMode) SetPosition(m_childPos);
 }
 
 void CDialog::DoSetSize(int x, int y, int width, int height, int sizeFlags) {
@@ -676,11 +708,6 @@ void CDialog::DoGetScreenPosition(int* x, int* y) const {
     // A top-level window's screen position is its position; for a child
     // dialog that is the real one, not the parent-relative one.
     wxDialog::DoGetPosition(x, y);
-}
-
-void CDialog::OnParentMove(wxMoveEvent& event) {
-    event.Skip();
-    if (m_childMode) SetPosition(m_childPos);
 }
 
 }  // namespace plat

@@ -198,7 +198,8 @@ private:
     bool Command(int id);
     void OnCloseWindow(wxCloseEvent& event);
     void OnTimerEvent(wxTimerEvent& event);
-    void OnParentMove(wxMoveEvent& event);
+    // The owner (top-level parent) of a child dialog is at `ownerAt` on the screen.
+    void FollowOwner(const wxPoint& ownerAt);
     void StopAllTimers();
     LRESULT Dispatch(UINT msg, WPARAM wParam, LPARAM lParam);
     wxPoint ParentClientOrigin() const;
@@ -211,7 +212,9 @@ private:
     int m_endCode = 0;
     bool m_inModal = false;
     wxPoint m_childPos{0, 0};
-    wxWindow* m_moveSource = nullptr;
+    wxWindow* m_owner = nullptr;
+    bool m_ownerPlaced = false;  // m_ownerAt is known
+    wxPoint m_ownerAt;
     std::map<int, std::function<void()>> m_clicked;
     std::map<int, std::function<void()>> m_dblClicked;
     std::map<UINT, MessageHandler> m_messages;

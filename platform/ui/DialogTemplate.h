@@ -76,6 +76,7 @@ constexpr unsigned long ModalFrame = 1ul << 4;
 constexpr unsigned long Border = 1ul << 5;      // thin border
 constexpr unsigned long Visible = 1ul << 6;     // a modeless Create shows it at once
 constexpr unsigned long ClipChildren = 1ul << 7;
+constexpr unsigned long MinimizeBox = 1ul << 8;  // the window can be minimised
 }  // namespace ds
 
 struct DlgControl {

@@ -1,12 +1,10 @@
 #include "platform/ui/ProgramFocus.h"
 
-#include <cstdlib>
-
+#include <X11/Xlib.h>
 #include <gdk/gdk.h>
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #include <wx/window.h>
-#include <xcb/xcb.h>
 
 namespace plat {
 
@@ -28,22 +26,15 @@ gboolean OnFocusOut(GtkWidget*, GdkEvent*, gpointer data) {
 bool AnotherProgramHasTheFocus() {
     GdkDisplay* display = gdk_display_get_default();
     if (!display || !GDK_IS_X11_DISPLAY(display)) return false;
-    // A connection of its own: the toolkit's is not shared, and the question
-    // is asked rarely (when the program is reported to lose the focus).
-    xcb_connection_t* conn = xcb_connect(gdk_display_get_name(display), nullptr);
-    xcb_window_t focus = XCB_NONE;
-    xcb_window_t root = XCB_NONE;
-    if (!xcb_connection_has_error(conn)) {
-        if (xcb_get_input_focus_reply_t* reply = xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr)) {
-            focus = reply->focus;
-            std::free(reply);
-        }
-        if (const xcb_setup_t* setup = xcb_get_setup(conn)) root = xcb_setup_roots_iterator(setup).data->root;
-    }
-    xcb_disconnect(conn);
-    // None, pointer root (1) and the root window: the keys go where the
-    // pointer is, or nowhere; no other program has taken them.
-    if (focus == XCB_NONE || focus == XCB_INPUT_FOCUS_POINTER_ROOT || focus == root) return false;
+    // Asked on the toolkit's own connection: one round trip, and the answer
+    // comes after every request the program has made so far.
+    Display* xdisplay = gdk_x11_display_get_xdisplay(display);
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(xdisplay, &focus, &revert);
+    // None, pointer root and the root window: the keys go where the pointer
+    // is, or nowhere; no other program has taken them.
+    if (focus == None || focus == PointerRoot || focus == DefaultRootWindow(xdisplay)) return false;
     return gdk_x11_window_lookup_for_display(display, focus) == nullptr;
 }
 

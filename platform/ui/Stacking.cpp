@@ -9,16 +9,6 @@ namespace plat {
 
 namespace {
 
-// "configure-event" of the owner: X reports a change of its place in the
-// stacking order (a raise) as a configure notification too.
-gboolean OnOwnerConfigured(GtkWidget* owner, GdkEvent*, gpointer data) {
-    auto* window = static_cast<wxWindow*>(data);
-    GdkWindow* above = gtk_widget_get_window(window->GetHandle());
-    GdkWindow* below = gtk_widget_get_window(owner);
-    if (above && below && window->IsShown()) gdk_window_restack(above, below, TRUE);
-    return FALSE;  // the owner's own handlers see the event as well
-}
-
 bool HasWindowManager(GdkWindow* window) {
 #ifdef GDK_WINDOWING_X11
     if (GDK_IS_X11_WINDOW(window))
@@ -29,23 +19,64 @@ bool HasWindowManager(GdkWindow* window) {
     return true;  // elsewhere the compositor decides stacking and focus
 }
 
+GtkWidget* Held(wxWindow* window) {
+    GtkWidget* widget = window ? window->GetHandle() : nullptr;
+    if (!widget || !GTK_IS_WINDOW(widget)) return nullptr;
+    g_object_ref(widget);
+    return widget;
+}
+
 }  // namespace
 
-void KeepAboveOwner(wxWindow* window, wxWindow* owner) {
-    GtkWidget* widget = window ? window->GetHandle() : nullptr;
-    GtkWidget* ownerWidget = owner ? owner->GetHandle() : nullptr;
-    if (!widget || !ownerWidget || !GTK_IS_WINDOW(widget) || !GTK_IS_WINDOW(ownerWidget)) return;
-    gtk_window_set_transient_for(GTK_WINDOW(widget), GTK_WINDOW(ownerWidget));
-    gtk_widget_add_events(ownerWidget, GDK_STRUCTURE_MASK);  // the owner's restacking reaches it
-    const gulong id = g_signal_connect(ownerWidget, "configure-event", G_CALLBACK(OnOwnerConfigured), window);
-    // The owner's widget is held until the owned window goes, so the handler
-    // can always be taken off it then, whichever of the two is destroyed first.
-    g_object_ref(ownerWidget);
-    window->Bind(wxEVT_DESTROY, [window, ownerWidget, id](wxWindowDestroyEvent& event) {
-        if (event.GetEventObject() == window) {
-            if (g_signal_handler_is_connected(ownerWidget, id)) g_signal_handler_disconnect(ownerWidget, id);
-            g_object_unref(ownerWidget);
-        }
+KeptAbove::KeptAbove(wxWindow* upper, wxWindow* lower, std::function<void(const wxPoint&)> lowerMoved)
+    : m_upper(Held(upper)), m_lower(Held(lower)), m_lowerMoved(std::move(lowerMoved)) {
+    GtkWidget* up = m_upper;
+    GtkWidget* low = m_lower;
+    if (!up || !low) return;
+    // X reports a change of the lower window's place in the stacking order
+    // (a raise) as a configure notification too.
+    gtk_widget_add_events(low, GDK_STRUCTURE_MASK);
+    m_configured = g_signal_connect(low, "configure-event", G_CALLBACK(OnLowerConfigured), this);
+    m_mapped = g_signal_connect_swapped(up, "map", G_CALLBACK(OnUpperMapped), this);
+    gtk_window_set_transient_for(GTK_WINDOW(up), GTK_WINDOW(low));
+    if (gtk_widget_get_mapped(up)) Apply();
+}
+
+KeptAbove::~KeptAbove() {
+    // A destroyed widget has let go of its handlers already; the references
+    // keep it from being freed before that can be asked.
+    for (auto [object, id] : {std::pair{m_upper, m_mapped}, std::pair{m_lower, m_configured}}) {
+        if (!object) continue;
+        if (id && g_signal_handler_is_connected(object, id)) g_signal_handler_disconnect(object, id);
+        g_object_unref(object);
+    }
+}
+
+void KeptAbove::Apply() {
+    GtkWidget* up = m_upper;
+    GtkWidget* low = m_lower;
+    if (!up || !low) return;
+    if (gtk_window_get_transient_for(GTK_WINDOW(up)) != GTK_WINDOW(low))
+        gtk_window_set_transient_for(GTK_WINDOW(up), GTK_WINDOW(low));
+    GdkWindow* above = gtk_widget_get_window(up);
+    GdkWindow* below = gtk_widget_get_window(low);
+    if (above && below && gtk_widget_get_mapped(up) && !HasWindowManager(above))
+        gdk_window_restack(above, below, TRUE);
+}
+
+int KeptAbove::OnLowerConfigured(GtkWidget*, GdkEventConfigure* event, KeptAbove* self) {
+    if (self->m_lowerMoved) self->m_lowerMoved(wxPoint(event->x, event->y));
+    self->Apply();
+    return FALSE;  // the lower window's own handlers see the event as well
+}
+
+void KeptAbove::OnUpperMapped(KeptAbove* self) { self->Apply(); }
+
+void KeepAboveOwner(wxWindow* window, wxWindow* owner, std::function<void(const wxPoint&)> ownerMoved) {
+    if (!window || !owner) return;
+    auto* link = new KeptAbove(window, owner, std::move(ownerMoved));
+    window->Bind(wxEVT_DESTROY, [window, link](wxWindowDestroyEvent& event) {
+        if (event.GetEventObject() == window) delete link;
         event.Skip();
     });
 }

@@ -14,6 +14,7 @@
 #include "station/StationLayout.h"
 #include "support/DeviceSim.h"
 #include "support/ProgramRun.h"
+#include "support/TempDir.h"
 
 // The display the tests run on: 1920 x 1080 without a panel.
 constexpr int kScreenWidth = 1920, kScreenHeight = 1080;
@@ -79,3 +80,14 @@ std::vector<std::filesystem::path> FilesIn(const std::filesystem::path& folder, 
 // complete (its size has stopped changing); empty when none came.
 std::filesystem::path AwaitNewFile(const std::filesystem::path& folder, const std::string& ext,
                                    const std::vector<std::filesystem::path>& before, std::chrono::milliseconds bound);
+
+// A window manager on the test's display while the object lives: blackbox,
+// small and announcing itself the standard way, without its toolbar so that
+// the whole screen stays the work area the layouts above assume.
+struct WindowManager {
+    WindowManager();
+    ~WindowManager();
+    TempDir home;
+    pid_t pid = -1;
+    bool running = false;  // it runs and has announced itself
+};

@@ -11,6 +11,7 @@
 #include "Roads.h"
 #include "compare/ComPareDlg.h"
 #include "platform/ScreenMetrics.h"
+#include "platform/ui/DialogTemplate.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -57,6 +58,38 @@ protected:
     std::function<bool(const Geometry&)> isComparison = [this](const Geometry& g) {
         return g.width == c.window.width && g.height == c.window.height;
     };
+
+    // The report form, opened over the comparison with the pen on, shuts the
+    // comparison off and stays above it and the station whatever is clicked
+    // or raised; once it goes, the comparison takes strokes again.
+    void ReportFormOverTheComparison() {
+        const auto station = FindStationWindow(pid);
+        Click(l.skinCompare);
+        const auto window = FindWindow(pid, isComparison, 10s);
+        Click(l.fullView);  // the pen
+        Click(l.report);
+        const auto form = FindWindow(pid, [](const Geometry& g) { return wxSize(g.width, g.height) == plat::DluToPx(0, 0, 425, 509).GetSize(); }, 10s);
+        ASSERT_TRUE(station && window && form);
+        auto formOnTop = [&] {
+            return StackedAbove(form->window, window->window) == true && StackedAbove(window->window, station->window) == true;
+        };
+        EXPECT_TRUE(Within(5s, formOnTop)) << "after the form opened";
+        // A stroke across the comparison's picture beside the form; the
+        // frames going on into the pane would show it.
+        const cv::Rect beside(window->x + c.leftPane.x, window->y + c.leftPane.y, form->x - window->x - c.leftPane.x, c.leftPane.height);
+        const cv::Rect across(beside.x + 10, beside.y + beside.height * 3 / 4, beside.width - 20, 20);
+        auto stroke = [&] { DragThrough({across.x, across.y + 10}, {{across.br().x, across.y + 10}}); };
+        stroke();
+        const cv::Mat drawn = Screen(run)(beside).clone();
+        ASSERT_TRUE(Within(5s, [&] { return cv::norm(Screen(run)(beside), drawn, cv::NORM_L1) > 0; }));
+        EXPECT_EQ(RedPixels(Screen(run)(across)), 0) << "the comparison took a stroke under the form";
+        EXPECT_TRUE(formOnTop()) << "after a click on the comparison";
+        Shell("xdotool windowraise " + std::to_string(station->window));
+        EXPECT_TRUE(Within(5s, formOnTop)) << "after the station was raised";
+        ClickAt(form->Origin() + CentreOf(plat::DluToPx(337, 467, 50, 18)));  // its close button
+        stroke();
+        EXPECT_TRUE(Within(5s, [&] { return RedPixels(Screen(run)(across)) > 0; })) << "no stroke once the form went";
+    }
 };
 
 TEST_F(ComparisonRoad, StrokesOnTheLivePictureAreSavedWithTheComparisonWindowAndBackLeavesIt) {
@@ -147,6 +180,34 @@ TEST_F(ComparisonRoad, TheComparisonStaysOverTheStationForEveryCustomerOfTheDay)
         Click(BackButton());
         ASSERT_TRUE(Within(10s, [&] { return !FindStationWindow(pid, 0ms); }));
     }
+}
+
+TEST_F(ComparisonRoad, TheReportFormStaysOverTheComparisonWhichTakesNoStrokeMeanwhile) { ReportFormOverTheComparison(); }
+
+// Under a window manager: the start page is minimised while the station runs;
+// the report form as above; the station dragged by its title strip takes the
+// comparison with it, and its minimise button minimises both.
+class ComparisonRoadUnderAWindowManager : public ComparisonRoad {
+    void SetUp() override {
+        ASSERT_TRUE(wm.running);
+        ComparisonRoad::SetUp();
+    }
+    WindowManager wm;
+};
+
+TEST_F(ComparisonRoadUnderAWindowManager, TheComparisonGoesWhereverTheStationGoesAndStaysUnderTheReportForm) {
+    EXPECT_FALSE(FindStartPage(pid, 0ms)) << "the start page is not minimised";
+    ReportFormOverTheComparison();
+    DragThrough({300, 20}, {{240, 200}});  // its minimise button stays on the screen
+    EXPECT_TRUE(Within(5s, [&] {  // the station has moved, the comparison where it belongs on it
+        const auto s = FindStationWindow(pid, 0ms);
+        const auto w = FindWindow(pid, isComparison, 0ms);
+        return s && w && s->Origin() != wxPoint(0, 0) && w->Origin() == s->Origin() + c.window.GetPosition();
+    })) << "after the drag";
+    const auto now = FindStationWindow(pid);
+    ASSERT_TRUE(now);
+    ClickAt(now->Origin() + CentreOf(l.minimize));
+    EXPECT_TRUE(Within(5s, [&] { return !FindStationWindow(pid, 0ms) && !WindowShown(pid, isComparison); }));
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
 #include "Roads.h"
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <thread>
 
@@ -267,4 +271,20 @@ fs::path AwaitNewFile(const fs::path& folder, const std::string& ext, const std:
         size = now;
     }
     return found;
+}
+
+WindowManager::WindowManager() {
+    home.Write(".blackboxrc", "session.screen0.enableToolbar: False\n");
+    if ((pid = ::fork()) == 0) {
+        ::setenv("HOME", home.Path().c_str(), 1);
+        ::execlp("blackbox", "blackbox", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    running = pid > 0 && Within(10s, [] { return Shell("xprop -root _NET_SUPPORTING_WM_CHECK").find('#') != std::string::npos; });
+}
+
+WindowManager::~WindowManager() {
+    if (pid > 0) ::kill(pid, SIGTERM), ::waitpid(pid, nullptr, 0);
+    // What it announced goes with it: the tests after this one run without one.
+    Shell("xprop -root -remove _NET_SUPPORTING_WM_CHECK -remove _NET_CLIENT_LIST_STACKING 2>/dev/null");
 }

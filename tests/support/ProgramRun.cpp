@@ -263,13 +263,16 @@ bool SendCloseRequest(unsigned long window) {
 }
 
 std::optional<bool> StackedAbove(unsigned long upper, unsigned long lower) {
-    // xwininfo lists the root's children from the top down.
-    std::istringstream tree(Shell("xwininfo -root -children 2>/dev/null"));
+    // A window manager lists the windows it manages from the bottom up;
+    // without one xwininfo lists the root's children from the top down.
+    const std::string managed = Shell("xprop -root _NET_CLIENT_LIST_STACKING 2>/dev/null");
+    const bool bottomUp = managed.find('#') != std::string::npos;
+    std::istringstream tree(bottomUp ? managed.substr(managed.find('#') + 1) : Shell("xwininfo -root -children 2>/dev/null"));
     std::optional<bool> firstIsUpper;
-    for (std::string line; std::getline(tree, line);) {
+    for (std::string line; std::getline(tree, line, bottomUp ? ',' : '\n');) {
         const unsigned long id = std::strtoul(line.c_str(), nullptr, 16);
         if (id != upper && id != lower) continue;
-        if (firstIsUpper) return *firstIsUpper;
+        if (firstIsUpper) return *firstIsUpper != bottomUp;
         firstIsUpper = id == upper;
     }
     return std::nullopt;

@@ -96,8 +96,9 @@ void TypeText(const std::string& text);
 // What a window manager sends when the user closes a window: WM_DELETE_WINDOW.
 bool SendCloseRequest(unsigned long window);
 
-// Whether the top-level window `upper` lies above `lower` in the X server's
-// tree of windows (without a window manager); nothing when either is not there.
+// Whether the top-level window `upper` lies above `lower` in the stacking
+// order, as the window manager or (without one) the X server gives it;
+// nothing when either is not there.
 std::optional<bool> StackedAbove(unsigned long upper, unsigned long lower);
 
 // The start page's three buttons (records, quick detection, exit), client coordinates.
