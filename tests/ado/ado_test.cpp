@@ -214,8 +214,9 @@ TEST_F(AdoTest, PieceReadsLeaveTheFileFreeForOtherWriters) {
         EXPECT_EQ(field->GetChunk(1024).bytes, std::vector<BYTE>(photo.begin(), photo.begin() + 1024));
         leave();
         EXPECT_TRUE(otherWrites());
-        if (rs->GetState() != adStateClosed)  // reading starts again from the first byte
+        if (rs->GetState() != adStateClosed) {  // reading starts again from the first byte
             EXPECT_EQ(field->GetChunk(4).bytes, std::vector<BYTE>(photo.begin(), photo.begin() + 4));
+        }
     }
     sqlite3_close(other);
 }

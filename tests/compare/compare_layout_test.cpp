@@ -105,7 +105,7 @@ TEST_F(ReferenceFiles, APictureFileIsTakenAndAnythingElseShowsTheStandIn) {
     // a folder all fall back to bitmap 174.
     const wxString truncated = Write("short.bmp", std::string("BM\x36\x10\x0e\x00", 6));
     std::string header(54, '\0');
-    for (const auto [at, value] : {std::pair{0, 0x4D42u}, {10, 54u}, {14, 40u}, {18, 12000u}, {22, 12000u}, {26, 1u | (24u << 16)}})
+    for (const auto& [at, value] : {std::pair{0, 0x4D42u}, {10, 54u}, {14, 40u}, {18, 12000u}, {22, 12000u}, {26, 1u | (24u << 16)}})
         for (int i = 0; i < 4; ++i) header[at + i] = static_cast<char>(value >> (8 * i));
     const wxString huge = Write("huge.bmp", header);
     ASSERT_EQ(::truncate(huge.utf8_string().c_str(), 54 + 12000 * 12000 * 3), 0);

@@ -103,7 +103,9 @@ TEST_F(Records, AddChecksTheFormAndLeavesItReadyForTheNextCustomer) {
         Add(c.number, c.name, c.age);
         EXPECT_EQ(Status(), c.refusal ? Lang(c.refusal) : wxString());
         EXPECT_EQ(m_messages.texts, c.refusal ? Texts{} : Texts{Lang("IDS_ADD_SUCCESS")});
-        if (c.refusal) EXPECT_EQ(Text(1039), c.name) << "left for the operator to correct";
+        if (c.refusal) {
+            EXPECT_EQ(Text(1039), c.name) << "left for the operator to correct";
+        }
     }
     EXPECT_EQ(Stored(), (Rows{{"0001", "First", "1", ""}, {"0007", "   ", "1", ""}, {"0999", "Last", "99", ""}}));
     // Ready for the next one, numbered one above the largest: out of range.

@@ -228,7 +228,9 @@ TEST(CvCompat, ChosenFilesAreShownAtTheBoxSizeOrRefusedWithoutBeingRead) {
     };
     for (const auto& c : cases) {
         const std::string path = dir.Write(c.name, c.bytes);
-        if (c.sparse) ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(c.sparse)), 0) << "no disk space is used";
+        if (c.sparse) {
+            ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(c.sparse)), 0) << "no disk space is used";
+        }
         const ChildCost idle = InChild([] { return true; });
         const ChildCost cost = InChild([&] {
             cv::Mat shown;
