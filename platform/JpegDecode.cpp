@@ -10,19 +10,10 @@
 #include <jerror.h>
 
 #include "platform/FrameTurn.h"
+#include "platform/JpegTrap.h"
 
 namespace plat {
 namespace {
-
-// libjpeg error manager whose fatal exit jumps back to the decoder, and which
-// keeps warnings off the console while noting the ones that mean the picture
-// is incomplete.
-struct JpegTrap {
-    jpeg_error_mgr mgr;
-    std::jmp_buf jump;
-    bool dataMissing;
-    bool endOfData;
-};
 
 [[noreturn]] void TrapErrorExit(j_common_ptr cinfo) {
     JpegTrap* trap = reinterpret_cast<JpegTrap*>(cinfo->err);
@@ -43,6 +34,15 @@ void TrapOutputMessage(j_common_ptr) {}
 
 }  // namespace
 
+void ArmJpegTrap(jpeg_decompress_struct* cinfo, JpegTrap* trap) {
+    std::memset(cinfo, 0, sizeof *cinfo);
+    std::memset(trap, 0, sizeof *trap);
+    cinfo->err = jpeg_std_error(&trap->mgr);
+    trap->mgr.error_exit = TrapErrorExit;
+    trap->mgr.emit_message = TrapEmitMessage;
+    trap->mgr.output_message = TrapOutputMessage;
+}
+
 bool JpegRowPlacer::PlaceNext() {
     if (m_next >= m_count) return false;
     const int i = m_next++;
@@ -61,12 +61,7 @@ bool DecodeJpeg(const unsigned char* src, std::size_t srcLen, JpegPixelOrder ord
 
     jpeg_decompress_struct cinfo;
     JpegTrap trap;
-    std::memset(&cinfo, 0, sizeof cinfo);
-    std::memset(&trap, 0, sizeof trap);
-    cinfo.err = jpeg_std_error(&trap.mgr);
-    trap.mgr.error_exit = TrapErrorExit;
-    trap.mgr.emit_message = TrapEmitMessage;
-    trap.mgr.output_message = TrapOutputMessage;
+    ArmJpegTrap(&cinfo, &trap);
 
     if (setjmp(trap.jump)) {
         jpeg_destroy_decompress(&cinfo);

@@ -12,6 +12,8 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
+#include "platform/JpegTrap.h"
+
 namespace plat {
 namespace {
 
@@ -64,16 +66,6 @@ void SkipInput(j_decompress_ptr cinfo, long count) {
     src->pos += n - src->pub.bytes_in_buffer;
     src->pub.bytes_in_buffer = 0;
 }
-
-// A fatal error jumps back to the decoder; warnings stay off the console.
-struct Trap {
-    jpeg_error_mgr mgr;
-    std::jmp_buf jump;
-};
-
-[[noreturn]] void TrapErrorExit(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<Trap*>(cinfo->err)->jump, 1); }
-void TrapEmitMessage(j_common_ptr, int) {}
-void TrapOutputMessage(j_common_ptr) {}
 
 // The orientation tag (1..8) of an Exif segment; 1 (upright) without one.
 int ExifOrientation(jpeg_saved_marker_ptr marker) {
@@ -140,13 +132,8 @@ struct Target {
 JpegFileResult Decode(int fd, std::uint64_t fileBytes, int iscolor, cv::Size atLeast, std::uint64_t maxPixels,
                       Target& target, int* orientation) {
     jpeg_decompress_struct cinfo;
-    Trap trap;
-    std::memset(&cinfo, 0, sizeof cinfo);
-    std::memset(&trap, 0, sizeof trap);
-    cinfo.err = jpeg_std_error(&trap.mgr);
-    trap.mgr.error_exit = TrapErrorExit;
-    trap.mgr.emit_message = TrapEmitMessage;
-    trap.mgr.output_message = TrapOutputMessage;
+    JpegTrap trap;
+    ArmJpegTrap(&cinfo, &trap);
     if (setjmp(trap.jump)) {
         // Past the memory bound libjpeg wants a file to keep the rest in.
         const bool tooLarge = trap.mgr.msg_code == JERR_NO_BACKING_STORE || trap.mgr.msg_code == JERR_OUT_OF_MEMORY;
