@@ -954,44 +954,8 @@ def portrait(t):
 
 
 # ---------------------------------------------------------------- data files
-LANGUAGE_PACK = [
-    ("IDS_MEMBER_NUMBER", "序号"),
-    ("IDS_MEMBER_NAME", "姓名"),
-    ("IDS_MEMBER_SEX", "性别"),
-    ("IDS_MEMBER_SEX_MEN", "男"),
-    ("IDS_MEMBER_SEX_WOMEN", "女"),
-    ("IDS_MEMBER_AGE", "年龄"),
-    ("IDS_MEMBER_BIRTHDAY", "生日"),
-    ("IDS_MEMBER_PHONE", "电话"),
-    ("IDS_MEMBER_EMAIL", "邮箱"),
-    ("IDS_MEMBER_ADDRESS", "地址"),
-    ("IDS_MEMBER_REMARK", "备注"),
-    ("IDS_MEMBER_OPERATE", "操作员"),
-    ("IDS_ADD", "添加"),
-    ("IDS_DELETE", "删除"),
-    ("IDS_MODEFY", "修改"),
-    ("IDS_SEACH", "查找"),
-    ("IDS_ALL", "全部"),
-    ("IDS_STARTDETECT", "开始检测"),
-    ("IDS_CLOSE", "关闭"),
-    ("IDS_WARN_CATCH", "数据库操作出错："),
-    ("IDS_INPUT_NUMBERERROR", "序号或年龄超出范围，请重新输入！"),
-    ("IDS_INPUT_NAMEERROR", "请输入姓名！"),
-    ("IDS_INPUT_NUMBEREXIST", "该序号已存在，请换一个序号！"),
-    ("IDS_OPEN_DATA_FAILED", "打开会员数据表失败！"),
-    ("IDS_ADD_SUCCESS", "会员添加成功！"),
-    ("IDS_DELETE_MAKESURE", "确定要删除所选会员吗？\\n删除后无法恢复。"),
-    ("IDS_SEARCH_FAIL", "没有找到符合条件的会员。"),
-    ("IDS_SELECT_FIRST", "请先在列表中选择一位会员！"),
-    ("IDS_REPORT", "皮肤/发质检测报告"),
-    ("IDS_ZZ_TYPE", "症状类型"),
-    ("IDS_RESON", "原因"),
-    ("IDS_SUGGEST", "建议"),
-    ("IDS_JG_NAME", "机构名称"),
-    ("IDS_DATE", "日期"),
-    ("IDS_SAVE", "保存"),
-    ("IDS_PRINT", "打印"),
-]
+# The language packs under resources/data/Language are edited by hand (each
+# language's translators keep theirs), so only the setup file is written here.
 
 
 def write_text(path, text):
@@ -1002,9 +966,6 @@ def write_text(path, text):
 
 def write_data():
     write_text(os.path.join(DATA, "Setup.ini"), "[setup]\nlanguage=0\n")
-    lines = ["; 简体中文语言包：每个键一条界面文字，\\n 表示换行。", "[Setting]"]
-    lines += ["%s=%s" % (k, v) for k, v in LANGUAGE_PACK]
-    write_text(os.path.join(DATA, "Language", "简体中文.ini"), "\n".join(lines) + "\n")
 
 
 # ---------------------------------------------------------------- main
