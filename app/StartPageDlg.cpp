@@ -34,6 +34,8 @@ constexpr int IDC_EXIT = 1004;
 constexpr int IDC_LANGUAGE = 1075;
 constexpr int IDB_START_BACKGROUND = 271;
 
+const wchar_t* const kLanguageNames[CQuillmarshApp::kLanguages] = {L"简体中文", L"繁體中文", L"English", L"한국어"};
+
 const plat::DlgControl kStartPageControls[] = {
     {IDC_RECORDS, plat::Ctl::PushButton, plat::cs::TabStop, 368, 180, 105, 39, L""},
     {IDC_QUICKSTART, plat::Ctl::PushButton, plat::cs::TabStop, 368, 227, 105, 39, L""},
@@ -91,20 +93,16 @@ BOOL CStartPageDlg::OnInitDialog() {
     m_btnQuickStart.LoadStdImage(171, plat::RT_PNG);
     m_btnExit.LoadStdImage(242, plat::RT_PNG);
 
-    if (m_comboLanguage) {
-        // A sorted list takes no insertion at a place: the one entry is appended.
-        m_comboLanguage->Append(L"简体中文");
-        m_comboLanguage->SetSelection(0);
-        m_comboLanguage->Hide();
-    }
-
     m_strSetupIni = plat::GetExecutableFolder() + "Setup.ini";
-    if (plat::PathFileExists(m_strSetupIni)) {
-        m_nLanguage = plat::GetPrivateProfileInt("setup", "language", 0, m_strSetupIni);
-        if (m_comboLanguage) {
-            const bool listed = m_nLanguage >= 0 && m_nLanguage < static_cast<int>(m_comboLanguage->GetCount());
-            m_comboLanguage->SetSelection(listed ? m_nLanguage : wxNOT_FOUND);
-        }
+    // An index outside the four languages is taken as the first, whose pack
+    // and pictures every window then uses.
+    m_nLanguage = CQuillmarshApp::SetupLanguage();
+
+    if (m_comboLanguage) {
+        // A sorted list keeps its own order: the language is found by its name.
+        for (const wchar_t* name : kLanguageNames) m_comboLanguage->Append(name);
+        m_comboLanguage->SetStringSelection(kLanguageNames[m_nLanguage]);
+        m_comboLanguage->Hide();
     }
     return TRUE;
 }
@@ -126,8 +124,7 @@ wxString CStartPageDlg::MissingPackWarning(int language) {
 }
 
 void CStartPageDlg::SetLanguagePack() {
-    // The same pack whatever the language index.
-    theApp.m_strLangIni = CQuillmarshApp::LanguagePackPath();
+    theApp.m_strLangIni = CQuillmarshApp::LanguagePackPath(m_nLanguage);
     if (!plat::PathFileExists(theApp.m_strLangIni)) {
         const wxString warning = MissingPackWarning(m_nLanguage);
         if (!warning.empty()) AfxMessageBox(warning, MB_OK);
