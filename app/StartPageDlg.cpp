@@ -32,7 +32,15 @@ constexpr int IDC_RECORDS = 1002;
 constexpr int IDC_QUICKSTART = 1003;
 constexpr int IDC_EXIT = 1004;
 constexpr int IDC_LANGUAGE = 1075;
-constexpr int IDB_START_BACKGROUND = 271;
+
+// The page's pictures by language index.
+struct StartPictures {
+    int background, records, quickStart, exit;
+};
+constexpr StartPictures kStartPictures[4] = {
+    {271, 170, 171, 242}, {272, 275, 278, 281}, {273, 276, 279, 282}, {274, 277, 280, 283}};
+
+const StartPictures& PicturesFor(int language) { return kStartPictures[language >= 0 && language < 4 ? language : 0]; }
 
 const wchar_t* const kLanguageNames[CQuillmarshApp::kLanguages] = {L"简体中文", L"繁體中文", L"English", L"한국어"};
 
@@ -89,10 +97,6 @@ BOOL CStartPageDlg::OnInitDialog() {
     if (!theApp.m_fontLabel.IsOk())
         theApp.m_fontLabel = wxFont(wxFontInfo(wxSize(0, 20)).Family(wxFONTFAMILY_SWISS).FaceName("Batang"));
 
-    m_btnRecords.LoadStdImage(170, plat::RT_PNG);
-    m_btnQuickStart.LoadStdImage(171, plat::RT_PNG);
-    m_btnExit.LoadStdImage(242, plat::RT_PNG);
-
     m_strSetupIni = plat::GetExecutableFolder() + "Setup.ini";
     // An index outside the four languages is taken as the first, whose pack
     // and pictures every window then uses.
@@ -104,6 +108,12 @@ BOOL CStartPageDlg::OnInitDialog() {
         m_comboLanguage->SetStringSelection(kLanguageNames[m_nLanguage]);
         m_comboLanguage->Hide();
     }
+
+    // The buttons' words are in the language just read.
+    const StartPictures& pictures = PicturesFor(m_nLanguage);
+    m_btnRecords.LoadStdImage(pictures.records, plat::RT_PNG);
+    m_btnQuickStart.LoadStdImage(pictures.quickStart, plat::RT_PNG);
+    m_btnExit.LoadStdImage(pictures.exit, plat::RT_PNG);
     return TRUE;
 }
 
@@ -121,6 +131,14 @@ wxString CStartPageDlg::MissingPackWarning(int language) {
         case 3: return L"선택된 언어 패킷 손실이 프로그램을 다시 설치하십시오";
         default: return wxString();
     }
+}
+
+std::vector<plat::ResourceRef> CStartPageDlg::LanguagePictures(int language) {
+    const StartPictures& p = PicturesFor(language);
+    return {{p.background, plat::RT_BITMAP},
+            {p.records, plat::RT_PNG},
+            {p.quickStart, plat::RT_PNG},
+            {p.exit, plat::RT_PNG}};
 }
 
 void CStartPageDlg::SetLanguagePack() {
@@ -186,7 +204,8 @@ void CStartPageDlg::OnPaint(wxPaintEvent&) {
     wxPaintDC dc(this);
     // A missing picture leaves the page unpainted; nothing is reported.
     wxImage picture;
-    if (!plat::LoadResourceImage(IDB_START_BACKGROUND, plat::RT_BITMAP, picture) || !picture.IsOk()) return;
+    if (!plat::LoadResourceImage(PicturesFor(m_nLanguage).background, plat::RT_BITMAP, picture) || !picture.IsOk())
+        return;
     const wxSize client = GetClientSize();
     if (client.x <= 0 || client.y <= 0) return;
     if (picture.GetSize() != client) picture.Rescale(client.x, client.y, wxIMAGE_QUALITY_NEAREST);

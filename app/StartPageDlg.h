@@ -5,9 +5,11 @@
 // current customer that those windows and the report read through
 // g_pStartPage.
 #include <memory>
+#include <vector>
 
 #include "controls/GdipButton.h"
 #include "customers/UserRecord.h"
+#include "platform/Resources.h"
 #include "platform/ui/Dialog.h"
 
 class wxChoice;
@@ -60,6 +62,10 @@ public:
     // index that has none.
     static wxString MissingPackWarning(int language);
 
+    // The background and button pictures of the page in a language; an index
+    // outside 0-3 takes index 0's.
+    static std::vector<plat::ResourceRef> LanguagePictures(int language);
+
 private:
     void OnPaint(wxPaintEvent& event);
     void Minimise();
@@ -76,6 +82,11 @@ class CCopyRight : public plat::CDialog {
 public:
     enum { IDD = 220 };
     explicit CCopyRight(wxWindow* parent = nullptr);
+    BOOL OnInitDialog() override;
+
+    // The statement picture of a language (its words are in that language);
+    // an index outside 0-3 takes index 0's.
+    static int StatementPicture(int language);
 };
 
 namespace plat {

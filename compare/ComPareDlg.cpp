@@ -16,13 +16,15 @@
 
 namespace {
 
-constexpr int IDB_STAND_IN = 174;
 constexpr int IDC_PEN = 159;
 
-// Resource bitmaps by language index 0..3 (only the first set is supplied).
+// Resource bitmaps by language index 0..3.
 constexpr int kSkinBackground[4] = {147, 205, 186, 258};
 constexpr int kHairBackground[4] = {223, 225, 224, 259};
 constexpr int kOtherPlaceholder[4] = {165, 206, 187, 260};
+// The stand-in for a reference that cannot be loaded says so in words; an
+// index outside 0-3 shows index 0's.
+constexpr int kStandIn[4] = {174, 290, 291, 292};
 
 // The background pictures are drawn on this grid.
 constexpr int kGridWidth = 842;
@@ -188,6 +190,14 @@ wxString CComPareDLg::CategoryCaption(int mode, int language, int index) {
     return mode == 0 ? kSkinCaptions[language][index] : kHairCaptions[language][index];
 }
 
+std::vector<plat::ResourceRef> CComPareDLg::LanguagePictures(int language) {
+    if (!IsLanguage(language)) language = 0;
+    return {{kSkinBackground[language], plat::RT_BITMAP},
+            {kHairBackground[language], plat::RT_BITMAP},
+            {kOtherPlaceholder[language], plat::RT_BITMAP},
+            {kStandIn[language], plat::RT_BITMAP}};
+}
+
 wxString CComPareDLg::ReferenceFileName(int mode, int index) {
     if (index < 0 || index >= kOther) return wxString();
     return mode == 0 ? kSkinFiles[index] : kHairFiles[index];
@@ -201,7 +211,10 @@ bool CComPareDLg::LoadBitmapFromFile(wxString path, cv::Mat* bitmap, cv::Size fi
     if (!bitmap) return false;
     bitmap->release();
     cv::Mat picture = ReadPictureFile(path, fit);
-    if (picture.empty()) picture = ResourcePicture(IDB_STAND_IN);
+    if (picture.empty()) {
+        const int language = Language();
+        picture = ResourcePicture(kStandIn[IsLanguage(language) ? language : 0]);
+    }
     if (picture.empty()) return false;
     *bitmap = picture;
     return true;

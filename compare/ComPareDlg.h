@@ -8,6 +8,7 @@
 // (standard/Hair).
 #include <array>
 #include <memory>
+#include <vector>
 
 #include <opencv2/core.hpp>
 #include <opencv2/core/types_c.h>
@@ -16,6 +17,7 @@
 
 #include "compare/StrokeList.h"
 #include "platform/FrameSurface.h"
+#include "platform/Resources.h"
 #include "platform/ScreenMetrics.h"
 #include "platform/ui/Dialog.h"
 
@@ -120,12 +122,16 @@ public:
 
     // `bitmap` drops its picture and takes the picture file's (through the
     // picture loader: BMP, PNG or JPEG, reduced to `fit` when given and the
-    // picture is larger), or the stand-in bitmap 174 when the loader refuses
-    // the file.  False only when neither could be had.
+    // picture is larger), or the stand-in bitmap of the language (174 for
+    // index 0) when the loader refuses the file.  False only when neither
+    // could be had.
     static bool LoadBitmapFromFile(wxString path, cv::Mat* bitmap, cv::Size fit = cv::Size());
     // Radio caption of a category by mode and language index; empty for a
     // language without captions.
     static wxString CategoryCaption(int mode, int language, int index);
+    // The backgrounds of both modes, the "Other" placeholder and the stand-in
+    // of a language (0-3).
+    static std::vector<plat::ResourceRef> LanguagePictures(int language);
     // File name of a category's reference picture; empty for "Other".
     static wxString ReferenceFileName(int mode, int index);
     // The folder of the reference pictures of a mode, from the base folder.

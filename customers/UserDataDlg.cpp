@@ -18,6 +18,7 @@
 
 #include "app/LangTexts.h"
 #include "app/QuillmarshApp.h"
+#include "app/StartPageDlg.h"
 #include "capture/CvvImage.h"
 #include "customers/UserForm.h"
 #include "platform/Crt.h"
@@ -183,6 +184,11 @@ BOOL CUserDataDlg::PreTranslateMessage(MSG* pMsg) {
     return plat::CDialog::PreTranslateMessage(pMsg);
 }
 
+wxString CUserDataDlg::NoPhotoFile(int language) {
+    static const char* const kFiles[4] = {"women.bmp", "women_zh-Hant.bmp", "women_en.bmp", "women_ko.bmp"};
+    return wxString("standard/photo/") + kFiles[language >= 0 && language < 4 ? language : 0];
+}
+
 BOOL CUserDataDlg::OnInitDialog() {
     plat::CDialog::OnInitDialog();
     if (&GetTemplate() != &plat::kUserDataTemplate) return TRUE;
@@ -203,7 +209,7 @@ BOOL CUserDataDlg::OnInitDialog() {
     if (wxWindow* photo = GetDlgItem(IDC_PHOTO)) photo->Bind(wxEVT_PAINT, &CUserDataDlg::PaintPhoto, this);
 
     const wxString folder = plat::GetExecutableFolder();
-    m_strNoPhoto = folder + "standard/photo/women.bmp";
+    m_strNoPhoto = folder + NoPhotoFile(g_pStartPage ? g_pStartPage->m_nLanguage : 0);
     m_strPhotoTemp = folder + "standard/photo/default.bmp";
     m_strPhotoPath = m_strNoPhoto;
     m_strDbPath = folder + "UserData.mdb";

@@ -138,6 +138,9 @@ public:
     wxString m_strSearch;
     wxString m_strPhotoTemp;  // where a loaded customer's photo is written to be shown
     wxString m_strNoPhoto;    // the picture of a customer without a photo
+    // The no-photo picture of a language, relative to the executable's folder
+    // (its caption is in that language); an index outside 0-3 takes index 0's.
+    static wxString NoPhotoFile(int language);
     // The photo shown, and stored by Add, and by Modify when the operator
     // chose it; empty when a customer's stored photo could not be taken out
     // or cannot be shown (the no-photo picture shows and Add stores it).  A

@@ -20,6 +20,12 @@ inline constexpr const char* RT_ICON = "ICON";       // PNG
 inline constexpr const char* RT_MDB = "MDB";         // empty SQLite database
 inline constexpr const char* RT_STRING = "STRING";   // UTF-8 text
 
+// A picture a window asks for: its id and resource type.
+struct ResourceRef {
+    int id;
+    const char* type;
+};
+
 struct ResourceBlob {
     const unsigned char* data = nullptr;
     std::size_t size = 0;

@@ -64,14 +64,25 @@ struct LanguageSet {
     int fullView, scale, scaleAlt, save, freeze, freezeAlt, report, hair, skin, back, pen, penAlt, eraser, retry,
         files;
     UINT noDeviceId;
+    int waiting;  // the animation's words are in the language too
 };
 const LanguageSet kLanguages[4] = {
-    {L"皮肤/发质分析", 137, 139, 148, 138, 166, 140, 245, 142, 143, 144, 157, 175, 158, 164, 173, IDC_NODEVICE_0},
-    {L"皮膚/髮質分析", 198, 201, 202, 200, 199, 203, 247, 197, 204, 196, 208, 209, 213, 211, 207, IDC_NODEVICE_1},
+    {L"皮肤/发质分析", 137, 139, 148, 138, 166, 140, 245, 142, 143, 144, 157, 175, 158, 164, 173, IDC_NODEVICE_0,
+     131},
+    {L"皮膚/髮質分析", 198, 201, 202, 200, 199, 203, 247, 197, 204, 196, 208, 209, 213, 211, 207, IDC_NODEVICE_1,
+     287},
     {L"Skin/Hair Analysis", 179, 182, 183, 181, 180, 184, 246, 178, 185, 177, 189, 190, 194, 192, 188,
-     IDC_NODEVICE_2},
-    {L"머리/피부 분석", 250, 254, 255, 253, 251, 256, 252, 249, 257, 248, 262, 263, 267, 265, 261, IDC_NODEVICE_3},
+     IDC_NODEVICE_2, 288},
+    {L"머리/피부 분석", 250, 254, 255, 253, 251, 256, 252, 249, 257, 248, 262, 263, 267, 265, 261, IDC_NODEVICE_3,
+     289},
 };
+
+// The waiting animation of the start page's language; an index outside 0-3
+// waits with index 0's.
+int WaitingAnimation() {
+    const int language = g_pStartPage ? g_pStartPage->m_nLanguage : 0;
+    return kLanguages[language >= 0 && language < 4 ? language : 0].waiting;
+}
 
 wxBitmap ResourceBitmap(int id) {
     wxImage img;
@@ -308,6 +319,18 @@ void CQuillmarshDlg::ApplyLanguage(int language, int screenWidth) {
     m_nNoDeviceCtrlId = set.noDeviceId;
 }
 
+std::vector<plat::ResourceRef> CQuillmarshDlg::LanguagePictures(int language) {
+    const LanguageSet& set = kLanguages[language >= 0 && language < 4 ? language : 0];
+    std::vector<plat::ResourceRef> pictures;
+    for (int id : {set.fullView, set.scale, set.scaleAlt, set.save, set.freeze, set.freezeAlt, set.report, set.hair,
+                   set.skin, set.back, set.pen, set.penAlt, set.eraser, set.retry, set.files})
+        pictures.push_back({id, plat::RT_PNG});
+    for (const plat::DlgControl& c : plat::kStationTemplate.controls)
+        if (c.id == static_cast<int>(set.noDeviceId)) pictures.push_back({c.image, plat::RT_BITMAP});
+    pictures.push_back({set.waiting, plat::RT_GIF});
+    return pictures;
+}
+
 // ---------------------------------------------------------------------------
 // Layout
 
@@ -328,7 +351,7 @@ void CQuillmarshDlg::LayoutControls() {
     SetSize(first.window);
 
     // The waiting animation starts before it is placed, at its own size.
-    if (m_gifWait.Load(131, plat::RT_GIF)) m_gifWait.Draw();
+    if (m_gifWait.Load(WaitingAnimation(), plat::RT_GIF)) m_gifWait.Draw();
 
     const StationLayout l = ComputeLayout();
     MoveDlgItem(IDC_VIEW, l.view);

@@ -32,6 +32,7 @@
 #include "controls/GdipButton.h"
 #include "controls/PictureEx.h"
 #include "platform/FrameSurface.h"
+#include "platform/Resources.h"
 #include "platform/ScreenMetrics.h"
 #include "platform/camera/DeviceMonitor.h"
 #include "platform/ui/Dialog.h"
@@ -103,6 +104,9 @@ public:
     // The window menu (right click on the title strip, Alt+Space): the About
     // entry with `aboutText`; nullptr when that text is empty (no entry, no menu).
     static wxMenu* BuildWindowMenu(const wxString& aboutText);
+    // Every picture with words that the window shows in a language: its
+    // buttons, the no-device picture and the waiting animation (0-3).
+    static std::vector<plat::ResourceRef> LanguagePictures(int language);
     void ShowWindowMenu(const wxPoint& screenPos);
     void OnLButtonDown();
     void OnLButtonUp();

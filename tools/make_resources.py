@@ -1,6 +1,8 @@
 #!/usr/bin/python3
 """Draws every picture, the waiting animation, the shutter sound and the data
-files of the station, and writes resources/resource_list.txt.
+files of the station, and writes resources/resource_list.txt.  Pictures that
+carry words are drawn once per language index, with the words of
+tools/resource_texts.py; the others are shared by every language.
 
 Run from anywhere:  /usr/bin/python3 tools/make_resources.py
 Needs Debian's python3-pil and fonts-wqy-zenhei.  Output is deterministic
@@ -14,6 +16,8 @@ import wave
 import zlib
 
 from PIL import Image, ImageChops, ImageDraw, ImageFilter, ImageFont, PngImagePlugin
+
+from resource_texts import FOLDERS, IDS, PORTRAITS, TEXTS
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 RES = os.path.join(ROOT, "resources")
@@ -87,6 +91,12 @@ def fit_font(draw, text, max_w, max_h, start):
             return f
         size -= 1
     return font(8)
+
+
+def fitted(draw, text, max_w, size):
+    """The font of `size`, or the largest smaller one in which `text` is at
+    most `max_w` wide (longer languages shrink instead of running over)."""
+    return fit_font(draw, text, max_w, 10 ** 6, size)
 
 
 def save_png(im, name, info=None):
@@ -334,7 +344,7 @@ def hex_network(im, seed, area, colour, alpha):
     return Image.alpha_composite(im.convert("RGBA"), ov)
 
 
-def start_background():
+def start_background(t):
     w, h = 720, 540
     im = radial(w, h, (58, 46, 140), (8, 10, 36), cx=250, cy=230, radius=560).convert("RGBA")
     im = grid_overlay(im, 24, (120, 140, 255), 14)
@@ -356,12 +366,12 @@ def start_background():
     d.line([(cx + 50, cy + 50), (cx + 118, cy + 118)], fill=(200, 230, 255, 255), width=14)
     d.line([(cx + 60, cy + 60), (cx + 116, cy + 116)], fill=(70, 90, 180, 255), width=6)
     # title block
-    f1, f2, f3 = font(40), font(20), font(15)
-    d.text((42, 40), "皮肤毛发检测系统", font=f1, fill=WHITE)
-    d.text((44, 94), "Quillmarsh  智能皮肤与头发显微检测工作站", font=f2, fill=(190, 210, 255))
+    d.text((42, 40), t["app_title"], font=fitted(d, t["app_title"], 636, 40), fill=WHITE)
+    d.text((44, 94), t["app_subtitle"], font=fitted(d, t["app_subtitle"], 636, 20), fill=(190, 210, 255))
     d.line([(44, 128), (420, 128)], fill=CYAN + (200,), width=2)
-    d.text((44, 470), "高清显微成像 · 实时对比 · 一键生成检测报告", font=f3, fill=(170, 190, 240))
-    d.text((44, 494), "版本 1.4", font=f3, fill=(130, 150, 210))
+    # the lower lines end before the buttons' panel (x 538)
+    d.text((44, 470), t["app_tagline"], font=fitted(d, t["app_tagline"], 480, 15), fill=(170, 190, 240))
+    d.text((44, 494), t["version"], font=font(15), fill=(130, 150, 210))
     # a quiet panel behind the three buttons (x 552, y from 292)
     ov = Image.new("RGBA", (w, h), (0, 0, 0, 0))
     od = ImageDraw.Draw(ov)
@@ -454,7 +464,7 @@ def small_picture():
     return im.convert("RGB")
 
 
-def no_device_picture():
+def no_device_picture(t):
     w, h = 518, 218
     im = vgradient(w, h, (38, 34, 104), (16, 14, 52)).convert("RGBA")
     d = ImageDraw.Draw(im)
@@ -465,9 +475,10 @@ def no_device_picture():
     icon_camera(cd, 10 * SS, 14 * SS, 100 * SS, (210, 220, 255, 255), 5 * SS)
     cd.line([(20 * SS, 110 * SS), (110 * SS, 20 * SS)], fill=(255, 90, 110, 255), width=8 * SS)
     im.alpha_composite(cam.resize((130, 130), Image.LANCZOS), (30, 44))
-    d.text((178, 58), "未检测到设备", font=font(34), fill=WHITE)
-    d.text((180, 112), "请检查显微镜头或网络设备是否已连接，", font=font(16), fill=(190, 205, 255))
-    d.text((180, 136), "然后点击“重试”重新搜索设备。", font=font(16), fill=(190, 205, 255))
+    d.text((178, 58), t["no_device"], font=fitted(d, t["no_device"], w - 190, 34), fill=WHITE)
+    hint = min((fitted(d, line, w - 192, 16) for line in t["no_device_hint"]), key=lambda f: f.size)
+    for i, line in enumerate(t["no_device_hint"]):
+        d.text((180, 112 + 24 * i), line, font=hint, fill=(190, 205, 255))
     d.line([(180, 104), (480, 104)], fill=CYAN, width=1)
     return im.convert("RGB")
 
@@ -498,19 +509,19 @@ def copyright_logo():
     return im.convert("RGB").quantize(colors=64, method=Image.MEDIANCUT, dither=Image.NONE)
 
 
-def copyright_statement():
+def copyright_statement(t):
     w, h = 319, 101
     im = vgradient(w, h, (250, 250, 255), (230, 232, 248)).convert("RGB")
     d = ImageDraw.Draw(im)
     d.rectangle([0, 0, w - 1, h - 1], outline=(150, 150, 200))
-    d.text((14, 10), "皮肤毛发检测系统  版本 1.4", font=font(15), fill=(30, 30, 90))
-    d.text((14, 34), "本程序由 Quillmarsh 研发团队独立开发。", font=font(13), fill=(40, 40, 80))
-    d.text((14, 54), "Developed by the Quillmarsh team.", font=font(12), fill=(60, 60, 110))
-    d.text((14, 76), "版权所有 © Quillmarsh  保留所有权利", font=font(12), fill=(60, 60, 110))
+    lines = t["statement"]
+    for (y, size, ink), line in zip([(10, 15, (30, 30, 90)), (34, 13, (40, 40, 80)), (54, 12, (60, 60, 110)),
+                                     (76, 12, (60, 60, 110))], lines):
+        d.text((14, y), line, font=fitted(d, line, w - 26, size), fill=ink)
     return im
 
 
-def compare_background(hair):
+def compare_background(hair, t):
     # 842 x 400 grid: panes at x 11-414 and 426-829, y 86-386; the radio row
     # stands above the right pane, so the title goes above the left pane.
     w, h = 842, 400
@@ -523,9 +534,14 @@ def compare_background(hair):
     for (x0, x1) in [(11, 414), (426, 829)]:
         d.rectangle([x0 - 4, 86 - 4, x1 + 3, 386 + 3], outline=(150, 170, 255), width=2)
         d.rectangle([x0 - 1, 86 - 1, x1, 386], fill=(0, 0, 0))
-    title = "发质对比" if hair else "皮肤对比"
-    d.text((16, 18), title, font=font(30), fill=WHITE)
-    d.text((150, 30), "左：当前图像    右：标准参考图", font=font(15), fill=(190, 205, 255))
+    title = t["compare_hair"] if hair else t["compare_skin"]
+    f = fitted(d, title, 250, 30)
+    d.text((16, 18), title, font=f, fill=WHITE)
+    # the sides' note follows the title on its line; a long one may run on
+    # over the right pane's header, above the category row
+    x = max(150, 16 + text_size(d, title, f)[0] + 14)
+    note = fitted(d, t["compare_sides"], 820 - x, 15)
+    d.text((x, 30 + 15 - note.size), t["compare_sides"], font=note, fill=(190, 205, 255))
     d.line([(16, 62), (410, 62)], fill=CYAN, width=2)
     d.text((14, 390 - 1), "", font=font(10), fill=WHITE)
     return im.convert("RGB")
@@ -541,7 +557,8 @@ def placeholder(w, h, lines, glyph):
     im.alpha_composite(g.resize((90, 90), Image.LANCZOS), ((w - 90) // 2, 50))
     y = 160
     for i, (text, size) in enumerate(lines):
-        draw_text_center(d, (0, y, w, y + size + 8), text, font(size), WHITE if i == 0 else (190, 205, 255))
+        f = fitted(d, text, w - 24, size)
+        draw_text_center(d, (0, y, w, y + size + 8), text, f, WHITE if i == 0 else (190, 205, 255))
         y += size + 14
     return im.convert("RGB")
 
@@ -703,14 +720,14 @@ def write_gif(path, frames, delay_cs, disposal):
         fh.write(data)
 
 
-def waiting_frames():
+def waiting_frames(t):
     w, h = 400, 300
     # flat colours keep the animation small (LZW loves runs)
     base = Image.new("RGBA", (w, h), (18, 20, 62, 255))
     d = ImageDraw.Draw(base)
     d.rounded_rectangle([4, 4, w - 5, h - 5], radius=18, outline=(90, 100, 200, 255), width=2)
-    draw_text_center(d, (0, 212, w, 244), "正在连接设备，请稍候…", font(20), WHITE)
-    draw_text_center(d, (0, 246, w, 270), "Searching for the camera", font(13), (170, 190, 240))
+    draw_text_center(d, (0, 212, w, 244), t["waiting"], fitted(d, t["waiting"], w - 24, 20), WHITE)
+    draw_text_center(d, (0, 246, w, 270), t["waiting_sub"], fitted(d, t["waiting_sub"], w - 24, 13), (170, 190, 240))
     frames = []
     cx, cy, R = w // 2, 110, 62
     for f in range(12):
@@ -922,7 +939,7 @@ def ref_hair(kind, w=640, h=480):
     return vignette(im.convert("RGB"))
 
 
-def portrait():
+def portrait(t):
     w, h = 240, 300
     im = vgradient(w, h, (226, 230, 244), (180, 186, 214)).convert("RGBA")
     d = ImageDraw.Draw(im)
@@ -932,7 +949,7 @@ def portrait():
     d.ellipse([w * 0.32, h * 0.22, w * 0.68, h * 0.58], fill=c)
     d.pieslice([w * 0.1, h * 0.62, w * 0.9, h * 1.3], 180, 360, fill=c)
     d.rectangle([w * 0.43, h * 0.54, w * 0.57, h * 0.66], fill=c)
-    draw_text_center(d, (0, h - 40, w, h - 10), "暂无照片", font(18), WHITE)
+    draw_text_center(d, (0, h - 40, w, h - 10), t["no_photo"], fitted(d, t["no_photo"], w - 20, 18), WHITE)
     return im.convert("RGB")
 
 
@@ -991,6 +1008,46 @@ def write_data():
 
 
 # ---------------------------------------------------------------- main
+def worded_pictures(t):
+    """(name, type, picture) of every picture that carries words, in the
+    language of the texts `t`; the waiting animation is a list of frames."""
+    row = (160, 64)
+    placeholder_lines = lambda title, hint: [(title, 24)] + [(line, 16) for line in hint]
+    return [
+        # start page and copyright dialog
+        ("start_background", "BITMAP", start_background(t)),
+        ("start_records", "PNG", button(199, 66, t["records"], icon_person)),
+        ("start_quick", "PNG", button(200, 66, t["quick"], icon_bolt)),
+        ("start_exit", "PNG", button(199, 66, t["exit"], icon_power, "exit")),
+        ("copyright_statement", "BITMAP", copyright_statement(t)),
+        # station window
+        ("station_no_device", "BITMAP", no_device_picture(t)),
+        ("btn_fullview", "PNG", button(*row, t["fullview"], icon_fullview)),
+        ("btn_scale", "PNG", button(*row, t["scale"], icon_ruler)),
+        ("btn_scale_on", "PNG", button(*row, t["scale"], icon_ruler, "on", indicator=(120, 255, 140))),
+        ("btn_save", "PNG", button(*row, t["save"], icon_camera)),
+        ("btn_frozen", "PNG", button(*row, t["freeze"], icon_snowflake, "frozen")),
+        ("btn_live", "PNG", button(*row, t["live"], icon_play, "live", indicator=(255, 80, 80))),
+        ("btn_report", "PNG", button(*row, t["report"], icon_document)),
+        ("btn_files", "PNG", button(*row, t["files"], icon_folder)),
+        ("btn_pen", "PNG", button(*row, t["pen"], icon_pen)),
+        ("btn_pen_on", "PNG", button(*row, t["pen"], icon_pen, "on", indicator=(255, 70, 70))),
+        ("btn_eraser", "PNG", button(*row, t["eraser"], icon_eraser)),
+        ("btn_hair_compare", "PNG", button(184, 44, t["hair_compare"], icon_hair)),
+        ("btn_skin_compare", "PNG", button(184, 44, t["skin_compare"], icon_skin)),
+        ("btn_back", "PNG", button(120, 44, t["back"], icon_back)),
+        ("btn_retry", "PNG", button(98, 36, t["retry"], icon_retry)),
+        ("waiting", "gif", waiting_frames(t)),
+        # comparison window
+        ("compare_skin_background", "BITMAP", compare_background(False, t)),
+        ("compare_hair_background", "BITMAP", compare_background(True, t)),
+        ("compare_other", "BITMAP",
+         placeholder(400, 295, placeholder_lines(t["other"], t["other_hint"]), icon_add_picture)),
+        ("compare_missing", "BITMAP",
+         placeholder(400, 295, placeholder_lines(t["missing"], t["missing_hint"]), icon_broken_picture)),
+    ]
+
+
 def main():
     os.makedirs(IMG, exist_ok=True)
     os.makedirs(SND, exist_ok=True)
@@ -999,14 +1056,19 @@ def main():
     def add(rid, rtype, name):
         entries.append((rid, rtype, name))
 
-    # start page
-    add(271, "BITMAP", "images/" + save_png(start_background(), "start_background.png"))
-    add(170, "PNG", "images/" + save_png(button(199, 66, "会员管理", icon_person), "start_records.png"))
-    add(171, "PNG", "images/" + save_png(button(200, 66, "快速检测", icon_bolt), "start_quick.png"))
-    add(242, "PNG", "images/" + save_png(button(199, 66, "退出", icon_power, "exit"), "start_exit.png"))
+    # one set of worded pictures per language
+    for lang in sorted(TEXTS):
+        for name, rtype, picture in worded_pictures(TEXTS[lang]):
+            if rtype == "gif":
+                name = FOLDERS[lang] + name + ".gif"
+                os.makedirs(os.path.dirname(os.path.join(IMG, name)), exist_ok=True)
+                write_gif(os.path.join(IMG, name), picture, 5, 1)
+            else:
+                name = save_png(picture, FOLDERS[lang] + name + ".png")
+            add(IDS[name.split("/")[-1].split(".")[0]][lang], rtype, "images/" + name)
+
+    # pictures without words, shared by every language
     add(221, "BITMAP", "images/" + save_png(copyright_logo(), "copyright_logo.png"))
-    add(222, "BITMAP", "images/" + save_png(copyright_statement(), "copyright_statement.png"))
-    # station window
     add(129, "BITMAP", "images/" + save_png(station_background(False), "station_background.png"))
     add(145, "BITMAP", "images/" + save_png(station_background(True), "station_compare_background.png"))
     add(130, "BITMAP", "images/" + save_png(title_strip(), "station_title.png"))
@@ -1014,35 +1076,10 @@ def main():
     add(228, "BITMAP", "images/" + save_png(square_button("close"), "station_close.png"))
     add(229, "BITMAP", "images/" + save_png(square_button("min"), "station_minimize.png"))
     add(232, "BITMAP", "images/" + save_png(small_picture(), "station_small.png"))
-    add(163, "BITMAP", "images/" + save_png(no_device_picture(), "station_no_device.png"))
-    row = (160, 64)
-    add(137, "PNG", "images/" + save_png(button(*row, "全屏", icon_fullview), "btn_fullview.png"))
-    add(139, "PNG", "images/" + save_png(button(*row, "标尺", icon_ruler), "btn_scale.png"))
-    add(148, "PNG", "images/" + save_png(button(*row, "标尺", icon_ruler, "on", indicator=(120, 255, 140)), "btn_scale_on.png"))
-    add(138, "PNG", "images/" + save_png(button(*row, "拍照", icon_camera), "btn_save.png"))
-    add(166, "PNG", "images/" + save_png(button(*row, "冻结", icon_snowflake, "frozen"), "btn_frozen.png"))
-    add(140, "PNG", "images/" + save_png(button(*row, "实时", icon_play, "live", indicator=(255, 80, 80)), "btn_live.png"))
-    add(245, "PNG", "images/" + save_png(button(*row, "报告", icon_document), "btn_report.png"))
-    add(173, "PNG", "images/" + save_png(button(*row, "文件夹", icon_folder), "btn_files.png"))
-    add(157, "PNG", "images/" + save_png(button(*row, "画笔", icon_pen), "btn_pen.png"))
-    add(175, "PNG", "images/" + save_png(button(*row, "画笔", icon_pen, "on", indicator=(255, 70, 70)), "btn_pen_on.png"))
-    add(158, "PNG", "images/" + save_png(button(*row, "清除", icon_eraser), "btn_eraser.png"))
-    add(142, "PNG", "images/" + save_png(button(184, 44, "发质对比", icon_hair), "btn_hair_compare.png"))
-    add(143, "PNG", "images/" + save_png(button(184, 44, "皮肤对比", icon_skin), "btn_skin_compare.png"))
-    add(144, "PNG", "images/" + save_png(button(120, 44, "返回", icon_back), "btn_back.png"))
-    add(164, "PNG", "images/" + save_png(button(98, 36, "重试", icon_retry), "btn_retry.png"))
     add(215, "PNG", "images/" + save_png(icon_only_button(36, 36, icon_magnifier, text=None), "btn_scale_menu.png"))
-    frames = waiting_frames()
-    write_gif(os.path.join(IMG, "waiting.gif"), frames, 5, 1)
-    add(131, "gif", "images/waiting.gif")
     shutter_wave(os.path.join(SND, "shutter.wav"))
     add(162, "WAVE", "sounds/shutter.wav")
     add(128, "ICON", "images/" + save_png(app_icon(32), "app_icon.png"))
-    # comparison window
-    add(147, "BITMAP", "images/" + save_png(compare_background(False), "compare_skin_background.png"))
-    add(223, "BITMAP", "images/" + save_png(compare_background(True), "compare_hair_background.png"))
-    add(165, "BITMAP", "images/" + save_png(placeholder(400, 295, [("其他参考图", 24), ("双击此处选择 BMP 图片", 16)], icon_add_picture), "compare_other.png"))
-    add(174, "BITMAP", "images/" + save_png(placeholder(400, 295, [("无法载入参考图", 24), ("文件缺失或不是有效的 BMP 图片", 16)], icon_broken_picture), "compare_missing.png"))
     cur, hot = pen_cursor()
     info = PngImagePlugin.PngInfo()
     info.add_text("hotspot", "%d,%d" % hot)
@@ -1064,7 +1101,8 @@ def main():
         save_png(ref_scalp(k), "standard/Scalp/%s.png" % k)
     for k in ["Healthy", "Damaged", "Aging", "Irritated"]:
         save_png(ref_hair(k), "standard/Hair/%s.png" % k)
-    save_png(portrait(), "standard/photo/women.png")
+    for lang in sorted(TEXTS):
+        save_png(portrait(TEXTS[lang]), "standard/photo/%s.png" % PORTRAITS[lang])
 
     write_data()
 

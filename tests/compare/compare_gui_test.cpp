@@ -209,8 +209,8 @@ TEST_F(CompareWindow, HairInEnglishShowsItsCaptionsRightAlignedAndTheHairPicture
     ASSERT_FALSE(healthy.empty());
     EXPECT_TRUE(SameImage(dlg->m_paneReference.GetPicture(), healthy));
 
-    // Another category's button shows its picture at once.  The English
-    // picture set is not supplied: "Other" has no placeholder.
+    // Another category's button shows its picture at once; "Other" shows the
+    // English placeholder.
     Radio(2)->SetValue(true);
     dlg->OnBnClickedRadio();
     const cv::Mat aging = cv::imread((plat::GetExecutableFolder() + "standard/Hair/Aging.bmp").utf8_string());
@@ -218,7 +218,7 @@ TEST_F(CompareWindow, HairInEnglishShowsItsCaptionsRightAlignedAndTheHairPicture
     Radio(4)->SetValue(true);
     dlg->OnBnClickedRadio();
     EXPECT_EQ(dlg->m_nRadio, 4);
-    EXPECT_TRUE(dlg->m_paneReference.GetPicture().empty());
+    EXPECT_TRUE(SameImage(dlg->m_paneReference.GetPicture(), ResourceBgr(187)));
 }
 
 TEST_F(CompareWindow, OtherShowsThePlaceholderOfLanguageZero) {
@@ -246,7 +246,7 @@ TEST_F(CompareWindow, MissingOrUnreadableReferencePicturesShowTheStandIn) {
     plat::SetExecutableFolderForTesting(root);
 
     Open(0, 2);
-    const cv::Mat standIn = ResourceBgr(174);
+    const cv::Mat standIn = ResourceBgr(291);  // the English stand-in
     EXPECT_TRUE(SameImage(dlg->m_bmpReference[0], standIn));  // missing
     EXPECT_TRUE(SameImage(dlg->m_bmpReference[1], oily));
     EXPECT_TRUE(SameImage(dlg->m_bmpReference[2], standIn));  // not a bitmap
@@ -431,13 +431,13 @@ TEST_F(CompareWindow, DoubleClickOnTheRightPaneAsksForAFileOnlyForOther) {
     EXPECT_EQ(dlg->m_paneReference.GetPicture().size(), cv::Size(pane.x, pane.y));
     EXPECT_TRUE(Near(dlg->m_paneReference.GetPicture().at<cv::Vec3b>(10, 10), cv::Vec3b(0, 200, 0)));
 
-    // A file that is no bitmap shows the stand-in.
+    // A file that is no bitmap shows the stand-in, in English.
     dlg->ask = [&](const wxString&, wxString& path) {
         path = "/nonexistent/other.bmp";
         return true;
     };
     dlg->OnStnDblclickReference();
-    EXPECT_TRUE(SameImage(dlg->m_paneReference.GetPicture(), ResourceBgr(174)));
+    EXPECT_TRUE(SameImage(dlg->m_paneReference.GetPicture(), ResourceBgr(291)));
     EXPECT_FALSE(SameImage(dlg->m_paneReference.GetPicture(), healthy));
 }
 

@@ -137,7 +137,7 @@ TEST(SkinPictures, ResourceBitmapFindsTheProgramsPngs) {
     EXPECT_TRUE(res.Load(215, "png"));
     EXPECT_FALSE(res.Load(170, "BITMAP"));
     EXPECT_FALSE(res.IsLoaded());
-    // Ids of the other language sets are not supplied.
+    // An id nothing is supplied under finds nothing.
     EXPECT_FALSE(res.Load(1170, "PNG"));
 }
 

@@ -12,9 +12,14 @@
 #include <string>
 #include <unistd.h>
 
+#include <opencv2/imgcodecs.hpp>
 #include <wx/image.h>
 
+#include "app/StartPageDlg.h"
+#include "compare/ComPareDlg.h"
+#include "customers/UserDataDlg.h"
 #include "platform/Resources.h"
+#include "station/QuillmarshDlg.h"
 
 namespace {
 
@@ -78,16 +83,39 @@ TEST(ResourceTable, EveryPictureIsPresentWithItsTypeAndSize) {
     }
 }
 
-TEST(ResourceTable, ListHasEachIdOnceAndNothingOfOtherLanguages) {
+TEST(ResourceTable, ListHasEachIdOnce) {
     std::set<std::pair<int, std::string>> seen;
     for (const plat::ResourceInfo& r : plat::ListResources()) {
         EXPECT_TRUE(seen.insert({r.id, r.type}).second) << "duplicate " << r.id << " " << r.type;
         EXPECT_GT(r.size, 0u) << r.id;
     }
-    EXPECT_EQ(seen.size(), std::size(kPictures) + 3);  // + the sound, the string and the database
-    // Pictures of the language sets 1-3 are addressed but not supplied.
-    for (int id : {195, 212, 266, 198, 201, 202, 179, 250, 205, 186, 258, 206, 187, 260})
-        for (const char* type : {"PNG", "BITMAP"}) EXPECT_FALSE(plat::FindResource(id, type)) << id;
+}
+
+// Under each language index the windows find every worded picture they ask
+// for, at the size of index 0's picture of the same use, and the no-photo
+// portrait file of that language.
+TEST(ResourceTable, EveryLanguageHasThePicturesItsWindowsAskFor) {
+    auto asked = [](int language) {
+        std::vector<plat::ResourceRef> all = CStartPageDlg::LanguagePictures(language);
+        for (const auto& more : {CQuillmarshDlg::LanguagePictures(language), CComPareDLg::LanguagePictures(language)})
+            all.insert(all.end(), more.begin(), more.end());
+        all.push_back({CCopyRight::StatementPicture(language), plat::RT_BITMAP});
+        return all;
+    };
+    const std::vector<plat::ResourceRef> index0 = asked(0);
+    for (int language : {0, 1, 2, 3}) {
+        const std::vector<plat::ResourceRef> pictures = asked(language);
+        ASSERT_EQ(pictures.size(), index0.size()) << language;
+        for (size_t i = 0; i < pictures.size(); ++i) {
+            SCOPED_TRACE(testing::Message() << "language " << language << ", resource " << pictures[i].id);
+            EXPECT_STREQ(pictures[i].type, index0[i].type);
+            const wxImage picture = Load(pictures[i].id, pictures[i].type);
+            ASSERT_TRUE(picture.IsOk());
+            EXPECT_EQ(picture.GetSize(), Load(index0[i].id, index0[i].type).GetSize());
+        }
+        const wxString portrait = CUserDataDlg::NoPhotoFile(language);
+        EXPECT_FALSE(cv::imread(std::string(QUILL_BUILD_DIR "/") + portrait.utf8_string()).empty()) << portrait;
+    }
 }
 
 TEST(ResourceTable, AlternatePicturesLookClearlyDifferent) {
