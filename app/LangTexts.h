@@ -6,6 +6,48 @@
 
 namespace lang {
 
+// The pack's first keys, with the English a pack without them gives (a pack
+// missing altogether, or one that lacks the key or holds it empty).  The sex
+// values are stored as shown, in a field of three characters.
+inline constexpr plat::LangText kPackKeys[] = {
+    {"IDS_MEMBER_NUMBER", "Number"},
+    {"IDS_MEMBER_NAME", "Name"},
+    {"IDS_MEMBER_SEX", "Sex"},
+    {"IDS_MEMBER_SEX_MEN", "M"},
+    {"IDS_MEMBER_SEX_WOMEN", "F"},
+    {"IDS_MEMBER_AGE", "Age"},
+    {"IDS_MEMBER_BIRTHDAY", "Birthday"},
+    {"IDS_MEMBER_PHONE", "Phone"},
+    {"IDS_MEMBER_EMAIL", "E-mail"},
+    {"IDS_MEMBER_ADDRESS", "Address"},
+    {"IDS_MEMBER_REMARK", "Notes"},
+    {"IDS_MEMBER_OPERATE", "Operator"},
+    {"IDS_ADD", "Add"},
+    {"IDS_DELETE", "Delete"},
+    {"IDS_MODEFY", "Update"},
+    {"IDS_SEACH", "Search"},
+    {"IDS_ALL", "Show all"},
+    {"IDS_STARTDETECT", "Start analysis"},
+    {"IDS_CLOSE", "Close"},
+    {"IDS_WARN_CATCH", "Database error: "},
+    {"IDS_INPUT_NUMBERERROR", "The number or age is out of range. Please enter it again."},
+    {"IDS_INPUT_NAMEERROR", "Please enter a name."},
+    {"IDS_INPUT_NUMBEREXIST", "This number is already in use. Please choose another."},
+    {"IDS_OPEN_DATA_FAILED", "The customer table could not be opened."},
+    {"IDS_ADD_SUCCESS", "Customer added."},
+    {"IDS_DELETE_MAKESURE", "Delete the selected customer?\nThis cannot be undone."},
+    {"IDS_SEARCH_FAIL", "No matching customer was found."},
+    {"IDS_SELECT_FIRST", "Please select a customer from the list first."},
+    {"IDS_REPORT", "Skin/Hair Analysis Report"},
+    {"IDS_ZZ_TYPE", "Condition"},
+    {"IDS_RESON", "Cause"},
+    {"IDS_SUGGEST", "Advice"},
+    {"IDS_JG_NAME", "Salon"},
+    {"IDS_DATE", "Date"},
+    {"IDS_SAVE", "Save"},
+    {"IDS_PRINT", "Print"},
+};
+
 inline constexpr plat::LangText kCompareOpenFailed{"IDS_COMPARE_OPEN_FAILED",
                                                    "The comparison window could not be opened."};
 inline constexpr plat::LangText kFolderOpenFailed{"IDS_FOLDER_OPEN_FAILED", "The customer's folder cannot be opened:"};
@@ -31,6 +73,11 @@ inline constexpr plat::LangText kPictureNotTaken{"IDS_PICTURE_NOT_TAKEN",
 inline constexpr plat::LangText kPictureTooLarge{"IDS_PICTURE_TOO_LARGE", "the picture is too large."};
 inline constexpr plat::LangText kPictureDamaged{"IDS_PICTURE_DAMAGED", "the picture is damaged."};
 
+// The report's name for a guest (no customer chosen) and what it says when
+// there is no word processor.
+inline constexpr plat::LangText kGuestName{"IDS_GUEST_NAME", "Customer"};
+inline constexpr plat::LangText kReportNoOffice{"IDS_REPORT_NO_OFFICE", "save to file failed! maybe office not installed"};
+
 inline constexpr plat::LangText kAlreadyRunning{"IDS_ALREADY_RUNNING", "The program is already running."};
 
 // The customer records: what another program holding or changing the
@@ -42,10 +89,10 @@ inline constexpr plat::LangText kChangedByOther{
     "Another program changed this customer since it was shown, so nothing was written. Click the customer in the "
     "list again, then modify it."};
 inline constexpr plat::LangText kRowGone{
-    "IDS_ROW_GONE", "This customer is no longer stored as listed: another program deleted or changed it. Press All "
+    "IDS_ROW_GONE", "This customer is no longer stored as listed: another program deleted or changed it. Press Show all "
                     "to list the customers as they are now."};
 inline constexpr plat::LangText kStoredNotListed{
-    "IDS_STORED_NOT_LISTED", "The customer was stored, but the list could not be read again: press All to see it."};
+    "IDS_STORED_NOT_LISTED", "The customer was stored, but the list could not be read again: press Show all to see it."};
 inline constexpr plat::LangText kPhotoNotRead{"IDS_PHOTO_NOT_READ", "The photo file %1 cannot be read:"};
 inline constexpr plat::LangText kPhotoNotWritten{"IDS_PHOTO_NOT_WRITTEN", "The photo file %1 cannot be written:"};
 inline constexpr plat::LangText kPhotoNotRegular{"IDS_PHOTO_NOT_REGULAR", "it is not a regular file."};
@@ -62,7 +109,7 @@ inline constexpr const plat::LangText* kAll[] = {
     &plat::kTempFolderUnusable, &plat::kDiskFull, &plat::kFolderReadOnly, &kPhotoNotShown, &kStoredPhotoNotShown,
     &kPictureUnreadable, &kPictureNotTaken, &kPictureTooLarge, &kPictureDamaged, &kAlreadyRunning, &kDatabaseBusy,
     &kChangedByOther, &kRowGone, &kStoredNotListed, &kPhotoNotRead, &kPhotoNotWritten, &kPhotoNotRegular,
-    &kPhotoTooLarge, &kPhotoChanged,
+    &kPhotoTooLarge, &kPhotoChanged, &kGuestName, &kReportNoOffice,
 };
 
 }  // namespace lang

@@ -1,7 +1,6 @@
 #include "app/QuillmarshApp.h"
 
 #include <cstring>
-#include <iterator>
 
 #include <wx/app.h>
 #include <wx/image.h>
@@ -63,7 +62,7 @@ BOOL CQuillmarshApp::InitInstance() {
         std::make_unique<plat::SingleInstanceGuard>("PreventSecondInstance", plat::GetExecutableFolder());
     if (m_instanceGuard->AnotherIsRunning()) {
         // Said in the pack's language, which the start page has not chosen yet.
-        AfxMessageBox(AddedText(lang::kAlreadyRunning, LanguagePackPath()), MB_OK);
+        AfxMessageBox(AddedText(lang::kAlreadyRunning, LanguagePackPath(SetupLanguage())), MB_OK);
         return FALSE;
     }
 
@@ -94,19 +93,33 @@ int CQuillmarshApp::ExitInstance() {
     return 0;
 }
 
-wxString CQuillmarshApp::GetLangString(wxString key) { return PackText(key, "Not found", m_strLangIni); }
+wxString CQuillmarshApp::GetLangString(wxString key) {
+    for (const plat::LangText& text : lang::kPackKeys)
+        if (key.IsSameAs(text.key, false)) return AddedText(text, m_strLangIni);
+    for (const plat::LangText* text : lang::kAll)
+        if (key.IsSameAs(text->key, false)) return AddedText(*text, m_strLangIni);
+    return PackText(key, "Not found", m_strLangIni);
+}
 
 wxString CQuillmarshApp::GetLangString(const plat::LangText& text) { return AddedText(text, m_strLangIni); }
 
-wxString CQuillmarshApp::LanguagePackPath() { return plat::GetExecutableFolder() + "Language" + L"/简体中文.ini"; }
+int CQuillmarshApp::LanguageIndex(int setting) { return setting >= 0 && setting < kLanguages ? setting : 0; }
+
+int CQuillmarshApp::SetupLanguage() {
+    const wxString setup = plat::GetExecutableFolder() + "Setup.ini";
+    if (!plat::PathFileExists(setup)) return 0;
+    return LanguageIndex(plat::GetPrivateProfileInt("setup", "language", 0, setup));
+}
+
+wxString CQuillmarshApp::LanguagePackPath(int language) {
+    static const wchar_t* const kPacks[kLanguages] = {L"简体中文.ini", L"繁體中文.ini", L"English.ini", L"한국어.ini"};
+    return plat::GetExecutableFolder() + "Language/" + kPacks[LanguageIndex(language)];
+}
 
 const char* CQuillmarshApp::GetAnsiCodePage() const {
-    // The code page each language's Windows system stored its texts in, by
-    // the language index of Setup.ini: one pack file serves every language,
-    // so its name does not tell.
-    static const char* const kCodePages[] = {"CP936", "CP950", "CP1252", "CP949"};
-    const int language = g_pStartPage ? g_pStartPage->m_nLanguage : 0;
-    return language >= 0 && language < static_cast<int>(std::size(kCodePages)) ? kCodePages[language] : nullptr;
+    // The code page each language's Windows system stored its texts in.
+    static const char* const kCodePages[kLanguages] = {"CP936", "CP950", "CP1252", "CP949"};
+    return kCodePages[LanguageIndex(g_pStartPage ? g_pStartPage->m_nLanguage : 0)];
 }
 
 void CQuillmarshApp::WideToAnsi(wxString text, char* buf, int bufSize) {

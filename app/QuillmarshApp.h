@@ -32,16 +32,22 @@ public:
     void ReleaseSingleInstance();
 
     // The text of a language key from section "Setting" of m_strLangIni;
-    // "Not found" when missing; backslash-n becomes a line break.
+    // backslash-n becomes a line break.  A key the pack lacks or holds empty
+    // gives its English; "Not found" only for a key the program does not know.
     wxString GetLangString(wxString key);
     // The same for the messages the program shows beyond the pack's first
     // keys: a pack without the key, or with it empty, gives the English.
     wxString GetLangString(const plat::LangText& text);
-    // The language pack beside the executable: one file whatever the language.
-    static wxString LanguagePackPath();
+    // The languages by index: 0 Simplified Chinese, 1 Traditional Chinese,
+    // 2 English, 3 Korean.  A setting outside them is taken as 0.
+    static constexpr int kLanguages = 4;
+    static int LanguageIndex(int setting);
+    // The language index Setup.ini beside the executable sets (0 without it).
+    static int SetupLanguage();
+    // The language pack of that index beside the executable.
+    static wxString LanguagePackPath(int language);
     // The code page in which the Windows station of the language chosen in
-    // Setup.ini stored its texts (iconv's name); nullptr for a language
-    // without one.
+    // Setup.ini stored its texts (iconv's name).
     const char* GetAnsiCodePage() const;
     // UTF-8 ("the system code page") into buf, always NUL-terminated, cut to
     // fit without splitting a character.

@@ -42,6 +42,8 @@ constexpr StartPictures kStartPictures[4] = {
 
 const StartPictures& PicturesFor(int language) { return kStartPictures[language >= 0 && language < 4 ? language : 0]; }
 
+const wchar_t* const kLanguageNames[CQuillmarshApp::kLanguages] = {L"简体中文", L"繁體中文", L"English", L"한국어"};
+
 const plat::DlgControl kStartPageControls[] = {
     {IDC_RECORDS, plat::Ctl::PushButton, plat::cs::TabStop, 368, 180, 105, 39, L""},
     {IDC_QUICKSTART, plat::Ctl::PushButton, plat::cs::TabStop, 368, 227, 105, 39, L""},
@@ -95,20 +97,16 @@ BOOL CStartPageDlg::OnInitDialog() {
     if (!theApp.m_fontLabel.IsOk())
         theApp.m_fontLabel = wxFont(wxFontInfo(wxSize(0, 20)).Family(wxFONTFAMILY_SWISS).FaceName("Batang"));
 
-    if (m_comboLanguage) {
-        // A sorted list takes no insertion at a place: the one entry is appended.
-        m_comboLanguage->Append(L"简体中文");
-        m_comboLanguage->SetSelection(0);
-        m_comboLanguage->Hide();
-    }
-
     m_strSetupIni = plat::GetExecutableFolder() + "Setup.ini";
-    if (plat::PathFileExists(m_strSetupIni)) {
-        m_nLanguage = plat::GetPrivateProfileInt("setup", "language", 0, m_strSetupIni);
-        if (m_comboLanguage) {
-            const bool listed = m_nLanguage >= 0 && m_nLanguage < static_cast<int>(m_comboLanguage->GetCount());
-            m_comboLanguage->SetSelection(listed ? m_nLanguage : wxNOT_FOUND);
-        }
+    // An index outside the four languages is taken as the first, whose pack
+    // and pictures every window then uses.
+    m_nLanguage = CQuillmarshApp::SetupLanguage();
+
+    if (m_comboLanguage) {
+        // A sorted list keeps its own order: the language is found by its name.
+        for (const wchar_t* name : kLanguageNames) m_comboLanguage->Append(name);
+        m_comboLanguage->SetStringSelection(kLanguageNames[m_nLanguage]);
+        m_comboLanguage->Hide();
     }
 
     // The buttons' words are in the language just read.
@@ -144,8 +142,7 @@ std::vector<plat::ResourceRef> CStartPageDlg::LanguagePictures(int language) {
 }
 
 void CStartPageDlg::SetLanguagePack() {
-    // The same pack whatever the language index.
-    theApp.m_strLangIni = CQuillmarshApp::LanguagePackPath();
+    theApp.m_strLangIni = CQuillmarshApp::LanguagePackPath(m_nLanguage);
     if (!plat::PathFileExists(theApp.m_strLangIni)) {
         const wxString warning = MissingPackWarning(m_nLanguage);
         if (!warning.empty()) AfxMessageBox(warning, MB_OK);

@@ -37,8 +37,8 @@ public:
     // Enter and Escape do nothing here.
     BOOL PreTranslateMessage(MSG* pMsg) override;
 
-    // Points the application at the language pack beside the executable and
-    // warns, in the language of m_nLanguage, when the file is missing.
+    // Points the application at the language pack of m_nLanguage beside the
+    // executable and warns, in that language, when the file is missing.
     void SetLanguagePack();
 
     void OnBnClickedRecords();

@@ -15,11 +15,11 @@
 #include <vector>
 
 #include <wx/listctrl.h>
-#include <wx/strconv.h>
 
 #include "app/LangTexts.h"
 #include "app/QuillmarshApp.h"
 #include "customers/UserDataDlg.h"
+#include "platform/CodePages.h"
 #include "platform/Crt.h"
 #include "platform/Paths.h"
 #include "platform/Resources.h"
@@ -126,19 +126,10 @@ File OpenPhotoFile(const wxString& path, bool writing) {
 }
 
 // A text another program stored in the code page of the station's language
-// (the Windows program's "ANSI" texts), read in it when that is unambiguous:
-// every byte is part of a character and the reading gives the same bytes
-// back.  Empty otherwise.
+// (the Windows program's "ANSI" texts), or in the Chinese one; empty when
+// neither reads it cleanly.
 wxString CodePageReading(const std::vector<BYTE>& bytes) {
-    const char* codePage = theApp.GetAnsiCodePage();
-    if (!codePage) return wxString();
-    const wxCSConv conv(codePage);
-    if (!conv.IsOk()) return wxString();
-    const wxString reading(reinterpret_cast<const char*>(bytes.data()), conv, bytes.size());
-    const wxCharBuffer back = reading.mb_str(conv);
-    if (reading.empty() || back.length() != bytes.size() || std::memcmp(back.data(), bytes.data(), bytes.size()))
-        return wxString();
-    return reading;
+    return plat::ReadCodePageText(reinterpret_cast<const char*>(bytes.data()), bytes.size(), theApp.GetAnsiCodePage());
 }
 
 }  // namespace
@@ -165,8 +156,8 @@ wxString VariantToString(const _variant_t& var) {
         case VT_BSTR:
         case VT_LPSTR:
         case VT_LPWSTR:
-            // Bytes that are not UTF-8: the language's code page reads them
-            // best, else the reading with replacement marks.
+            // Bytes that are not UTF-8: a code page reads them best, else
+            // the reading with replacement marks.
             if (!var.bytes.empty())
                 if (const wxString reading = CodePageReading(var.bytes); !reading.empty()) return reading;
             return var.text;

@@ -8,6 +8,7 @@
 #include <wx/textctrl.h>
 #include <wx/utils.h>
 
+#include "app/LangTexts.h"
 #include "app/QuillmarshApp.h"
 #include "app/StartPageDlg.h"
 #include "capture/CvvImage.h"
@@ -75,8 +76,6 @@ private:
 const plat::DlgTemplate plat::kReportTemplate = {
     CReportDlg::IDD, 425, 509, L"", plat::ds::Popup | plat::ds::SysMenu, L"MS Shell Dlg", 8, kReportControls};
 
-const wchar_t* const CReportDlg::kOfficeMissing = L"save to file failed! maybe office not installed";
-
 CReportDlg::CReportDlg(wxWindow* pParent) : plat::CDialog(plat::kReportTemplate, pParent) {
     BindClicked(IDC_SAVE, [this] { OnBnClickedSave(); });
     BindClicked(IDC_PRINT, [this] { OnBnClickedPrint(); });
@@ -108,7 +107,7 @@ BOOL CReportDlg::OnInitDialog() {
         SetDlgItemText(IDC_SEX, record::FieldText(record.szSex));
         SetDlgItemText(IDC_AGE, record::FieldText(record.szAge));
     } else {
-        SetDlgItemText(IDC_NAME, "Customer");
+        SetDlgItemText(IDC_NAME, theApp.GetLangString(lang::kGuestName));
         SetDlgItemText(IDC_SEX, "-");
         SetDlgItemText(IDC_AGE, "-");
     }

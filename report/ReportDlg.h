@@ -52,9 +52,6 @@ public:
         IDC_SEX_LABEL = 1094,
         IDC_AGE_LABEL = 1095,
     };
-    // The failure message when no word processor can be started.
-    static const wchar_t* const kOfficeMissing;
-
     explicit CReportDlg(wxWindow* pParent = nullptr);
     ~CReportDlg() override;
 

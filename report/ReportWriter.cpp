@@ -5,6 +5,7 @@
 
 #include <wx/datectrl.h>
 
+#include "app/LangTexts.h"
 #include "app/QuillmarshApp.h"
 #include "platform/MessageBox.h"
 #include "report/ReportDlg.h"
@@ -52,7 +53,7 @@ void CReportDlg::WriteWordReport() {
     // refused call goes before a new one is made.
     m_wordApp.ReleaseDispatch();
     if (!m_wordApp.CreateDispatch(L"Word.Application")) {
-        MessageBox(this, kOfficeMissing, "quillmarsh", MB_OK);
+        MessageBox(this, theApp.GetLangString(lang::kReportNoOffice), "quillmarsh", MB_OK);
         return;
     }
     m_wordApp.SetVisible(TRUE);

@@ -4,14 +4,22 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
 #include <string>
 
 #include "app/LangTexts.h"
 #include "app/QuillmarshApp.h"
 #include "customers/UserRecord.h"
+#include "platform/Ini.h"
+#include "platform/Paths.h"
 #include "support/TempDir.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 class LangStringTest : public ::testing::Test {
 protected:
@@ -31,15 +39,62 @@ TEST_F(LangStringTest, ValuesComeFromSectionSettingWithLineBreaks) {
     EXPECT_EQ(theApp.GetLangString("IDS_SAVE"), "\n\n");
 }
 
-TEST_F(LangStringTest, MissingKeySectionOrFileGiveNotFound) {
-    UsePack("IDS_ADD=Add\n[Other]\nIDS_DELETE=Delete\n");
-    EXPECT_EQ(theApp.GetLangString("IDS_PRINT"), "Not found");
-    EXPECT_EQ(theApp.GetLangString("IDS_DELETE"), "Not found");  // in another section
+TEST_F(LangStringTest, MissingKeySectionOrFileGiveTheEnglish) {
+    UsePack("IDS_ADD=Append\nIDS_SAVE=\n[Other]\nIDS_DELETE=Remove\n");
+    EXPECT_EQ(theApp.GetLangString("IDS_ADD"), "Append");
+    EXPECT_EQ(theApp.GetLangString("IDS_PRINT"), "Print");
+    EXPECT_EQ(theApp.GetLangString("IDS_SAVE"), "Save");      // held empty
+    EXPECT_EQ(theApp.GetLangString("IDS_DELETE"), "Delete");  // in another section
+    EXPECT_EQ(theApp.GetLangString("IDS_NO_SUCH_TEXT"), "Not found");
 
     theApp.m_strLangIni = wxString::FromUTF8(dir.File("absent.ini"));
-    EXPECT_EQ(theApp.GetLangString("IDS_ADD"), "Not found");
+    EXPECT_EQ(theApp.GetLangString("IDS_ADD"), "Add");
     theApp.m_strLangIni.clear();  // before the start page has set a path
-    EXPECT_EQ(theApp.GetLangString("IDS_ADD"), "Not found");
+    EXPECT_EQ(theApp.GetLangString("IDS_DELETE_MAKESURE"), "Delete the selected customer?\nThis cannot be undone.");
+}
+
+// The keys the program's code names, read from its sources.
+std::set<std::string> KeysInTheCode() {
+    std::set<std::string> keys;
+    const std::regex key("\"(IDS_[A-Z0-9_]+)\"");
+    for (const char* area : {"app", "customers", "report", "station", "compare", "controls", "capture", "platform"})
+        for (const auto& entry : fs::recursive_directory_iterator(fs::path(QUILL_SOURCE_DIR) / area)) {
+            if (!entry.is_regular_file()) continue;
+            std::ifstream in(entry.path());
+            const std::string code((std::istreambuf_iterator<char>(in)), {});
+            for (std::sregex_iterator m(code.begin(), code.end(), key), end; m != end; ++m) keys.insert((*m)[1]);
+        }
+    return keys;
+}
+
+bool Has(const wxString& text, wxUniChar from, wxUniChar to) {
+    return std::any_of(text.begin(), text.end(), [&](wxUniChar c) { return c >= from && c <= to; });
+}
+
+// Every language's pack, chosen by its index, holds every key the code asks
+// for, in its own script; without a pack each key reads in English.
+TEST_F(LangStringTest, EachLanguagesPackHoldsEveryKeyTheCodeUses) {
+    plat::SetExecutableFolderForTesting(QUILL_BUILD_DIR "/");
+    const std::set<std::string> keys = KeysInTheCode();
+    ASSERT_GT(keys.size(), 70u);
+    for (int language = -1; language <= 4; ++language) {
+        const wxString pack = CQuillmarshApp::LanguagePackPath(language);
+        const int index = CQuillmarshApp::LanguageIndex(language);
+        EXPECT_EQ(pack, CQuillmarshApp::LanguagePackPath(index));
+        for (const std::string& key : keys) {
+            const wxString value = plat::GetPrivateProfileString("Setting", key, "", pack, 1000);
+            EXPECT_FALSE(value.empty()) << key << " missing from " << pack;
+            const bool han = Has(value, 0x4E00, 0x9FFF), hangul = Has(value, 0xAC00, 0xD7AF);
+            EXPECT_EQ(han, index <= 1) << key << " = " << value << " in " << pack;
+            EXPECT_EQ(hangul, index == 3) << key << " = " << value << " in " << pack;
+        }
+    }
+    plat::SetExecutableFolderForTesting("");
+    theApp.m_strLangIni = wxString::FromUTF8(dir.File("absent.ini"));
+    for (const std::string& key : keys) {
+        const wxString english = theApp.GetLangString(wxString(key));
+        EXPECT_TRUE(english != "Not found" && !english.empty() && !Has(english, 0x80, 0x10FFFF)) << key << " = " << english;
+    }
 }
 
 // The messages added beyond the pack's first keys: in Chinese from the Chinese

@@ -42,10 +42,15 @@ const wxString kWarnings[] = {
     wxString::FromUTF8("선택된 언어 패킷 손실이 프로그램을 다시 설치하십시오"),
 };
 
+// Each index chooses its own pack; one outside the four is the first.  A
+// missing pack warns once in the index's language and its texts read in
+// English.
 TEST_F(StartPageTest, MissingPackWarnsOnceInTheLanguageOfTheIndex) {
-    for (int index : {0, 1, 2, 3, 7, -1}) {
-        SCOPED_TRACE(index);
-        SetLanguage(std::to_string(index));
+    const char* const packs[] = {"简体中文.ini", "繁體中文.ini", "English.ini", "한국어.ini"};
+    for (int setting : {0, 1, 2, 3, 7, -1}) {
+        SCOPED_TRACE(setting);
+        const int index = setting >= 0 && setting <= 3 ? setting : 0;
+        SetLanguage(std::to_string(setting));
         CStartPageDlg page;
         ASSERT_TRUE(page.Create());
         EXPECT_EQ(g_pStartPage, &page);
@@ -53,21 +58,17 @@ TEST_F(StartPageTest, MissingPackWarnsOnceInTheLanguageOfTheIndex) {
 
         MessageRecorder messages;
         page.SetLanguagePack();
-        if (index >= 0 && index <= 3) {
-            ASSERT_EQ(messages.texts.size(), 1u);
-            EXPECT_EQ(messages.texts[0], kWarnings[index]);
-        } else {
-            EXPECT_TRUE(messages.texts.empty());
-        }
-        EXPECT_EQ(theApp.m_strLangIni, wxString::FromUTF8(exe.Path() + "Language/简体中文.ini"));
-        EXPECT_EQ(theApp.GetLangString("IDS_REPORT"), "Not found");
+        ASSERT_EQ(messages.texts.size(), 1u);
+        EXPECT_EQ(messages.texts[0], kWarnings[index]);
+        EXPECT_EQ(theApp.m_strLangIni, wxString::FromUTF8(exe.Path() + "Language/" + packs[index]));
+        EXPECT_EQ(theApp.GetLangString("IDS_REPORT"), "Skin/Hair Analysis Report");
         page.DestroyWindow();
     }
 }
 
 TEST_F(StartPageTest, PresentPackIsUsedWithoutWarning) {
     SetLanguage("2");
-    exe.Write("Language/简体中文.ini", "[Setting]\nIDS_REPORT=Report\n");
+    exe.Write("Language/English.ini", "[Setting]\nIDS_REPORT=Report\n");
     CStartPageDlg page;
     ASSERT_TRUE(page.Create());
     MessageRecorder messages;
@@ -84,16 +85,15 @@ TEST_F(StartPageTest, LanguageIndexAndHiddenList) {
         EXPECT_EQ(page.m_nLanguage, 0);
         ASSERT_NE(page.m_comboLanguage, nullptr);
         EXPECT_FALSE(page.m_comboLanguage->IsShown());
-        ASSERT_EQ(page.m_comboLanguage->GetCount(), 1u);
-        EXPECT_EQ(page.m_comboLanguage->GetString(0), wxString::FromUTF8("简体中文"));
-        EXPECT_EQ(page.m_comboLanguage->GetSelection(), 0);
+        ASSERT_EQ(page.m_comboLanguage->GetCount(), 4u);
+        EXPECT_EQ(page.m_comboLanguage->GetStringSelection(), wxString::FromUTF8("简体中文"));
     }
     {
         exe.Write("Setup.ini", "[SETUP]\n Language = 3 \n");  // the profile rules
         CStartPageDlg page;
         ASSERT_TRUE(page.Create());
         EXPECT_EQ(page.m_nLanguage, 3);
-        EXPECT_EQ(page.m_comboLanguage->GetSelection(), wxNOT_FOUND);
+        EXPECT_EQ(page.m_comboLanguage->GetStringSelection(), wxString::FromUTF8("한국어"));
     }
     {
         exe.Write("Setup.ini", "[setup]\nother=1\n");
@@ -180,7 +180,8 @@ TEST_F(StartPageTest, ButtonsRunListThenStationOrStationAloneAndClearTheChoice) 
 }
 
 TEST_F(StartPageTest, ButtonsWithoutTheirWindowsReturnToTheStartPage) {
-    SetLanguage("7");
+    SetLanguage("7");  // the first language's pack, which is there: no warning
+    exe.Write("Language/简体中文.ini", "[Setting]\n");
     g_makeCustomerList = nullptr;
     g_makeStationWindow = nullptr;
     CStartPageDlg page;

@@ -490,13 +490,13 @@ TEST_F(Records, AnotherProgramsLocksAndChangesAreNeitherLostNorDoubled) {
     EXPECT_EQ(Names(), (Texts{"Ann", "Bob", "Cid", "Eve"}));
 }
 
-TEST(RecordsLanguage, MissingKeyShowsTheMissingKeyText) {
+TEST(RecordsLanguage, MissingKeyShowsItsEnglish) {
     RecordsFolder folder("[Setting]\nIDS_MEMBER_NUMBER=No.\n");
     CUserDataDlg dlg;
     ASSERT_TRUE(dlg.Create());
     EXPECT_EQ(dlg.GetDlgItemText(1078), "No.:");
-    EXPECT_EQ(dlg.GetDlgItemText(1079), "Not found:");
-    EXPECT_EQ(dlg.GetDlgItemText(1051), "Not found");
+    EXPECT_EQ(dlg.GetDlgItemText(1079), "Name:");
+    EXPECT_EQ(dlg.GetDlgItemText(1051), "Name");
 }
 
 }  // namespace

@@ -126,9 +126,9 @@ std::vector<std::string> ExpectedWrite(const std::string& name, const std::strin
         "sel 1FB m BSTR:'dry air\\nstress'", "sel 1FB m BSTR:'\\n\\n'", "font 82 p I4:1", "font 8D p R4:12",
         "sel 1FB m BSTR:'Advice:\\n'", "font 82 p I4:0", "font 8D p R4:10", "sel 1FB m BSTR:''",
         "sel 1FB m BSTR:'\\n\\n'",
-        // institution, then the date; the pack has no text for IDS_DATE
+        // institution, then the date; the pack has no text for IDS_DATE: its English
         "font 82 p I4:1", "sel 1FB m BSTR:'Clinic:'", "font 82 p I4:0", "sel 1FB m BSTR:'Quill & Co'",
-        "sel 1FB m BSTR:'\\n'", "font 82 p I4:1", "para 65 p I4:2", "sel 1FB m BSTR:'Not found:'",
+        "sel 1FB m BSTR:'\\n'", "font 82 p I4:1", "para 65 p I4:2", "sel 1FB m BSTR:'Date:'",
         "font 82 p I4:0", "sel 1FB m BSTR:'2024/03/05'",
         // saved
         "app 3 g",
@@ -251,7 +251,7 @@ TEST_F(Report, ShowsTheCustomerTheTextsAndTheLastPicture) {
     const std::pair<int, wxString> texts[] = {
         {CReportDlg::IDC_NAME, L"王小明"},          {CReportDlg::IDC_SEX, L"男"},  {CReportDlg::IDC_AGE, "35"},
         {CReportDlg::IDC_NAME_LABEL, "Name"},      {CReportDlg::IDC_SYMPTOM_LABEL, "Type:"},
-        {CReportDlg::IDC_DATE_LABEL, "Not found:"}, {CReportDlg::IDC_SAVE, "Save"}};
+        {CReportDlg::IDC_DATE_LABEL, "Date:"}, {CReportDlg::IDC_SAVE, "Save"}};
     for (const auto& [id, text] : texts) EXPECT_EQ(m_form->GetDlgItemText(id), text) << id;
 
     // The picture fills its frame; a file that is gone leaves it blank.
@@ -376,7 +376,7 @@ TEST_F(Report, WithoutLibreOfficeTheOperatorIsToldAndNothingIsWritten) {
     Click(Item(CReportDlg::IDC_SAVE));
     Click(Item(CReportDlg::IDC_PRINT));  // writes again, then prints nothing
     ::setenv("PATH", path.c_str(), 1);
-    EXPECT_EQ(m_messages.texts, std::vector<wxString>(2, CReportDlg::kOfficeMissing));
+    EXPECT_EQ(m_messages.texts, std::vector<wxString>(2, "save to file failed! maybe office not installed"));
     EXPECT_FALSE(m_form->m_bWritten);
     EXPECT_TRUE(m_form->m_strDocPath.empty());
     EXPECT_TRUE(m_form->IsShown());
