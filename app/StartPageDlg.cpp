@@ -142,6 +142,9 @@ std::vector<plat::ResourceRef> CStartPageDlg::LanguagePictures(int language) {
 }
 
 void CStartPageDlg::SetLanguagePack() {
+    static const wchar_t* const kIntegerPrompt[4] = {L"请输入一个整数。", L"請輸入整數。", L"Please enter an integer.",
+                                                      L"정수를 입력하십시오."};
+    plat::SetIntegerPrompt(kIntegerPrompt[CQuillmarshApp::LanguageIndex(m_nLanguage)]);
     theApp.m_strLangIni = CQuillmarshApp::LanguagePackPath(m_nLanguage);
     if (!plat::PathFileExists(theApp.m_strLangIni)) {
         const wxString warning = MissingPackWarning(m_nLanguage);

@@ -187,7 +187,7 @@ BOOL CQuillmarshDlg::OnInitDialog() {
     SetMainDlg(this);
 
     // The window menu's About entry, when there is a text for it.
-    m_strAboutText = plat::LoadResourceString(IDS_ABOUTBOX);
+    m_strAboutText = CAboutDlg::MenuText(g_pStartPage ? g_pStartPage->m_nLanguage : 0);
 
     if (m_hIcon.IsOk()) SetIcon(m_hIcon);
 

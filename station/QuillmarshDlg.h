@@ -68,6 +68,12 @@ class CAboutDlg : public plat::CDialog {
 public:
     enum { IDD = 100 };
     explicit CAboutDlg(wxWindow* parent = nullptr) : plat::CDialog(plat::kAboutTemplate, parent) {}
+
+    // The window menu's entry for the box, in the language of the index.
+    static wxString MenuText(int language);
+
+protected:
+    BOOL OnInitDialog() override;
 };
 
 class CQuillmarshDlg : public plat::CDialog, public CCompareHost, private IDeviceLinkHost {

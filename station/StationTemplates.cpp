@@ -38,8 +38,8 @@ const DlgControl kStationControls[] = {
 
 const DlgControl kAboutControls[] = {
     {-1, Ctl::Icon, 0, 14, 14, 21, 20, L"", 128},
-    {-1, Ctl::Static, 0, 42, 14, 114, 8, L"Quillmarsh，1.4 版"},
-    {-1, Ctl::Static, 0, 42, 26, 114, 8, L"版权所有 (C) 2014"},
+    {1100, Ctl::Static, 0, 42, 14, 114, 8, L"Quillmarsh，1.4 版"},
+    {1101, Ctl::Static, 0, 42, 26, 114, 8, L"版权所有 (C) 2014"},
     {IDOK, Ctl::DefPushButton, cs::Group | cs::TabStop, 113, 41, 50, 14, L"确定"},
 };
 

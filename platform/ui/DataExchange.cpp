@@ -45,6 +45,15 @@ bool ParseLeadingInt(const wxString& text, int& out) {
 
 }  // namespace
 
+namespace {
+wxString& IntegerPrompt() {
+    static wxString text(L"请输入一个整数。");
+    return text;
+}
+}  // namespace
+
+void plat::SetIntegerPrompt(const wxString& text) { IntegerPrompt() = text; }
+
 void DDX_Text(CDataExchange* pDX, int id, int& value) {
     wxWindow* ctrl = pDX->PrepareCtrl(id);
     if (!ctrl) {
@@ -54,7 +63,7 @@ void DDX_Text(CDataExchange* pDX, int id, int& value) {
     if (pDX->m_bSaveAndValidate) {
         int parsed = 0;
         if (!ParseLeadingInt(plat::CDialog::ControlText(ctrl), parsed)) {
-            AfxMessageBox(wxString(L"请输入一个整数。"), MB_OK);
+            AfxMessageBox(IntegerPrompt(), MB_OK);
             pDX->Fail();
         }
         value = parsed;

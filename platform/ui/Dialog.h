@@ -234,6 +234,10 @@ private:
 // exchange stops (UpdateData returns FALSE; later members keep their values).
 void DDX_Text(CDataExchange* pDX, int id, int& value);
 void DDX_Text(CDataExchange* pDX, int id, wxString& value);
+namespace plat {
+// The whole-number message above in the language the program runs in.
+void SetIntegerPrompt(const wxString& text);
+}  // namespace plat
 // The radio group starting at `id`: saving gives the index of the checked
 // button (-1 when none), loading checks the button of that index.
 void DDX_Radio(CDataExchange* pDX, int id, int& value);
