@@ -3,8 +3,8 @@
 // magnification menu with the pointer, a snapshot with the 200X ruler in it,
 // back to 50X, freeze, the graticule redrawn at 200X and back at 50X, the
 // report saved as a Word 97 document beside the snapshot with the snapshot
-// in it, and back on the start page with no button lit.  Beside it: the file
-// manager started by Files inherits nothing of the station.
+// in it, the file manager started by Files holding no descriptor of the
+// station, and back on the start page with no button lit.
 #include <fcntl.h>
 
 #include <gtest/gtest.h>
@@ -12,7 +12,6 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
-#include <sstream>
 #include <thread>
 
 #include <opencv2/imgcodecs.hpp>
@@ -49,6 +48,7 @@ cv::Mat PictureInDocument(const fs::path& doc, const fs::path& scratch) {
 TEST(SnapshotRoad, ALiveFrameWithTheRulerOfTheChosenMagnificationIsSavedAndTheReportHoldsIt) {
     DeviceSim sim({"--size", "640x480", "--fps", "15"}, 240);
     ASSERT_TRUE(sim.Started());
+    FakeLauncher launcher;
     ProgramRun run;
     // The device is found and its stream shows in the view, upright.
     std::string failure;
@@ -128,6 +128,19 @@ TEST(SnapshotRoad, ALiveFrameWithTheRulerOfTheChosenMagnificationIsSavedAndTheRe
     ClickAt(form->Origin() + CentreOf(kReportClose));
     EXPECT_TRUE(Within(5s, [&] { return !WindowShown(pid, IsReportForm); }));
 
+    // Files: the file manager inherits nothing of the station (its lock
+    // files, its sockets), which keeps nothing another program could inherit.
+    Click(l.files);
+    ASSERT_FALSE(launcher.Opened().empty()) << "no file manager started";
+    EXPECT_EQ(launcher.Descriptors(), "0 1 2 3");
+    const fs::path proc = "/proc/" + std::to_string(pid);
+    for (const auto& e : fs::directory_iterator(proc / "fdinfo")) {
+        std::ifstream info(e.path());
+        std::string pos, at, key, flags;  // "pos: 0 flags: 02000002 ..."
+        EXPECT_TRUE(!(info >> pos >> at >> key >> flags) || std::stoi(e.path().filename()) <= 2 || (std::stoul(flags, nullptr, 8) & O_CLOEXEC))
+            << "not close-on-exec: " << fs::read_symlink(proc / "fd" / e.path().filename());
+    }
+
     // Back on the start page, the quick-detection button pressed on the way
     // in is no longer lit: the station took the pointer from it.
     Click(BackButton());
@@ -139,40 +152,6 @@ TEST(SnapshotRoad, ALiveFrameWithTheRulerOfTheChosenMagnificationIsSavedAndTheRe
                cv::norm(button, unlitQuickDetection, cv::NORM_L1) == 0;
     })) << "the quick-detection button stays lit";
     EXPECT_TRUE(run.Messages().empty()) << run.Messages().front();
-}
-
-// The file manager that Files starts holds nothing of the station's: not its
-// single-instance lock, nor a socket to the device or the display.  And the
-// station keeps no descriptor another program it starts could inherit.
-TEST(SnapshotRoad, TheFileManagerStartedByFilesInheritsNoDescriptorOfTheStation) {
-    DeviceSim sim({"--fps", "15"}, 120);
-    ASSERT_TRUE(sim.Started());
-    FakeLauncher launcher;
-    ProgramRun run;
-    std::string failure;
-    const pid_t pid = StartQuickDetection(run, &failure);
-    ASSERT_GT(pid, 0) << failure;
-    Click(StationOnScreen().files);
-    ASSERT_FALSE(launcher.Opened().empty()) << "the file manager was not started";
-    std::istringstream listing(launcher.Descriptors());
-    int listed = 0;
-    for (std::string line; std::getline(listing, line);) {
-        std::smatch m;
-        if (!std::regex_search(line, m, std::regex(R"( (\d+) -> (.*)$)"))) continue;
-        ++listed;
-        // Past the standard streams only the listing's own look at /proc.
-        EXPECT_TRUE(std::stoi(m[1]) <= 2 || m[2].str().rfind("/proc/", 0) == 0) << "inherited: " << line;
-    }
-    EXPECT_GE(listed, 3);
-    for (const auto& e : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fdinfo")) {
-        std::ifstream info(e.path());
-        std::string key, flags;
-        while (info >> key >> flags && key != "flags:") {
-        }
-        if (std::stoi(e.path().filename()) <= 2 || key != "flags:") continue;
-        EXPECT_TRUE(std::stoul(flags, nullptr, 8) & O_CLOEXEC)
-            << "not close-on-exec: " << fs::read_symlink("/proc/" + std::to_string(pid) + "/fd/" + e.path().filename().string());
-    }
 }
 
 }  // namespace

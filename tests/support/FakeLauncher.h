@@ -8,7 +8,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 
@@ -20,7 +19,7 @@ public:
         m_log = m_dir.File("opened.txt");
         const std::string hold = "while [ ! -e '" + m_dir.File("release") + "' ] && [ -d '" + m_dir.Path() +
                                  "' ]; do sleep 0.02; done\n";
-        const std::string fds = "ls -l /proc/self/fd > '" + m_dir.File("fds.txt") + "'\n";
+        const std::string fds = "echo $(ls /proc/self/fd) > '" + m_dir.File("fds.txt") + "'\n";
         const std::string script = m_dir.Write("xdg-open", "#!/bin/sh\n" + fds + "printf '%s|%d' \"$1\" \"$#\" > '" + m_log + ".tmp'\nmv '" +
                                                                m_log + ".tmp' '" + m_log + "'\n" + (held ? hold : "") +
                                                                "exit " + std::to_string(exitStatus) + "\n");
@@ -43,12 +42,8 @@ public:
         }
         return "";
     }
-    // `ls -l` of the descriptors it was started with (and of the listing's
-    // own), once Opened() has answered.
-    std::string Descriptors() const {
-        std::ifstream in(m_dir.File("fds.txt"));
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    // The descriptors it was started with, and the listing's own (3): "0 1 2 3".
+    std::string Descriptors() const { std::ifstream in(m_dir.File("fds.txt")); std::string s; std::getline(in, s); return s; }
     void Release() { std::ofstream(m_dir.File("release")); }  // a held one ends now
 
 private:
