@@ -219,8 +219,9 @@ TEST_F(ComparisonRoadUnderAWindowManager, AComparisonPastTheScreenEdgeSitsOnTheS
     ASSERT_TRUE(Within(5s, [&] { const auto s = FindStationWindow(pid, 0ms); return s && s->Origin() == at; }));
     ClickAt(at + CentreOf(l.skinCompare));
     std::optional<Geometry> window;
-    EXPECT_TRUE(Within(10s, [&] { return (window = FindWindow(pid, isComparison, 0ms)) && window->Origin() == at + c.window.GetPosition(); }))
-        << "the comparison is not where the station puts it";
+    EXPECT_TRUE(Within(10s, [&] {
+        return (window = FindWindow(pid, isComparison, 0ms)) && window->Origin() == at + c.window.GetPosition();
+    })) << "the comparison is not where the station puts it";
     ASSERT_TRUE(window) << "no comparison window";
     ClickAt(at + CentreOf(l.fullView));  // the pen, then a stroke across the live picture
     const cv::Rect across(at.x + c.window.x + c.leftPane.x + 50, at.y + c.window.y + c.leftPane.GetBottom() - 40, 200, 20);

@@ -137,7 +137,8 @@ TEST(SnapshotRoad, ALiveFrameWithTheRulerOfTheChosenMagnificationIsSavedAndTheRe
     for (const auto& e : fs::directory_iterator(proc / "fdinfo")) {
         std::ifstream info(e.path());
         std::string pos, at, key, flags;  // "pos: 0 flags: 02000002 ..."
-        EXPECT_TRUE(!(info >> pos >> at >> key >> flags) || std::stoi(e.path().filename()) <= 2 || (std::stoul(flags, nullptr, 8) & O_CLOEXEC))
+        EXPECT_TRUE(!(info >> pos >> at >> key >> flags) || std::stoi(e.path().filename()) <= 2 ||
+                    (std::stoul(flags, nullptr, 8) & O_CLOEXEC))
             << "not close-on-exec: " << fs::read_symlink(proc / "fd" / e.path().filename());
     }
 
