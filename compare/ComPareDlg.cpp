@@ -270,6 +270,10 @@ BOOL CComPareDLg::PreTranslateMessage(MSG* pMsg) {
     return plat::CDialog::PreTranslateMessage(pMsg);
 }
 
+void CComPareDLg::OnClose() {
+    if (CCompareHost* host = Host()) host->OnCompareCloseRequest(this);
+}
+
 void CComPareDLg::PaintBackground(wxPaintEvent&) {
     wxPaintDC dc(this);
     dc.SetBackground(wxBrush(GetBackgroundColour()));

@@ -21,6 +21,7 @@
 #include "platform/ScreenMetrics.h"
 #include "platform/ui/Dialog.h"
 
+class CComPareDLg;
 class wxDC;
 class wxRadioButton;
 
@@ -37,6 +38,10 @@ public:
     virtual cv::Mat CopyLastFrame() const = 0;
     // The current customer's image folder (m_strImageDir).
     virtual wxString GetImageDir() const = 0;
+    // The window manager asked to close the comparison window (Alt+F4, the
+    // close of a taskbar or window menu).  The window never closes itself:
+    // the comparison ends as its host ends it.  By default it stays.
+    virtual void OnCompareCloseRequest(CComPareDLg* dlg) {}
 };
 
 // Where the comparison window and its controls go on a screen.
@@ -96,6 +101,8 @@ public:
     void DoDataExchange(CDataExchange* pDX) override;
     // Enter and Escape are swallowed: the window never closes itself.
     BOOL PreTranslateMessage(MSG* pMsg) override;
+    // The window manager's close goes to the host, which ends the comparison.
+    void OnClose() override;
 
     // Capture thread (under the station's frame lock): the live frame
     // stretched into the left pane with the strokes over it, one repaint.

@@ -63,7 +63,7 @@ BOOL SaveWindowAsBmp(wxWindow* win, const wxString& path) {
         return FALSE;
     }
 
-    FILE* file = wxFopen(path, "wb");
+    FILE* file = wxFopen(path, "wbe");
     if (file == nullptr) {
         const int err = errno;
         TellOperator(path, std::strerror(err));

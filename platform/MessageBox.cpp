@@ -26,7 +26,7 @@ bool AppendToMessageLog(const wxString& text) {
     line.Replace("\r", "\\n");
     static std::mutex logMutex;
     std::lock_guard<std::mutex> lock(logMutex);
-    if (FILE* f = std::fopen(path, "ab")) {
+    if (FILE* f = std::fopen(path, "abe")) {
         wxScopedCharBuffer utf8 = line.utf8_str();
         std::fwrite(utf8.data(), 1, utf8.length(), f);
         std::fputc('\n', f);

@@ -3,6 +3,7 @@
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -30,9 +31,16 @@ pid_t Spawn(const std::vector<std::string>& args) {
     std::vector<char*> argv;
     for (std::string& a : copy) argv.push_back(a.data());
     argv.push_back(nullptr);
+    // It inherits nothing of the station but the standard streams: no lock,
+    // socket or file that a library opened without close-on-exec, or that
+    // another thread has open for a moment.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
     pid_t pid = 0;
-    if (::posix_spawnp(&pid, copy[0].c_str(), nullptr, nullptr, argv.data(), environ) != 0) return 0;
-    return pid;
+    const int rc = ::posix_spawnp(&pid, copy[0].c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return rc == 0 ? pid : 0;
 }
 
 // Waits for the program's end, reaping it.

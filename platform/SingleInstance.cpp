@@ -1,16 +1,33 @@
 #include "platform/SingleInstance.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <set>
 
 #include <wx/log.h>
 #include <wx/snglinst.h>
 
 namespace plat {
+
+namespace {
+
+std::set<int> OpenDescriptors() {
+    std::set<int> fds;
+    if (DIR* d = ::opendir("/proc/self/fd")) {
+        while (const dirent* e = ::readdir(d))
+            if (e->d_name[0] != '.' && std::atoi(e->d_name) != ::dirfd(d)) fds.insert(std::atoi(e->d_name));
+        ::closedir(d);
+    }
+    return fds;
+}
+
+}  // namespace
 
 SingleInstanceGuard::SingleInstanceGuard(const wxString& name, const wxString& folder)
     : m_checker(std::make_unique<wxSingleInstanceChecker>()) {
@@ -18,7 +35,13 @@ SingleInstanceGuard::SingleInstanceGuard(const wxString& name, const wxString& f
     // stays empty and start-up goes on, as it does when the named object
     // cannot be created on Windows.
     wxLogNull quiet;
+    // The checker keeps its lock file open without close-on-exec and does not
+    // say which descriptor it is: whatever it opened is marked, so that no
+    // program the station starts holds the lock on after the station ends.
+    const std::set<int> before = OpenDescriptors();
     if (!m_checker->Create(name)) m_checker.reset();
+    for (int fd : OpenDescriptors())
+        if (!before.count(fd)) ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
     if (folder.empty()) return;
 
     // The folder's guard is a lock on a file in it, which the system lets go

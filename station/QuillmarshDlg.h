@@ -191,6 +191,9 @@ public:
     // A copy of m_pFrame taken under the frame lock.
     cv::Mat CopyLastFrame() const override;
     wxString GetImageDir() const override { return m_strImageDir; }
+    // The window manager's close of the comparison window `dlg` leaves
+    // comparison mode as the back button does, once the close has returned.
+    void OnCompareCloseRequest(CComPareDLg* dlg) override;
     CvSize GetFrameSize() const;
     // Attaches a new comparison window (owned from then on) and returns the
     // one it replaces, detached, for the caller to delete; nullptr detaches

@@ -2,6 +2,9 @@
 // skin and hair comparison with its pen and eraser, the customer's folder in
 // the file manager, and the magnification menu that calibrates the overlays.
 #include <new>
+#include <type_traits>  // wx/weakref.h uses it without including it
+
+#include <wx/weakref.h>
 
 #include "app/LangTexts.h"
 #include "app/QuillmarshApp.h"
@@ -94,6 +97,15 @@ void CQuillmarshDlg::LeaveCompareMode() {
     ShowDlgItem(IDC_SCALE, true);
     ShowDlgItem(IDC_SCALE_MENU, m_bRuler != FALSE);
     ShowDlgItem(IDC_SPARE, false);
+}
+
+void CQuillmarshDlg::OnCompareCloseRequest(CComPareDLg* dlg) {
+    // The window cannot go inside its own close handler: leave afterwards,
+    // unless the comparison has ended or been replaced meanwhile.
+    wxWeakRef<CComPareDLg> asked(dlg);
+    CallAfter([this, asked] {
+        if (asked && asked.get() == m_pCompareDlg && theApp.m_bCompareMode) LeaveCompareMode();
+    });
 }
 
 void CQuillmarshDlg::OnBnClickedPen() {

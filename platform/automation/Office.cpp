@@ -16,7 +16,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -121,6 +120,7 @@ RunResult RunBounded(const std::vector<std::string>& args, const fs::path& log, 
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);  // nothing else of the station's
     posix_spawnattr_setpgroup(&attr, 0);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
     pid_t pid = 0;
@@ -161,8 +161,11 @@ int WriteFile(const fs::path& path, const std::string& bytes) {
 bool IsCompoundFile(const fs::path& path) {
     static const unsigned char kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
     unsigned char head[8] = {};
-    std::ifstream in(path, std::ios::binary);
-    return in.read(reinterpret_cast<char*>(head), 8) && std::equal(head, head + 8, kSignature);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool whole = ::read(fd, head, sizeof head) == static_cast<ssize_t>(sizeof head);
+    ::close(fd);
+    return whole && std::equal(head, head + 8, kSignature);
 }
 
 // A scratch folder with the rich text in it and a profile folder for

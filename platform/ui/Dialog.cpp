@@ -167,9 +167,14 @@ bool CDialog::CreateWindowAndControls(wxWindow* parent) {
             // It follows the parent to where the window manager has put it,
             // which is not yet where the parent asked to go.
             auto self = m_self;
-            KeepAboveOwner(this, m_owner, [self](const wxPoint& ownerAt) {
-                if (CDialog* dlg = *self) dlg->FollowOwner(ownerAt);
-            });
+            KeepAboveOwner(
+                this, m_owner,
+                [self](const wxPoint& ownerAt) {
+                    if (CDialog* dlg = *self) dlg->FollowOwner(ownerAt);
+                },
+                [self](const wxPoint& at) {
+                    if (CDialog* dlg = *self) dlg->PlacedOnScreen(at);
+                });
             ShutOffWithOwner(this, m_owner);
         }
         Move(0, 0);
@@ -568,6 +573,13 @@ void CDialog::FollowOwner(const wxPoint& ownerAt) {
     m_ownerAt = ownerAt;
     m_ownerPlaced = true;
     if (m_childMode) SetPosition(m_childPos);
+}
+
+void CDialog::PlacedOnScreen(const wxPoint& at) {
+    // A window manager keeps a new window on the screen: one that reaches past
+    // its edge (the station dragged aside) is pulled back.  It belongs where
+    // its parent's layout puts it, as it does after the parent's next move.
+    if (m_childMode && at != m_childPos + ParentClientOrigin()) SetPosition(m_childPos);
 }
 
 void CDialog::DoSetSize(int x, int y, int width, int height, int sizeFlags) {

@@ -200,6 +200,8 @@ private:
     void OnTimerEvent(wxTimerEvent& event);
     // The owner (top-level parent) of a child dialog is at `ownerAt` on the screen.
     void FollowOwner(const wxPoint& ownerAt);
+    // The window manager put the shown dialog at `at` on the screen.
+    void PlacedOnScreen(const wxPoint& at);
     void StopAllTimers();
     LRESULT Dispatch(UINT msg, WPARAM wParam, LPARAM lParam);
     wxPoint ParentClientOrigin() const;

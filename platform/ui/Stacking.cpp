@@ -28,8 +28,12 @@ GtkWidget* Held(wxWindow* window) {
 
 }  // namespace
 
-KeptAbove::KeptAbove(wxWindow* upper, wxWindow* lower, std::function<void(const wxPoint&)> lowerMoved)
-    : m_upper(Held(upper)), m_lower(Held(lower)), m_lowerMoved(std::move(lowerMoved)) {
+KeptAbove::KeptAbove(wxWindow* upper, wxWindow* lower, std::function<void(const wxPoint&)> lowerMoved,
+                     std::function<void(const wxPoint&)> upperPlaced)
+    : m_upper(Held(upper)),
+      m_lower(Held(lower)),
+      m_lowerMoved(std::move(lowerMoved)),
+      m_upperPlaced(std::move(upperPlaced)) {
     GtkWidget* up = m_upper;
     GtkWidget* low = m_lower;
     if (!up || !low) return;
@@ -38,6 +42,10 @@ KeptAbove::KeptAbove(wxWindow* upper, wxWindow* lower, std::function<void(const 
     gtk_widget_add_events(low, GDK_STRUCTURE_MASK);
     m_configured = g_signal_connect(low, "configure-event", G_CALLBACK(OnLowerConfigured), this);
     m_mapped = g_signal_connect_swapped(up, "map", G_CALLBACK(OnUpperMapped), this);
+    if (m_upperPlaced) {
+        gtk_widget_add_events(up, GDK_STRUCTURE_MASK);
+        m_upperConfigured = g_signal_connect(up, "configure-event", G_CALLBACK(OnUpperConfigured), this);
+    }
     gtk_window_set_transient_for(GTK_WINDOW(up), GTK_WINDOW(low));
     if (gtk_widget_get_mapped(up)) Apply();
 }
@@ -45,11 +53,13 @@ KeptAbove::KeptAbove(wxWindow* upper, wxWindow* lower, std::function<void(const 
 KeptAbove::~KeptAbove() {
     // A destroyed widget has let go of its handlers already; the references
     // keep it from being freed before that can be asked.
-    for (auto [object, id] : {std::pair{m_upper, m_mapped}, std::pair{m_lower, m_configured}}) {
+    for (auto [object, id] :
+         {std::pair{m_upper, m_mapped}, std::pair{m_upper, m_upperConfigured}, std::pair{m_lower, m_configured}}) {
         if (!object) continue;
         if (id && g_signal_handler_is_connected(object, id)) g_signal_handler_disconnect(object, id);
-        g_object_unref(object);
     }
+    for (GtkWidget* object : {m_upper, m_lower})
+        if (object) g_object_unref(object);
 }
 
 void KeptAbove::Apply() {
@@ -70,11 +80,25 @@ int KeptAbove::OnLowerConfigured(GtkWidget*, GdkEventConfigure* event, KeptAbove
     return FALSE;  // the lower window's own handlers see the event as well
 }
 
-void KeptAbove::OnUpperMapped(KeptAbove* self) { self->Apply(); }
+int KeptAbove::OnUpperConfigured(GtkWidget*, GdkEventConfigure* event, KeptAbove* self) {
+    // Only the first answer to the map is the window manager's placement;
+    // what follows answers the window's own moves.
+    if (self->m_placing) {
+        self->m_placing = false;
+        self->m_upperPlaced(wxPoint(event->x, event->y));
+    }
+    return FALSE;
+}
 
-void KeepAboveOwner(wxWindow* window, wxWindow* owner, std::function<void(const wxPoint&)> ownerMoved) {
+void KeptAbove::OnUpperMapped(KeptAbove* self) {
+    self->m_placing = static_cast<bool>(self->m_upperPlaced);
+    self->Apply();
+}
+
+void KeepAboveOwner(wxWindow* window, wxWindow* owner, std::function<void(const wxPoint&)> ownerMoved,
+                    std::function<void(const wxPoint&)> placed) {
     if (!window || !owner) return;
-    auto* link = new KeptAbove(window, owner, std::move(ownerMoved));
+    auto* link = new KeptAbove(window, owner, std::move(ownerMoved), std::move(placed));
     window->Bind(wxEVT_DESTROY, [window, link](wxWindowDestroyEvent& event) {
         if (event.GetEventObject() == window) delete link;
         event.Skip();

@@ -23,29 +23,38 @@ namespace plat {
 // above `lower` when it is mapped and whenever `lower`'s place in the
 // stacking order changes.  `lowerMoved`, when given, runs with `lower`'s
 // place on the screen as the window manager (or the X server) reports it,
-// at each configure notification of `lower`.
+// at each configure notification of `lower`.  `upperPlaced`, when given, runs
+// with `upper`'s place on the screen at the first configure notification of
+// `upper` after each time it is mapped: where the window manager put it, which
+// may not be where it was asked to go (a window manager pulls a new window
+// that reaches past the screen's edge back onto the screen).
 class KeptAbove {
 public:
-    KeptAbove(wxWindow* upper, wxWindow* lower, std::function<void(const wxPoint&)> lowerMoved = {});
+    KeptAbove(wxWindow* upper, wxWindow* lower, std::function<void(const wxPoint&)> lowerMoved = {},
+              std::function<void(const wxPoint&)> upperPlaced = {});
     ~KeptAbove();
     KeptAbove(const KeptAbove&) = delete;
     KeptAbove& operator=(const KeptAbove&) = delete;
 
 private:
     static int OnLowerConfigured(GtkWidget* lower, GdkEventConfigure* event, KeptAbove* self);
+    static int OnUpperConfigured(GtkWidget* upper, GdkEventConfigure* event, KeptAbove* self);
     static void OnUpperMapped(KeptAbove* self);
     void Apply();
 
     GtkWidget* m_upper;  // held
     GtkWidget* m_lower;  // held
-    unsigned long m_configured = 0, m_mapped = 0;
+    unsigned long m_configured = 0, m_mapped = 0, m_upperConfigured = 0;
     std::function<void(const wxPoint&)> m_lowerMoved;
+    std::function<void(const wxPoint&)> m_upperPlaced;
+    bool m_placing = false;  // mapped, and no configure notification since
 };
 
 // Makes the created top-level window `window` an owned window of the
 // top-level `owner`, kept directly above it as above, until `window` is
 // destroyed.
-void KeepAboveOwner(wxWindow* window, wxWindow* owner, std::function<void(const wxPoint&)> ownerMoved = {});
+void KeepAboveOwner(wxWindow* window, wxWindow* owner, std::function<void(const wxPoint&)> ownerMoved = {},
+                    std::function<void(const wxPoint&)> placed = {});
 
 // Brings the shown top-level window `topLevel` to the front.  With a window
 // manager it is activated (raised and given the keyboard focus).  Without one

@@ -209,4 +209,31 @@ TEST_F(ComparisonRoadUnderAWindowManager, TheComparisonGoesWhereverTheStationGoe
     EXPECT_TRUE(Within(5s, [&] { return !FindStationWindow(pid, 0ms) && !WindowShown(pid, isComparison); }));
 }
 
+// The station dragged to the right: a comparison opened then reaches past the
+// screen's edge, and sits on the station all the same.  The window manager's
+// close of it (Alt+F4) leaves comparison mode as Back does: the live view,
+// without strokes.
+TEST_F(ComparisonRoadUnderAWindowManager, AComparisonPastTheScreenEdgeSitsOnTheStationAndItsCloseLeavesComparisonMode) {
+    const wxPoint at(300, 0);
+    DragThrough({300, 20}, {{450, 20}, at + wxPoint(300, 20)});
+    ASSERT_TRUE(Within(5s, [&] { const auto s = FindStationWindow(pid, 0ms); return s && s->Origin() == at; }));
+    ClickAt(at + CentreOf(l.skinCompare));
+    std::optional<Geometry> window;
+    EXPECT_TRUE(Within(10s, [&] {
+        return (window = FindWindow(pid, isComparison, 0ms)) && window->Origin() == at + c.window.GetPosition();
+    })) << "the comparison is not where the station puts it";
+    ASSERT_TRUE(window) << "no comparison window";
+    ClickAt(at + CentreOf(l.fullView));  // the pen, then a stroke across the live picture
+    const cv::Rect across(at.x + c.window.x + c.leftPane.x + 50, at.y + c.window.y + c.leftPane.GetBottom() - 40, 200, 20);
+    DragThrough({across.x, across.y + 10}, {{across.br().x, across.y + 10}});
+    ASSERT_TRUE(Within(5s, [&] { const cv::Mat s = Screen(run); return !s.empty() && RedPixels(s(across)) > 0; }));
+
+    ASSERT_TRUE(SendCloseRequest(window->window));
+    const cv::Rect view(at.x + l.view.x, at.y + l.view.y, l.view.width, l.view.height);
+    EXPECT_TRUE(Within(5s, [&] {
+        const cv::Mat s = Screen(run);
+        return !s.empty() && !WindowShown(pid, isComparison) && ShowsSimulatorPicture(s(view)) && RedPixels(s(across)) == 0;
+    })) << "no live view";
+}
+
 }  // namespace

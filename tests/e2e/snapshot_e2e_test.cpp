@@ -3,7 +3,10 @@
 // magnification menu with the pointer, a snapshot with the 200X ruler in it,
 // back to 50X, freeze, the graticule redrawn at 200X and back at 50X, the
 // report saved as a Word 97 document beside the snapshot with the snapshot
-// in it, and back on the start page with no button lit.
+// in it, the file manager started by Files holding no descriptor of the
+// station, and back on the start page with no button lit.
+#include <fcntl.h>
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -15,6 +18,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "Roads.h"
+#include "support/FakeLauncher.h"
 #include "platform/ui/DialogTemplate.h"
 
 namespace fs = std::filesystem;
@@ -44,6 +48,7 @@ cv::Mat PictureInDocument(const fs::path& doc, const fs::path& scratch) {
 TEST(SnapshotRoad, ALiveFrameWithTheRulerOfTheChosenMagnificationIsSavedAndTheReportHoldsIt) {
     DeviceSim sim({"--size", "640x480", "--fps", "15"}, 240);
     ASSERT_TRUE(sim.Started());
+    FakeLauncher launcher;
     ProgramRun run;
     // The device is found and its stream shows in the view, upright.
     std::string failure;
@@ -122,6 +127,20 @@ TEST(SnapshotRoad, ALiveFrameWithTheRulerOfTheChosenMagnificationIsSavedAndTheRe
 
     ClickAt(form->Origin() + CentreOf(kReportClose));
     EXPECT_TRUE(Within(5s, [&] { return !WindowShown(pid, IsReportForm); }));
+
+    // Files: the file manager inherits nothing of the station (its lock
+    // files, its sockets), which keeps nothing another program could inherit.
+    Click(l.files);
+    ASSERT_FALSE(launcher.Opened().empty()) << "no file manager started";
+    EXPECT_EQ(launcher.Descriptors(), "0 1 2 3");
+    const fs::path proc = "/proc/" + std::to_string(pid);
+    for (const auto& e : fs::directory_iterator(proc / "fdinfo")) {
+        std::ifstream info(e.path());
+        std::string pos, at, key, flags;  // "pos: 0 flags: 02000002 ..."
+        EXPECT_TRUE(!(info >> pos >> at >> key >> flags) || std::stoi(e.path().filename()) <= 2 ||
+                    (std::stoul(flags, nullptr, 8) & O_CLOEXEC))
+            << "not close-on-exec: " << fs::read_symlink(proc / "fd" / e.path().filename());
+    }
 
     // Back on the start page, the quick-detection button pressed on the way
     // in is no longer lit: the station took the pointer from it.

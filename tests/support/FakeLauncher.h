@@ -1,7 +1,8 @@
 #pragma once
 // A stand-in folder launcher (xdg-open) first on the PATH while it lives,
-// recording what it was asked to open and ending with the given status (once
-// released, when held: as a file manager showing the folder, it runs on).
+// recording what it was asked to open and the descriptors it was started
+// with, and ending with the given status (once released, when held: as a file
+// manager showing the folder, it runs on).
 #include <sys/stat.h>
 
 #include <chrono>
@@ -18,7 +19,8 @@ public:
         m_log = m_dir.File("opened.txt");
         const std::string hold = "while [ ! -e '" + m_dir.File("release") + "' ] && [ -d '" + m_dir.Path() +
                                  "' ]; do sleep 0.02; done\n";
-        const std::string script = m_dir.Write("xdg-open", "#!/bin/sh\nprintf '%s|%d' \"$1\" \"$#\" > '" + m_log + ".tmp'\nmv '" +
+        const std::string fds = "echo $(ls /proc/self/fd) > '" + m_dir.File("fds.txt") + "'\n";
+        const std::string script = m_dir.Write("xdg-open", "#!/bin/sh\n" + fds + "printf '%s|%d' \"$1\" \"$#\" > '" + m_log + ".tmp'\nmv '" +
                                                                m_log + ".tmp' '" + m_log + "'\n" + (held ? hold : "") +
                                                                "exit " + std::to_string(exitStatus) + "\n");
         ::chmod(script.c_str(), 0755);
@@ -40,6 +42,8 @@ public:
         }
         return "";
     }
+    // The descriptors it was started with, and the listing's own (3): "0 1 2 3".
+    std::string Descriptors() const { std::ifstream in(m_dir.File("fds.txt")); std::string s; std::getline(in, s); return s; }
     void Release() { std::ofstream(m_dir.File("release")); }  // a held one ends now
 
 private:

@@ -80,6 +80,9 @@ pid_t ProgramRun::Start() {
             ::dup2(::fileno(out), 1);
             ::dup2(::fileno(out), 2);
         }
+        // As a desktop starts it: with the standard streams only, so that
+        // what else the program holds is its own.
+        ::closefrom(3);
         ::execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
