@@ -475,7 +475,7 @@ TEST_F(Records, AnotherProgramsLocksAndChangesAreNeitherLostNorDoubled) {
     std::function<void()> take = [&] { held = lock(); };
     auto onStatement = [](unsigned, void* hook, void* st, void*) {
         auto& take = *static_cast<std::function<void()>*>(hook);
-        if (take && std::strstr(sqlite3_sql(static_cast<sqlite3_stmt*>(st)), "_rowid_ from info") &&
+        if (take && std::strstr(sqlite3_sql(static_cast<sqlite3_stmt*>(st)), "SELECT _rowid_") &&
             sqlite3_get_autocommit(sqlite3_db_handle(static_cast<sqlite3_stmt*>(st))))
             std::exchange(take, nullptr)();
         return 0;
