@@ -145,9 +145,12 @@ public:
 
 private:
     friend class ::Recordset;
+    // Where each row's values start: their block, and where in it.
+    struct Start {
+        std::uint32_t block, offset;
+    };
     // Appends or replaces the values of one row from statement `st`, whose
     // column `columns[s]` holds short value s.
-    void Pack(sqlite3_stmt* st, const std::vector<int>& columns);
     void AddRow(std::int64_t key, sqlite3_stmt* st, const std::vector<int>& columns);
     void ReplaceRow(std::size_t row, sqlite3_stmt* st, const std::vector<int>& columns);
     void EraseRow(std::size_t row);
@@ -156,10 +159,15 @@ private:
     std::vector<wxString> m_names;  // the fields, as the query names them
     std::vector<int> m_slot;        // per field: its place among the short values, -1 for a long one
     std::vector<std::int64_t> m_keys;
-    std::vector<std::size_t> m_starts;  // where each row's values start in m_data
+    std::vector<Start> m_starts;
+    // Packs the row into the last block; where it starts.
+    Start Pack(sqlite3_stmt* st, const std::vector<int>& columns);
     // Each row's short values one after the other: a type byte, then 8 bytes
     // of a number, or a 4-byte length and the bytes of a text or byte value.
-    std::string m_data;
+    // In blocks that never move once filled, so that the reading grows
+    // without copying what it holds.
+    std::vector<std::string> m_blocks;
+    std::string m_row;  // the row being packed
 };
 using ReadingPtr = std::shared_ptr<const Reading>;
 }

@@ -1,6 +1,7 @@
 // A recordset's rows as one reading: the short values of every row packed
 // one after the other, so that 100,000 rows take a few megabytes and no
 // allocation each.
+#include <algorithm>
 #include <cstring>
 
 #include "platform/ado/Ado.h"
@@ -11,6 +12,8 @@ namespace ado {
 namespace {
 
 enum Tag : char { kNull, kInteger, kFloat, kText, kBytes };
+
+constexpr std::size_t kBlock = 1 << 20;
 
 template <class T>
 T Load(const char* at) {
@@ -39,7 +42,7 @@ int Reading::FindField(const wxString& name) const {
 }
 
 const char* Reading::ValueAt(std::size_t row, int slot) const {
-    const char* at = m_data.data() + m_starts[row];
+    const char* at = m_blocks[m_starts[row].block].data() + m_starts[row].offset;
     for (int s = 0; s < slot; ++s) at = Skip(at);
     return at;
 }
@@ -61,7 +64,9 @@ _variant_t Reading::GetValue(std::size_t row, int field) const {
     }
 }
 
-void Reading::Pack(sqlite3_stmt* st, const std::vector<int>& columns) {
+Reading::Start Reading::Pack(sqlite3_stmt* st, const std::vector<int>& columns) {
+    std::string& m_data = m_row;
+    m_data.clear();
     for (int column : columns) {
         const int type = sqlite3_column_type(st, column);
         switch (type) {
@@ -91,19 +96,25 @@ void Reading::Pack(sqlite3_stmt* st, const std::vector<int>& columns) {
             default: m_data += static_cast<char>(kNull);
         }
     }
+    // A row goes whole into the last block, or starts a new one.
+    if (m_blocks.empty() || m_blocks.back().size() + m_row.size() > m_blocks.back().capacity()) {
+        m_blocks.emplace_back();
+        m_blocks.back().reserve(std::max<std::size_t>(kBlock, m_row.size()));
+    }
+    const Start start{static_cast<std::uint32_t>(m_blocks.size() - 1),
+                      static_cast<std::uint32_t>(m_blocks.back().size())};
+    m_blocks.back() += m_row;
+    return start;
 }
 
 void Reading::AddRow(std::int64_t key, sqlite3_stmt* st, const std::vector<int>& columns) {
-    m_starts.push_back(m_data.size());
-    Pack(st, columns);
+    m_starts.push_back(Pack(st, columns));
     m_keys.push_back(key);
 }
 
 void Reading::ReplaceRow(std::size_t row, sqlite3_stmt* st, const std::vector<int>& columns) {
     // The old values stay where they are, unused: a row is written seldom.
-    const std::size_t start = m_data.size();
-    Pack(st, columns);
-    m_starts[row] = start;
+    m_starts[row] = Pack(st, columns);
 }
 
 void Reading::EraseRow(std::size_t row) {

@@ -464,7 +464,7 @@ void Recordset::Update() {
     for (const auto& [field, value] : m_staged) WriteStaged(rowId, field, *value);
     // The reading holds the row as written, as the engine stored it.
     const std::size_t row = adding ? m_reading->GetCount() : m_pos;
-    const std::size_t oldStart = adding ? 0 : m_reading->m_starts[row];
+    const ado::Reading::Start oldStart = adding ? ado::Reading::Start{} : m_reading->m_starts[row];
     ReadBack(rowId, row);
     try {
         change.Commit();
