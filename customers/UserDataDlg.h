@@ -89,7 +89,7 @@ public:
     // (row i shows record i), and the largest number into m_nMaxNumber.  When
     // the rows cannot all be read, the records and the list stay as they were
     // and the status line says why and that the list is the one from before.
-    // Uses m_pRecordset and leaves it empty.  False when nothing was read.
+    // Leaves m_pRecordset empty.  False when nothing was read.
     bool LoadRecords();
     // Writes the current row's photo to `path` in pieces of 1024 bytes; FALSE
     // (the file untouched) when no photo is stored.  Throws _com_error when the
@@ -163,11 +163,12 @@ public:
     // list row i is row m_shownIndex[i] of m_shownRows.
     CustomerRows m_shownRows;
     std::vector<std::uint32_t> m_shownIndex;
-    // The row the form was loaded from by a click, which Modify writes to and
-    // Delete deletes: the selection may have moved since (the arrow keys move
-    // it without loading), and writing there would overwrite another
-    // customer.  None after a click that loaded nothing, after the form was
-    // cleared or reset, or once a reload no longer lists that row.
+    // The row the form was loaded from by a click or a key, which Modify
+    // writes to and Delete deletes: the selection may have moved since
+    // without loading (Shift and an arrow key, a reload), and writing there
+    // would overwrite another customer.  None after a load that loaded
+    // nothing, after the form was cleared or reset, or once a reload no
+    // longer lists that row.
     std::optional<_variant_t> m_loaded;
     // The list row the form was last loaded from (or a load was tried for);
     // -1 once the list was filled again.
