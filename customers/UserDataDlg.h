@@ -207,7 +207,7 @@ private:
     // Whether the current row still holds `number` and `name` as stored;
     // false, with the reason on the status line, when not.
     bool HoldsCustomer(const _variant_t& number, const _variant_t& name);
-    // The form's values in the order of kRowFields, with `birthday`.
+    // The form's values in the order of CustomerRows::kFields, with `birthday`.
     RowValues FormValues(const wxString& birthday) const;
     // Puts `values` into the recordset's current row (a new one when adding)
     // and saves it; on an error the row is left as it was and the error shown.

@@ -261,9 +261,10 @@ public:
     void MoveLast();
 
     // Fields by name, without regard to case.  A short value as the reading
-    // holds it, a long value read from the stored row: VT_NULL, VT_I4 (VT_I8 beyond 32 bits), VT_R8, VT_BSTR (a text that
-    // is not UTF-8 carries its bytes, _variant_t::StoredText) or a byte array;
-    // the pending value when the field was edited.  Put back, a value read
+    // holds it, a long value read from the stored row: VT_NULL, VT_I4 (VT_I8
+    // beyond 32 bits), VT_R8, VT_BSTR (a text that is not UTF-8 carries its
+    // bytes, _variant_t::StoredText) or a byte array; the pending value when
+    // the field was edited.  Put back, a value read
     // stores what was read, type and bytes.
     _variant_t GetCollect(const wxString& field);
     // Starts an edit of the current row (or continues AddNew's).  Storable

@@ -165,7 +165,8 @@ void Recordset::Open(const wxString& source, const _ConnectionPtr& activeConnect
     std::string select = "SELECT _rowid_";
     for (const Column& c : columns) {
         if (c.longValue) continue;
-        select += ", " + ado::QuoteIdentifier(c.origin) + " AS " + ado::QuoteIdentifier(std::string(c.name.utf8_str()));
+        select += ", " + ado::QuoteIdentifier(c.origin) + " AS " +
+                  ado::QuoteIdentifier(std::string(c.name.utf8_str()));
         shortColumns.push_back(static_cast<int>(shortColumns.size()) + 1);
     }
     if (sqlite3_prepare_v2(h, (select + " " + rest).c_str(), -1, &rows, nullptr) != SQLITE_OK ||
@@ -174,7 +175,8 @@ void Recordset::Open(const wxString& source, const _ConnectionPtr& activeConnect
         // columns, long values read along.
         rows.Reset();
         shortColumns.clear();
-        const std::string keyed = sql.substr(0, shape.afterSelect) + " _rowid_," + sql.substr(shape.afterSelect, shape.from - shape.afterSelect) + rest;
+        const std::string keyed = sql.substr(0, shape.afterSelect) + " _rowid_," +
+                                  sql.substr(shape.afterSelect, shape.from - shape.afterSelect) + rest;
         if (sqlite3_prepare_v2(h, keyed.c_str(), -1, &rows, nullptr) != SQLITE_OK || !reads(rows, count + 1))
             throw _com_error(E_FAIL, notOneTable);
         for (int i = 0; i < count; ++i)
@@ -187,7 +189,8 @@ void Recordset::Open(const wxString& source, const _ConnectionPtr& activeConnect
         reading->m_slot.push_back(c.longValue ? -1 : slots++);
     }
     int rc;
-    while ((rc = sqlite3_step(rows)) == SQLITE_ROW) reading->AddRow(sqlite3_column_int64(rows, 0), rows, shortColumns);
+    while ((rc = sqlite3_step(rows)) == SQLITE_ROW)
+        reading->AddRow(sqlite3_column_int64(rows, 0), rows, shortColumns);
     // A reading that stops halfway is no reading: nothing of it is kept.
     if (rc != SQLITE_DONE) db->Fail(rc);
     rows.Reset();

@@ -62,7 +62,8 @@ protected:
     void Select(long row) {
         const long both = wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED;
         for (long i = 0; i < m_dlg->m_listUsers->GetItemCount(); ++i)
-            if (i == row || m_dlg->m_listUsers->GetItemState(i, both)) m_dlg->m_listUsers->SetItemState(i, i == row ? both : 0, both);
+            if (i == row || m_dlg->m_listUsers->GetItemState(i, both))
+                m_dlg->m_listUsers->SetItemState(i, i == row ? both : 0, both);
     }
     // The Down key pressed in the list, the dialog's work after it done.
     void KeyDown() {
