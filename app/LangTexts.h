@@ -93,6 +93,9 @@ inline constexpr plat::LangText kRowGone{
                     "to list the customers as they are now."};
 inline constexpr plat::LangText kStoredNotListed{
     "IDS_STORED_NOT_LISTED", "The customer was stored, but the list could not be read again: press Show all to see it."};
+inline constexpr plat::LangText kListKept{
+    "IDS_LIST_KEPT", "The list could not be read again: it still shows the customers as they were before. Press Show "
+                     "all to read it again."};
 inline constexpr plat::LangText kPhotoNotRead{"IDS_PHOTO_NOT_READ", "The photo file %1 cannot be read:"};
 inline constexpr plat::LangText kPhotoNotWritten{"IDS_PHOTO_NOT_WRITTEN", "The photo file %1 cannot be written:"};
 inline constexpr plat::LangText kPhotoNotRegular{"IDS_PHOTO_NOT_REGULAR", "it is not a regular file."};
@@ -108,7 +111,7 @@ inline constexpr const plat::LangText* kAll[] = {
     &plat::kOfficeNoDocument, &plat::kNoPrinter, &plat::kPrinterRefused, &plat::kDocFolderMissing,
     &plat::kTempFolderUnusable, &plat::kDiskFull, &plat::kFolderReadOnly, &kPhotoNotShown, &kStoredPhotoNotShown,
     &kPictureUnreadable, &kPictureNotTaken, &kPictureTooLarge, &kPictureDamaged, &kAlreadyRunning, &kDatabaseBusy,
-    &kChangedByOther, &kRowGone, &kStoredNotListed, &kPhotoNotRead, &kPhotoNotWritten, &kPhotoNotRegular,
+    &kChangedByOther, &kRowGone, &kStoredNotListed, &kListKept, &kPhotoNotRead, &kPhotoNotWritten, &kPhotoNotRegular,
     &kPhotoTooLarge, &kPhotoChanged, &kGuestName, &kReportNoOffice,
 };
 

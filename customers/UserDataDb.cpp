@@ -200,67 +200,57 @@ BOOL CUserDataDlg::OpenRecordset(_RecordsetPtr& recordset, const wxString& sql) 
     }
 }
 
-UserRecord CUserDataDlg::ReadRecord(const wxString& men, const wxString& women) {
-    UserRecord rec{};
-    rec.bChosen = 0;
-    auto text = [&](const char* field) { return VariantToString(m_pRecordset->GetCollect(field)); };
-    record::FillField(rec.szNumber, text("Number"));
-    record::FillField(rec.szName, text("Name"));
-    record::FillField(rec.szSex, text("Sex") == "0" ? men : women);
-    record::FillField(rec.szAge, text("Age"));
-    record::FillField(rec.szBirthday, text("Birthday"));
-    record::FillField(rec.szPhone, text("Phone"));
-    record::FillField(rec.szEmail, text("Email"));
-    record::FillField(rec.szAddress, text("Address"));
-    record::FillField(rec.szOperator, text("Operator"));
-    record::FillField(rec.szRemark, text("Remark"));
-    return rec;
+bool CUserDataDlg::ReadEveryRow(ado::ReadingPtr& reading, const wxString& after) {
+    _RecordsetPtr rows;
+    try {
+        rows.CreateInstance();
+        rows->Open("select * from info", m_pConnection, adOpenDynamic, adLockOptimistic, adCmdText);
+        reading = rows->GetReading();
+        rows->Close();
+        return true;
+    } catch (const _com_error& e) {
+        if (after.empty()) {
+            ShowDatabaseError(e);
+        } else {
+            // The error on one line (another program holding the file said in
+            // the pack's words), what became of the list on the next.
+            const wxString what = e.Error() == adErrResourceLocked ? theApp.GetLangString(lang::kDatabaseBusy)
+                                                                   : e.ErrorMessage();
+            ShowStatus(theApp.GetLangString("IDS_WARN_CATCH") + what + "\n" + after);
+        }
+        return false;
+    }
 }
 
 bool CUserDataDlg::LoadRecords() {
-    if (!OpenRecordset(m_pRecordset, "select * from info")) return false;
-    bool whole = true;
-    const wxString men = theApp.GetLangString("IDS_MEMBER_SEX_MEN");
-    const wxString women = theApp.GetLangString("IDS_MEMBER_SEX_WOMEN");
-    try {
-        if (!m_pRecordset->GetBOF()) m_pRecordset->MoveFirst();
-        m_records.clear();
-        m_recordMarks.clear();
-        m_listRows.clear();
-        if (m_listUsers) m_listUsers->DeleteAllItems();
-        m_nMaxNumber = 0;
-        while (!m_pRecordset->GetEOF()) {
-            // The row is read whole before it is listed.
-            const UserRecord rec = ReadRecord(men, women);
-            ListedRow listed{m_pRecordset->GetBookmark(), m_pRecordset->GetCollect("Number"),
-                             m_pRecordset->GetCollect("Name")};
-            const int number = _wtoi(record::FieldText(rec.szNumber));
-            if (number > m_nMaxNumber) m_nMaxNumber = number;
-            m_records.push_back(rec);
-            m_recordMarks.push_back(listed.bookmark);
-            m_listRows.push_back(std::move(listed));
-            m_pRecordset->MoveNext();
-        }
-    } catch (const _com_error& e) {
-        ShowDatabaseError(e);
-        whole = false;
-    }
-    CloseRecordset();
-    if (m_loaded && std::none_of(m_recordMarks.begin(), m_recordMarks.end(),
-                                 [this](const _variant_t& mark) { return mark.SameAs(*m_loaded); }))
-        m_loaded.reset();
+    m_pRecordset = nullptr;
+    // One reading or none: a list that cannot be read whole keeps the one it had.
+    ado::ReadingPtr reading;
+    if (!ReadEveryRow(reading, theApp.GetLangString(lang::kListKept))) return false;
+    m_records = CustomerRows(reading, theApp.GetLangString("IDS_MEMBER_SEX_MEN"),
+                             theApp.GetLangString("IDS_MEMBER_SEX_WOMEN"));
+    m_nMaxNumber = m_records.MaxNumber();
+    if (m_loaded && m_records.Find(*m_loaded) < 0) m_loaded.reset();
+    std::vector<std::uint32_t> all(m_records.size());
+    for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<std::uint32_t>(i);
+    ShowRows(m_records, std::move(all));
+    return true;
+}
 
-    if (!m_listUsers) return whole;
-    for (std::size_t i = m_records.size(); i-- > 0;) {
-        const UserRecord& rec = m_records[i];
-        m_listUsers->InsertItem(0, record::FieldText(rec.szNumber));
-        m_listUsers->SetItem(0, 1, record::FieldText(rec.szName));
-        m_listUsers->SetItem(0, 2, record::FieldText(rec.szSex));
-        m_listUsers->SetItem(0, 3, record::FieldText(rec.szAge));
-        m_listUsers->SetItem(0, 4, record::FieldText(rec.szBirthday));
-        m_listUsers->SetItem(0, 5, record::FieldText(rec.szPhone));
-    }
-    return whole;
+void CUserDataDlg::ShowRows(const CustomerRows& rows, std::vector<std::uint32_t> index) {
+    m_shownRows = rows;
+    m_shownIndex = std::move(index);
+    m_loadedListRow = -1;
+    if (!m_listUsers) return;
+    // Emptied first: the selection goes with the rows it marked.
+    m_listUsers->DeleteAllItems();
+    m_listUsers->SetItemCount(static_cast<long>(m_shownIndex.size()));
+    m_listUsers->Refresh();
+}
+
+long CUserDataDlg::ShownRow(long row) const {
+    if (row < 0 || row >= static_cast<long>(m_shownIndex.size())) return -1;
+    return static_cast<long>(m_shownIndex[static_cast<std::size_t>(row)]);
 }
 
 BOOL CUserDataDlg::ReadPhotoFromRecord(_RecordsetPtr& recordset, const wxString& path) {

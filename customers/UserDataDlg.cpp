@@ -164,7 +164,14 @@ CUserDataDlg::CUserDataDlg(wxWindow* parent) : plat::CDialog(plat::kUserDataTemp
 
 void CUserDataDlg::DoDataExchange(CDataExchange* pDX) {
     plat::CDialog::DoDataExchange(pDX);
-    DDX_Control(pDX, IDC_LIST, m_listUsers);
+    DDX_Control(pDX, IDC_LIST, m_listView);
+    if (m_listView.GetHandle() && !m_listUsers) {
+        m_listUsers = &m_listView;
+        m_listView.m_cellText = [this](long item, long column) {
+            const long row = ShownRow(item);
+            return row < 0 ? wxString() : m_shownRows.ListText(static_cast<std::size_t>(row), static_cast<int>(column));
+        };
+    }
     DDX_Radio(pDX, IDC_BY_NUMBER, m_nSearchBy);
     DDX_Text(pDX, IDC_NUMBER, m_nNumber);
     DDX_Text(pDX, IDC_NAME, m_strName);
@@ -250,16 +257,28 @@ void CUserDataDlg::SetupListColumns() {
 
 void CUserDataDlg::BindListClicks() {
     if (!m_listUsers) return;
-    // Only a click of the mouse on the rows loads a customer, not a selection
-    // made with the keyboard.  The rows lie in an inner window of the list (the
-    // one it scrolls), which handles the press itself first: the selection is
-    // read after it.
+    // A click of the mouse on the rows loads a customer, and so does a key
+    // that selects another row: the selected row is the customer Modify,
+    // Delete and Start detection act on, however it was selected.  The rows
+    // lie in an inner window of the list (the one it scrolls), which handles
+    // the press and the key itself first: the selection is read after it.
     wxWindow* rows = m_listUsers->GetTargetWindow();
     if (!rows) return;
     rows->Bind(wxEVT_LEFT_DOWN, [this](wxMouseEvent& event) {
         event.Skip();
         CallAfter([this] { OnNMClickList(); });  // dropped if the dialog goes first
     });
+    rows->Bind(wxEVT_KEY_DOWN, [this](wxKeyEvent& event) {
+        event.Skip();
+        CallAfter([this] { OnListKey(); });
+    });
+}
+
+void CUserDataDlg::OnListKey() {
+    const long row = SelectedRow();
+    // A key that leaves the first selected row where it was (another row
+    // added to the selection, a letter) reloads nothing: the form may hold edits.
+    if (row >= 0 && row != m_loadedListRow) OnNMClickList();
 }
 
 void CUserDataDlg::ApplyLanguage() {
@@ -416,7 +435,7 @@ bool CUserDataDlg::EnsureConnection() {
 
 bool CUserDataDlg::ReadRowValues(RowValues& values) {
     try {
-        for (std::size_t i = 0; i < values.size(); ++i) values[i] = m_pRecordset->GetCollect(kRowFields[i]);
+        for (std::size_t i = 0; i < values.size(); ++i) values[i] = m_pRecordset->GetCollect(CustomerRows::kFields[i]);
         return true;
     } catch (const _com_error& e) {
         ShowDatabaseError(e);
@@ -427,16 +446,19 @@ bool CUserDataDlg::ReadRowValues(RowValues& values) {
 void CUserDataDlg::OnNMClickList() {
     if (!EnsureConnection()) return;
     const long row = SelectedRow();
-    if (row < 0 || row >= static_cast<long>(m_listRows.size())) return;
+    const long index = ShownRow(row);
+    if (index < 0) return;
+    m_loadedListRow = row;
     // A click that loads nothing leaves no customer loaded: Modify and Delete
     // must not act on the one loaded before, which the list no longer marks.
     m_loaded.reset();
-    const ListedRow listed = m_listRows[static_cast<std::size_t>(row)];
-    if (!SeekRow(listed.bookmark)) return;
+    const _variant_t bookmark = m_shownRows.Bookmark(static_cast<std::size_t>(index));
+    const RowValues listed = m_shownRows.Stored(static_cast<std::size_t>(index));
+    if (!SeekRow(bookmark, listed[0])) return;
     // The row is read whole before the form changes, so that a failed read
     // leaves the form as it was.
     RowValues values;
-    if (!HoldsCustomer(listed.number, listed.name) || !ReadRowValues(values)) {
+    if (!HoldsCustomer(listed[0], listed[1]) || !ReadRowValues(values)) {
         CloseRecordset();
         return;
     }
@@ -452,7 +474,7 @@ void CUserDataDlg::OnNMClickList() {
     m_strRemark = text[7];
     m_strAddress = text[8];
     m_strBirthday = text[9];
-    m_loaded = listed.bookmark;
+    m_loaded = bookmark;
     m_loadedValues = values;
     UpdateData(FALSE);
     ShowNumber();

@@ -17,13 +17,14 @@
 
 #include "capture/CvvImage.h"
 #include "controls/ImgButton.h"
+#include "customers/CustomerRows.h"
+#include "customers/UserListView.h"
 #include "customers/UserRecord.h"
 #include "platform/PictureLoader.h"
 #include "platform/WinTypes.h"
 #include "platform/ado/Ado.h"
 #include "platform/ui/Dialog.h"
 
-class wxListCtrl;
 class wxPaintEvent;
 
 namespace plat {
@@ -59,7 +60,8 @@ public:
     // Empties the form for the next customer; number, sex and age stay.
     void ClearForm();
 
-    // A mouse click on the list loads the first selected row into the form.
+    // A mouse click on the list loads the first selected row into the form;
+    // so does a key that selects another row.
     void OnNMClickList();
     // A double click on the photo box lets the operator choose a photo file;
     // one the box cannot show is said on the status line and not taken.
@@ -83,11 +85,11 @@ public:
     // On a database error the status line shows it and FALSE is returned, with
     // `recordset` empty.
     BOOL OpenRecordset(_RecordsetPtr& recordset, const wxString& sql);
-    // Every row of table info into m_records and the list (row i shows record
-    // i), and the largest number into m_nMaxNumber.  A failed query leaves
-    // both as they were; an error while reading keeps the rows read so far.
-    // Uses m_pRecordset and leaves it empty.  False when the rows could not
-    // all be read (the status line says why).
+    // Every row of table info, as one reading, into m_records and the list
+    // (row i shows record i), and the largest number into m_nMaxNumber.  When
+    // the rows cannot all be read, the records and the list stay as they were
+    // and the status line says why and that the list is the one from before.
+    // Leaves m_pRecordset empty.  False when nothing was read.
     bool LoadRecords();
     // Writes the current row's photo to `path` in pieces of 1024 bytes; FALSE
     // (the file untouched) when no photo is stored.  Throws _com_error when the
@@ -118,9 +120,11 @@ public:
     plat::PictureLoad DrawPhoto();
 
     wxBrush m_brushBack;                // the pattern of bitmap 234
-    wxListCtrl* m_listUsers = nullptr;  // list view 1048, report mode with six columns
+    CUserListView m_listView;           // list view 1048, report mode with six columns
+    wxListCtrl* m_listUsers = nullptr;  // m_listView once the dialog has its controls
     int m_nSearchBy = 1;                // 0 by number, 1 by name
-    std::vector<UserRecord> m_records;
+    // The rows of the last load; a record is made of one when asked for.
+    CustomerRows m_records;
     wxString m_strDbPath;
     _ConnectionPtr m_pConnection;
     _RecordsetPtr m_pRecordset;
@@ -158,29 +162,22 @@ public:
     wxSize m_photoSize;    // the box's size it was decoded at
     CImgButton m_btnAdd, m_btnDelete, m_btnModify, m_btnSearch, m_btnAll, m_btnStartDetect, m_btnClose;
 
-    // A listed row: its identity in the table, which tells apart rows that
-    // hold the same texts, and its Number and Name as stored when it was
-    // listed, which tell whether the identity still names that customer (the
-    // engine gives a deleted row's identity to a later one).
-    struct ListedRow {
-        _variant_t bookmark;
-        _variant_t number;
-        _variant_t name;
-    };
-    // One per list row, in list order.
-    std::vector<ListedRow> m_listRows;
-    // The identity of each entry of m_records.
-    std::vector<_variant_t> m_recordMarks;
-    // The row the form was loaded from by a click, which Modify writes to and
-    // Delete deletes: the selection may have moved since (the arrow keys move
-    // it without loading), and writing there would overwrite another
-    // customer.  None after a click that loaded nothing, after the form was
-    // cleared or reset, or once a reload no longer lists that row.
+    // What the list shows: rows of the last load, or of a search's reading;
+    // list row i is row m_shownIndex[i] of m_shownRows.
+    CustomerRows m_shownRows;
+    std::vector<std::uint32_t> m_shownIndex;
+    // The row the form was loaded from by a click or a key, which Modify
+    // writes to and Delete deletes: the selection may have moved since
+    // without loading (Shift and an arrow key, a reload), and writing there
+    // would overwrite another customer.  None after a load that loaded
+    // nothing, after the form was cleared or reset, or once a reload no
+    // longer lists that row.
     std::optional<_variant_t> m_loaded;
-    // One value per column of kRowFields.
-    using RowValues = std::array<_variant_t, 10>;
-    static constexpr const char* kRowFields[10] = {"Number", "Name",     "Sex",    "Phone",   "Email",
-                                                   "Age",    "Operator", "Remark", "Address", "Birthday"};
+    // The list row the form was last loaded from (or a load was tried for);
+    // -1 once the list was filled again.
+    long m_loadedListRow = -1;
+    // One value per column of CustomerRows::kFields.
+    using RowValues = CustomerRows::Values;
     // That row's values as stored when the form was loaded (or last written):
     // Modify writes only over what the operator saw.
     RowValues m_loadedValues;
@@ -196,17 +193,24 @@ protected:
 
 private:
     static wxString NumberQuery(const wxString& number);
-    // Opens every row into m_pRecordset and stands on the one `bookmark`
-    // names; false, with the reason on the status line and no recordset, when
-    // it is gone.
-    bool SeekRow(const _variant_t& bookmark);
+    // Opens the rows stored with `number` (every row when it is no plain
+    // text) into m_pRecordset and stands on the one `bookmark` names; false,
+    // with the reason on the status line and no recordset, when it is gone or
+    // holds another number.
+    bool SeekRow(const _variant_t& bookmark, const _variant_t& number);
+    // Every row of table info as one reading; false with the reason on the
+    // status line (followed by `after`, when given, on a line of its own).
+    bool ReadEveryRow(ado::ReadingPtr& reading, const wxString& after = wxString());
+    // The list showing row `index[i]` of `rows` as its row i; nothing selected.
+    void ShowRows(const CustomerRows& rows, std::vector<std::uint32_t> index);
+    // The row of m_shownRows that list row `row` shows; -1 for none.
+    long ShownRow(long row) const;
+    // After a key in the list: a row the keys selected is loaded as a click loads it.
+    void OnListKey();
     // Whether the current row still holds `number` and `name` as stored;
     // false, with the reason on the status line, when not.
     bool HoldsCustomer(const _variant_t& number, const _variant_t& name);
-    // The current row as a record, as the list holds it, with the sex texts
-    // `men` and `women`.
-    UserRecord ReadRecord(const wxString& men, const wxString& women);
-    // The form's values in the order of kRowFields, with `birthday`.
+    // The form's values in the order of CustomerRows::kFields, with `birthday`.
     RowValues FormValues(const wxString& birthday) const;
     // Puts `values` into the recordset's current row (a new one when adding)
     // and saves it; on an error the row is left as it was and the error shown.

@@ -42,13 +42,21 @@ wxString CUserDataDlg::NumberQuery(const wxString& number) {
     return "select * from info where Number='" + EscapeSqlQuotes(number) + "'";
 }
 
-bool CUserDataDlg::SeekRow(const _variant_t& bookmark) {
-    if (!OpenRecordset(m_pRecordset, "select * from info")) return false;
+bool CUserDataDlg::SeekRow(const _variant_t& bookmark, const _variant_t& number) {
+    // Found through the index by its number, not by reading every customer;
+    // a number another program stored otherwise (bytes, a number, null) is
+    // looked for among every row.
+    if (!OpenRecordset(m_pRecordset, number.IsExactText() ? NumberQuery(number.text) : wxString("select * from info")))
+        return false;
     try {
         m_pRecordset->PutBookmark(bookmark);
         return true;
     } catch (const _com_error& e) {
-        ShowDatabaseError(e);
+        // Stored, but under another number: not the customer listed.
+        if (e.Error() == DB_E_BADBOOKMARK)
+            ShowStatus(theApp.GetLangString(lang::kRowGone));
+        else
+            ShowDatabaseError(e);
     }
     CloseRecordset();
     return false;
@@ -105,7 +113,7 @@ bool CUserDataDlg::WriteCurrentRow(bool adding, const RowValues& values, std::op
             adding ? std::span<const char* const>(kAddOrder) : std::span<const char* const>(kModifyOrder);
         for (const char* column : order)
             for (std::size_t i = 0; i < values.size(); ++i)
-                if (std::strcmp(kRowFields[i], column) == 0) m_pRecordset->PutCollect(column, values[i]);
+                if (std::strcmp(CustomerRows::kFields[i], column) == 0) m_pRecordset->PutCollect(column, values[i]);
         // Modify stores only a photo the operator chose since the click.
         const wxString photo = adding ? (m_strPhotoPath.empty() ? m_strNoPhoto : m_strPhotoPath)
                                       : (m_bPhotoChosen ? m_strPhotoPath : wxString());
@@ -154,8 +162,8 @@ void CUserDataDlg::OnBnClickedAdd() {
         return;
     }
     const wxString number = form::NumberText(m_nNumber);
-    for (const UserRecord& r : m_records)
-        if (record::FieldText(r.szNumber) == number) {
+    for (std::size_t row = 0; row < m_records.size(); ++row)
+        if (m_records.ListText(row, 0) == number) {
             ShowStatusMessage("IDS_INPUT_NUMBEREXIST");
             return;
         }
@@ -176,16 +184,13 @@ void CUserDataDlg::OnBnClickedAdd() {
             ShowStatusMessage("IDS_OPEN_DATA_FAILED");
             return;
         }
-        const bool taken = !m_pRecordset->GetEOF();  // the query just opened: no failure left
-        CloseRecordset();
-        if (taken) {
+        if (!m_pRecordset->GetEOF()) {  // the query just opened: no failure left
+            CloseRecordset();
             ShowStatusMessage("IDS_INPUT_NUMBEREXIST");
             return;
         }
-        if (!OpenRecordset(m_pRecordset, "select * from info")) {
-            ShowStatusMessage("IDS_OPEN_DATA_FAILED");
-            return;
-        }
+        // The new row goes in through the query that found the number free:
+        // no reading of every customer for it.
         written = WriteCurrentRow(true, FormValues(birthday));
         CloseRecordset();
         try {
@@ -253,7 +258,7 @@ void CUserDataDlg::OnBnClickedModify() {
         if (shown[i].SameAs(m_shownValues[i]) &&
             (!Shows(m_loadedValues[i], m_shownValues[i]) || Shows(m_loadedValues[i], values[i])))
             values[i] = m_loadedValues[i];
-    if (!SeekRow(*m_loaded)) return;
+    if (!SeekRow(*m_loaded, m_loadedValues[0])) return;
     // Written only over what the operator saw: a change another program made
     // since the click would otherwise be lost without a word.  The form keeps
     // what was typed; a click on the row shows the stored values.
@@ -282,25 +287,33 @@ void CUserDataDlg::OnBnClickedDelete() {
     if (!EnsureConnection()) return;
     // The selected row, when the form was loaded from it: what the operator
     // sees highlighted and in the form is what goes.
-    const long row = SelectedRow();
-    if (row < 0 || row >= static_cast<long>(m_listRows.size()) || !m_loaded ||
-        !m_listRows[static_cast<std::size_t>(row)].bookmark.SameAs(*m_loaded)) {
+    const long shown = ShownRow(SelectedRow());
+    if (shown < 0 || !m_loaded || !m_shownRows.Bookmark(static_cast<std::size_t>(shown)).SameAs(*m_loaded)) {
         ShowStatusMessage("IDS_SELECT_FIRST");
         return;
     }
     const _variant_t bookmark = *m_loaded;
+    const RowValues seen = m_loadedValues;
     if (AfxMessageBox(theApp.GetLangString("IDS_DELETE_MAKESURE"), MB_YESNO | MB_ICONQUESTION) != IDYES) return;
 
     // The row leaves the list with the reload that follows its deletion from
     // the database, not before: a Delete that fails keeps it listed.
-    if (!SeekRow(bookmark)) return;
+    if (!SeekRow(bookmark, seen[0])) return;
     bool deleted = false;
-    if (HoldsCustomer(m_loadedValues[0], m_loadedValues[1])) {
-        try {
-            m_pRecordset->Delete(adAffectCurrent);
-            deleted = true;
-        } catch (const _com_error& e) {
-            ShowDatabaseError(e);
+    // Only the customer the form shows: a row that holds anything else now
+    // (another program changed it, or gave its place to another customer)
+    // is not deleted.
+    RowValues stored;
+    if (ReadRowValues(stored)) {
+        if (!SameValues(stored, seen)) {
+            ShowStatus(theApp.GetLangString(lang::kRowGone));
+        } else {
+            try {
+                m_pRecordset->Delete(adAffectCurrent);
+                deleted = true;
+            } catch (const _com_error& e) {
+                ShowDatabaseError(e);
+            }
         }
     }
     CloseRecordset();
@@ -318,40 +331,19 @@ void CUserDataDlg::OnBnClickedSearch() {
     // A form that cannot be read leaves the search text unread: no search.
     if (!UpdateData(TRUE)) return;
     if (m_strSearch.empty()) return;
-    wxString query;
-    if (m_nSearchBy == 0)
-        query = NumberQuery(form::NumberText(_wtoi(m_strSearch)));
+    // Every customer as one reading, searched as the list shows them: a name
+    // another program stored in its own code page is found by its reading.
+    ado::ReadingPtr reading;
+    if (!ReadEveryRow(reading)) return;
+    const CustomerRows rows(reading, theApp.GetLangString("IDS_MEMBER_SEX_MEN"),
+                            theApp.GetLangString("IDS_MEMBER_SEX_WOMEN"));
+    std::vector<std::uint32_t> found = m_nSearchBy == 0 ? rows.Matching(0, form::NumberText(_wtoi(m_strSearch)))
+                                                        : rows.Matching(1, m_strSearch);
+    // A search that finds nothing leaves the list as it was.
+    if (found.empty())
+        ShowStatusMessage("IDS_SEARCH_FAIL");
     else
-        query = "select * from info where Name='" + EscapeSqlQuotes(m_strSearch) + "'";
-    if (!OpenRecordset(m_pRecordset, query)) return;
-    try {
-        if (m_pRecordset->GetBOF())
-            ShowStatusMessage("IDS_SEARCH_FAIL");
-        else
-            m_pRecordset->MoveFirst();
-        if (!m_pRecordset->GetEOF()) {
-            m_listUsers->DeleteAllItems();
-            m_listRows.clear();
-        }
-        const wxString men = theApp.GetLangString("IDS_MEMBER_SEX_MEN");
-        const wxString women = theApp.GetLangString("IDS_MEMBER_SEX_WOMEN");
-        static const char* const kColumns[6] = {"Number", "Name", "Sex", "Age", "Birthday", "Phone"};
-        for (long row = 0; !m_pRecordset->GetEOF(); ++row) {
-            // The row is read whole before it is listed, so that a failed read lists nothing of it.
-            wxString texts[6];
-            for (int c = 0; c < 6; ++c) texts[c] = VariantToString(m_pRecordset->GetCollect(kColumns[c]));
-            texts[2] = texts[2] == "0" ? men : women;
-            ListedRow listed{m_pRecordset->GetBookmark(), m_pRecordset->GetCollect("Number"),
-                             m_pRecordset->GetCollect("Name")};
-            m_listUsers->InsertItem(row, wxString());
-            for (int c = 0; c < 6; ++c) m_listUsers->SetItem(row, c, texts[c]);
-            m_listRows.push_back(std::move(listed));
-            m_pRecordset->MoveNext();
-        }
-    } catch (const _com_error& e) {
-        ShowDatabaseError(e);
-    }
-    CloseRecordset();
+        ShowRows(rows, std::move(found));
 }
 
 void CUserDataDlg::OnBnClickedShowAll() {
@@ -362,33 +354,33 @@ void CUserDataDlg::OnBnClickedShowAll() {
 
 void CUserDataDlg::OnBnClickedStartDetect() {
     ShowStatus(wxString());
-    const long row = SelectedRow();
-    if (row < 0 || row >= static_cast<long>(m_listRows.size())) {
+    const long shown = ShownRow(SelectedRow());
+    if (shown < 0) {
         ShowStatusMessage("IDS_SELECT_FIRST");
         if (g_pStartPage) g_pStartPage->m_bCustomerChosen = 0;
         return;
     }
-    // The customer of exactly that row, as the last load read it; a row a
-    // search found that was stored after that load is read now.
-    const ListedRow listed = m_listRows[static_cast<std::size_t>(row)];  // a reload may follow
-    std::optional<UserRecord> chosen;
-    for (std::size_t i = 0; i < m_recordMarks.size() && !chosen; ++i)
-        if (m_recordMarks[i].SameAs(listed.bookmark)) chosen = m_records[i];
-    if (!chosen) {
-        if (!EnsureConnection() || !SeekRow(listed.bookmark)) return;
-        try {
-            if (HoldsCustomer(listed.number, listed.name))
-                chosen = ReadRecord(theApp.GetLangString("IDS_MEMBER_SEX_MEN"),
-                                    theApp.GetLangString("IDS_MEMBER_SEX_WOMEN"));
-        } catch (const _com_error& e) {
-            ShowDatabaseError(e);
-        }
-        CloseRecordset();
-        if (!chosen) return;
+    // The customer the operator sees: as the form was loaded from the row,
+    // or as the list read it.  Handed over only while the row still holds
+    // exactly that; a row gone, changed, or given to another customer since
+    // keeps the dialog open.
+    const _variant_t bookmark = m_shownRows.Bookmark(static_cast<std::size_t>(shown));
+    const RowValues seen = m_loaded && m_loaded->SameAs(bookmark) ? m_loadedValues
+                                                                  : m_shownRows.Stored(static_cast<std::size_t>(shown));
+    if (g_pStartPage) g_pStartPage->m_bCustomerChosen = 0;
+    if (!EnsureConnection() || !SeekRow(bookmark, seen[0])) return;
+    RowValues stored;
+    const bool read = ReadRowValues(stored);
+    const bool same = read && SameValues(stored, seen);
+    CloseRecordset();
+    if (!same) {
+        if (read) ShowStatus(theApp.GetLangString(lang::kRowGone));
+        return;
     }
+    const UserRecord chosen = m_shownRows.Record(seen);
     CloseConnection();
     if (g_pStartPage) {
-        g_pStartPage->m_curRecord = *chosen;
+        g_pStartPage->m_curRecord = chosen;
         g_pStartPage->m_bCustomerChosen = 1;
     }
     // The form is not read again: nothing of it is used after this, and a

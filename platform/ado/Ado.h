@@ -6,10 +6,14 @@
 // an SQLite 3 file.
 //
 // What the records rely on, and this layer keeps:
-//  - Recordsets are keyset cursors: opening runs the query once and keeps the
-//    row ids of its rows; every field read goes to the stored row, so changes
-//    made through another recordset show.  Rows come in insertion order unless
-//    the query has an ORDER BY of its own.
+//  - Opening a recordset reads its rows as one reading: one statement, so
+//    the rows are the file as it was at one moment, never a mix of before
+//    and after another program's write, and a reading that fails fails whole.
+//    Each row's identity and short values are kept (a list of 100,000
+//    customers costs what the engine's own read of them costs); long values
+//    (the photo) are not read with them, but from the stored row on demand,
+//    in pieces.  Rows come in insertion order unless the query has an ORDER
+//    BY of its own.
 //  - Writing is optimistic: an Update writes over a row only where it still
 //    holds what the recordset read of the columns being written, compared as
 //    stored (type and bytes), not as read.
@@ -110,15 +114,63 @@ private:
     std::shared_ptr<T> m_p;
 };
 
-namespace ado {
-class Database;
-class StagedValue;
-}
 struct sqlite3_blob;
+struct sqlite3_stmt;
 class Connection;
 class Recordset;
 class Fields;
 class Field;
+
+namespace ado {
+class Database;
+class StagedValue;
+
+// A recordset's rows as one reading of the file: each row's identity and its
+// short values, as the query read them and as the recordset's own writes
+// left them (long values are not part of it: they are read from the stored
+// row, in pieces).  A recordset hands it out (GetReading) to be kept after it
+// closes, e.g. by a list that shows the rows; what it hands out never
+// changes: the recordset's later writes go to a copy.
+class Reading {
+public:
+    std::size_t GetCount() const { return m_keys.size(); }
+    // The identity of row `row`, as the recordset's GetBookmark gives it.
+    _variant_t GetBookmark(std::size_t row) const { return _variant_t(m_keys[row]); }
+    // A field by name, without regard to case; -1 when the query has none.
+    int FindField(const wxString& name) const;
+    // Field `field` of row `row` as read: VT_NULL, VT_I4 (VT_I8 beyond 32
+    // bits), VT_R8, VT_BSTR (StoredText) or a byte array; VT_EMPTY for a long
+    // value.
+    _variant_t GetValue(std::size_t row, int field) const;
+
+private:
+    friend class ::Recordset;
+    // Where each row's values start: their block, and where in it.
+    struct Start {
+        std::uint32_t block, offset;
+    };
+    // Appends or replaces the values of one row from statement `st`, whose
+    // column `columns[s]` holds short value s.
+    void AddRow(std::int64_t key, sqlite3_stmt* st, const std::vector<int>& columns);
+    void ReplaceRow(std::size_t row, sqlite3_stmt* st, const std::vector<int>& columns);
+    void EraseRow(std::size_t row);
+    const char* ValueAt(std::size_t row, int slot) const;
+
+    std::vector<wxString> m_names;  // the fields, as the query names them
+    std::vector<int> m_slot;        // per field: its place among the short values, -1 for a long one
+    std::vector<std::int64_t> m_keys;
+    std::vector<Start> m_starts;
+    // Packs the row into the last block; where it starts.
+    Start Pack(sqlite3_stmt* st, const std::vector<int>& columns);
+    // Each row's short values one after the other: a type byte, then 8 bytes
+    // of a number, or a 4-byte length and the bytes of a text or byte value.
+    // In blocks that never move once filled, so that the reading grows
+    // without copying what it holds.
+    std::vector<std::string> m_blocks;
+    std::string m_row;  // the row being packed
+};
+using ReadingPtr = std::shared_ptr<const Reading>;
+}
 using _ConnectionPtr = AdoPtr<Connection>;
 using _RecordsetPtr = AdoPtr<Recordset>;
 using FieldsPtr = AdoPtr<Fields>;
@@ -185,10 +237,13 @@ public:
 
     // Runs `source`, an SQL text, on the connection.  A query must select
     // columns of one table (SELECT ... FROM table [WHERE ...] [ORDER BY ...]);
-    // the cursor and lock types are accepted as the only ones this layer has
-    // (a keyset cursor, optimistic writing).  A statement that returns no rows
-    // is run and leaves the recordset closed.  Fails with the engine's message
-    // for an SQL text the engine rejects.
+    // its rows are read then, as one reading (see Reading); the cursor and
+    // lock types are accepted as the only ones this layer has (the rows as
+    // read, optimistic writing).  A statement that returns no rows is run and
+    // leaves the recordset closed.  Fails with the engine's message for an
+    // SQL text the engine rejects, and whole, leaving the recordset closed,
+    // when the rows cannot all be read (another program holding the file
+    // past the wait, a disk error).
     void Open(const wxString& source, const _ConnectionPtr& activeConnection,
               CursorTypeEnum cursorType = adOpenDynamic, LockTypeEnum lockType = adLockOptimistic,
               long options = adCmdText);
@@ -205,10 +260,11 @@ public:
     void MoveNext();
     void MoveLast();
 
-    // Fields by name, without regard to case.  A value read from the stored
-    // row: VT_NULL, VT_I4 (VT_I8 beyond 32 bits), VT_R8, VT_BSTR (a text that
-    // is not UTF-8 carries its bytes, _variant_t::StoredText) or a byte array;
-    // the pending value when the field was edited.  Put back, a value read
+    // Fields by name, without regard to case.  A short value as the reading
+    // holds it, a long value read from the stored row: VT_NULL, VT_I4 (VT_I8
+    // beyond 32 bits), VT_R8, VT_BSTR (a text that is not UTF-8 carries its
+    // bytes, _variant_t::StoredText) or a byte array; the pending value when
+    // the field was edited.  Put back, a value read
     // stores what was read, type and bytes.
     _variant_t GetCollect(const wxString& field);
     // Starts an edit of the current row (or continues AddNew's).  Storable
@@ -235,8 +291,11 @@ public:
     _variant_t GetBookmark() const;
     // Moves to the row `bookmark` names.  Fails with DB_E_DELETEDROW when the
     // row is no longer stored, and with DB_E_BADBOOKMARK when it is stored
-    // but not among the rows of this recordset's query.
+    // but not among the rows of this recordset's reading.
     void PutBookmark(const _variant_t& bookmark);
+    // The rows as read, with this recordset's writes so far (a row it added
+    // or changed as stored after the write, a row it deleted left out).
+    ado::ReadingPtr GetReading() const;
 
 private:
     friend class Field;
@@ -257,6 +316,11 @@ private:
     void WriteStaged(std::int64_t rowId, int field, const ado::StagedValue& value);
     std::int64_t CurrentKey() const;
     bool RowExists(std::int64_t rowId);
+    // The reading, copied first when it was handed out.
+    ado::Reading& Rows();
+    // Reads row `rowId`'s short values as stored now into the reading: at
+    // `row`, or as a new row when `row` is past the last.
+    void ReadBack(std::int64_t rowId, std::size_t row);
     std::string ColumnSql(const char* expression, int field) const;
 
     _variant_t Value(int field);
@@ -277,7 +341,7 @@ private:
     std::vector<Column> m_columns;
     std::vector<std::string> m_tableColumns;  // every column of m_table
     std::vector<std::int64_t> m_storedSizes;  // empty until StoredSizes reads them
-    std::vector<std::int64_t> m_keys;
+    std::shared_ptr<ado::Reading> m_reading = std::make_shared<ado::Reading>();
     std::size_t m_pos = 0;
     bool m_currentDeleted = false;
     EditModeEnum m_edit = adEditNone;

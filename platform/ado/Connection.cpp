@@ -205,7 +205,10 @@ void Connection::Open(const wxString& connectionString, const wxString&, const w
 
     sqlite3* handle = nullptr;
     // Never created here: a missing file is an error, not a new empty database.
-    const int rc = sqlite3_open_v2(path.utf8_str(), &handle, SQLITE_OPEN_READWRITE, nullptr);
+    // One thread uses a connection: the engine need not lock it at every
+    // call (a reading makes several per value).
+    const int rc =
+        sqlite3_open_v2(path.utf8_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     auto db = std::make_shared<ado::Database>(handle);
     if (rc != SQLITE_OK) {
         wxString message = handle ? wxString::FromUTF8(sqlite3_errmsg(handle)) : wxString("out of memory");

@@ -106,6 +106,7 @@ struct SelectShape {
     bool ordered = false;         // has an ORDER BY of its own
     std::size_t from = 0;         // where its FROM keyword starts; 0 when there is none
     std::size_t limit = 0;        // where its LIMIT keyword starts; 0 when there is none
+    std::size_t end = 0;          // where the statement ends (its ';' or the text's end)
 };
 SelectShape AnalyseSelect(const std::string& sql);
 

@@ -143,35 +143,57 @@ void Recordset::Open(const wxString& source, const _ConnectionPtr& activeConnect
     const wxString notOneTable = "Only the columns of one table can be opened as a recordset: " + source;
     if (!oneTable || !shape.plainSelect) throw _com_error(E_FAIL, notOneTable);
 
-    // Only the row ids are read where the query allows: stepping over its own
-    // columns would load every row's long values whole.  An ORDER BY or a
-    // WHERE may name the query's columns by their aliases; such a query keeps
-    // its columns.
-    ado::Statement keys;
-    auto prepareKeys = [&](bool idsOnly) {
-        std::string keyed = idsOnly ? "SELECT _rowid_ " + sql.substr(shape.from)
-                                    : sql.substr(0, shape.afterSelect) + " _rowid_," + sql.substr(shape.afterSelect);
-        // Which rows a LIMIT keeps follows the order the engine reads them in,
-        // an index's for all it promises: without an ORDER BY of the query's
-        // own, they are the first ones added.
-        if (shape.limit != 0 && !shape.ordered) {
-            const std::size_t at = shape.limit + (keyed.size() - sql.size());  // the LIMIT, moved by the change
-            keyed.insert(at, "ORDER BY _rowid_ ");
-        }
-        keys.Reset();
-        return sqlite3_prepare_v2(h, keyed.c_str(), -1, &keys, nullptr) == SQLITE_OK &&
-               sqlite3_column_count(keys) == (idsOnly ? 1 : count + 1) && sqlite3_column_table_name(keys, 0) &&
-               table == sqlite3_column_table_name(keys, 0) && sqlite3_column_origin_name(keys, 0) &&
-               std::string("rowid") == sqlite3_column_origin_name(keys, 0);
+    // One statement reads the rows: the row id and the short values, under
+    // the query's own names so that its WHERE and ORDER BY read as written.
+    // Long values stay out, or every row's photo would be read whole.  Rows
+    // without an order of the query's own come in insertion order (row ids
+    // grow with every insert); a LIMIT then keeps the first ones added.
+    std::string rest = sql.substr(shape.from, shape.end - shape.from);
+    if (!shape.ordered) {
+        if (shape.limit != 0)
+            rest.insert(shape.limit - shape.from, "ORDER BY _rowid_ ");
+        else
+            rest += "\nORDER BY _rowid_";  // after a closing comment, if any
+    }
+    auto reads = [&](sqlite3_stmt* st, int expected) {
+        return sqlite3_column_count(st) == expected && sqlite3_column_table_name(st, 0) &&
+               table == sqlite3_column_table_name(st, 0) && sqlite3_column_origin_name(st, 0) &&
+               std::string("rowid") == sqlite3_column_origin_name(st, 0);
     };
-    if (!(shape.from != 0 && !shape.ordered && prepareKeys(true)) && !prepareKeys(false))
-        throw _com_error(E_FAIL, notOneTable);
-    std::vector<std::int64_t> rowIds;
+    ado::Statement rows;
+    std::vector<int> shortColumns;  // the statement's column of each short value
+    std::string select = "SELECT _rowid_";
+    for (const Column& c : columns) {
+        if (c.longValue) continue;
+        select += ", " + ado::QuoteIdentifier(c.origin) + " AS " +
+                  ado::QuoteIdentifier(std::string(c.name.utf8_str()));
+        shortColumns.push_back(static_cast<int>(shortColumns.size()) + 1);
+    }
+    if (sqlite3_prepare_v2(h, (select + " " + rest).c_str(), -1, &rows, nullptr) != SQLITE_OK ||
+        !reads(rows, static_cast<int>(shortColumns.size()) + 1)) {
+        // The query names a long value by an alias of its own: it keeps its
+        // columns, long values read along.
+        rows.Reset();
+        shortColumns.clear();
+        const std::string keyed = sql.substr(0, shape.afterSelect) + " _rowid_," +
+                                  sql.substr(shape.afterSelect, shape.from - shape.afterSelect) + rest;
+        if (sqlite3_prepare_v2(h, keyed.c_str(), -1, &rows, nullptr) != SQLITE_OK || !reads(rows, count + 1))
+            throw _com_error(E_FAIL, notOneTable);
+        for (int i = 0; i < count; ++i)
+            if (!columns[static_cast<std::size_t>(i)].longValue) shortColumns.push_back(i + 1);
+    }
+    auto reading = std::make_shared<ado::Reading>();
+    int slots = 0;
+    for (const Column& c : columns) {
+        reading->m_names.push_back(c.name);
+        reading->m_slot.push_back(c.longValue ? -1 : slots++);
+    }
     int rc;
-    while ((rc = sqlite3_step(keys)) == SQLITE_ROW) rowIds.push_back(sqlite3_column_int64(keys, 0));
-    if (rc != SQLITE_DONE) db->Fail();
-    // Row ids grow with every insert, so their order is the insertion order.
-    if (!shape.ordered) std::stable_sort(rowIds.begin(), rowIds.end());
+    while ((rc = sqlite3_step(rows)) == SQLITE_ROW)
+        reading->AddRow(sqlite3_column_int64(rows, 0), rows, shortColumns);
+    // A reading that stops halfway is no reading: nothing of it is kept.
+    if (rc != SQLITE_DONE) db->Fail(rc);
+    rows.Reset();
     // Every column of the table shares a row's room, also those not selected.
     std::vector<std::string> tableColumns;
     {
@@ -188,7 +210,7 @@ void Recordset::Open(const wxString& source, const _ConnectionPtr& activeConnect
     m_columns = std::move(columns);
     m_tableColumns = std::move(tableColumns);
     m_storedSizes.clear();
-    m_keys = std::move(rowIds);
+    m_reading = std::move(reading);
     m_pos = 0;
     m_currentDeleted = false;
     m_edit = adEditNone;
@@ -206,7 +228,7 @@ void Recordset::Close() {
     m_open = false;
     ++m_generation;
     DiscardEdit();
-    m_keys.clear();
+    m_reading = std::make_shared<ado::Reading>();
     m_columns.clear();
     m_db.reset();
 }
@@ -228,17 +250,17 @@ void Recordset::RequireRow() const {
     if (m_edit == adEditAdd) return;
     if (m_currentDeleted)
         throw _com_error(adErrNoCurrentRecord, "The current row has been deleted.");
-    if (m_pos >= m_keys.size()) NoCurrentRow();
+    if (m_pos >= m_reading->GetCount()) NoCurrentRow();
 }
 
 bool Recordset::GetBOF() const {
     RequireOpen();
-    return m_edit != adEditAdd && m_keys.empty();
+    return m_edit != adEditAdd && m_reading->GetCount() == 0;
 }
 
 bool Recordset::GetEOF() const {
     RequireOpen();
-    return m_edit != adEditAdd && m_pos >= m_keys.size();
+    return m_edit != adEditAdd && m_pos >= m_reading->GetCount();
 }
 
 void Recordset::ResetPieces() {
@@ -265,13 +287,13 @@ void Recordset::MoveLast() {
     RequireOpen();
     Leave();
     m_currentDeleted = false;
-    m_pos = m_keys.empty() ? 0 : m_keys.size() - 1;
+    m_pos = m_reading->GetCount() == 0 ? 0 : m_reading->GetCount() - 1;
 }
 
 void Recordset::MoveNext() {
     RequireOpen();
     // The deleted row's place already holds the next row.
-    if (!m_currentDeleted && m_edit != adEditAdd && m_pos >= m_keys.size()) NoCurrentRow();
+    if (!m_currentDeleted && m_edit != adEditAdd && m_pos >= m_reading->GetCount()) NoCurrentRow();
     const bool deleted = m_currentDeleted;
     Leave();
     m_currentDeleted = false;
@@ -285,7 +307,38 @@ int Recordset::FindField(const wxString& name) const {
     throw _com_error(adErrItemNotFound, "The recordset has no field named " + name + ".");
 }
 
-std::int64_t Recordset::CurrentKey() const { return m_keys[m_pos]; }
+std::int64_t Recordset::CurrentKey() const { return m_reading->m_keys[m_pos]; }
+
+ado::Reading& Recordset::Rows() {
+    if (m_reading.use_count() > 1) m_reading = std::make_shared<ado::Reading>(*m_reading);
+    return *m_reading;
+}
+
+ado::ReadingPtr Recordset::GetReading() const {
+    RequireOpen();
+    return m_reading;
+}
+
+void Recordset::ReadBack(std::int64_t rowId, std::size_t row) {
+    std::string sql = "SELECT 1";
+    std::vector<int> columns;
+    for (const Column& c : m_columns) {
+        if (c.longValue) continue;
+        sql += ", " + ado::QuoteIdentifier(c.origin);
+        columns.push_back(static_cast<int>(columns.size()) + 1);
+    }
+    sqlite3_stmt* st = m_db->Cached(sql + " FROM " + ado::QuoteIdentifier(m_table) + " WHERE _rowid_ = ?1");
+    StatementUse use(st);
+    m_db->Check(sqlite3_bind_int64(st, 1, rowId));
+    const int rc = sqlite3_step(st);
+    if (rc == SQLITE_DONE) throw _com_error(DB_E_DELETEDROW, "The row written no longer exists.");
+    if (rc != SQLITE_ROW) m_db->Fail(rc);
+    ado::Reading& rows = Rows();
+    if (row < rows.GetCount())
+        rows.ReplaceRow(row, st, columns);
+    else
+        rows.AddRow(rowId, st, columns);
+}
 
 std::string Recordset::ColumnSql(const char* expression, int field) const {
     return "SELECT " + ado::ForColumn(expression, m_columns[field].origin) + " FROM " + ado::QuoteIdentifier(m_table) +
@@ -304,15 +357,18 @@ _variant_t Recordset::Value(int field) {
         return value;
     }
     if (m_edit == adEditAdd) return _variant_t::Null();
+    if (!m_columns[field].longValue) {
+        _variant_t value = m_reading->GetValue(m_pos, field);
+        m_original.emplace(field, value);
+        return value;
+    }
     sqlite3_stmt* st = m_db->Cached(ColumnSql("@", field));
     StatementUse use(st);
     m_db->Check(sqlite3_bind_int64(st, 1, CurrentKey()));
     const int rc = sqlite3_step(st);
     if (rc == SQLITE_DONE) throw _com_error(DB_E_DELETEDROW, "The current row no longer exists.");
     if (rc != SQLITE_ROW) m_db->Fail(rc);
-    _variant_t value = ColumnValue(st, 0);
-    if (!m_columns[field].longValue) m_original.emplace(field, value);
-    return value;
+    return ColumnValue(st, 0);
 }
 
 _variant_t Recordset::GetCollect(const wxString& field) { return Value(FindField(field)); }
@@ -409,10 +465,22 @@ void Recordset::Update() {
         rowId = adding ? sqlite3_last_insert_rowid(m_db->Handle()) : CurrentKey();
     }
     for (const auto& [field, value] : m_staged) WriteStaged(rowId, field, *value);
-    change.Commit();
+    // The reading holds the row as written, as the engine stored it.
+    const std::size_t row = adding ? m_reading->GetCount() : m_pos;
+    const ado::Reading::Start oldStart = adding ? ado::Reading::Start{} : m_reading->m_starts[row];
+    ReadBack(rowId, row);
+    try {
+        change.Commit();
+    } catch (const _com_error&) {
+        // Not stored after all: the reading goes back to what it held.
+        if (adding)
+            m_reading->EraseRow(row);
+        else
+            m_reading->m_starts[row] = oldStart;
+        throw;
+    }
     if (adding) {
-        m_keys.push_back(rowId);
-        m_pos = m_keys.size() - 1;
+        m_pos = m_reading->GetCount() - 1;
         m_currentDeleted = false;
     }
     DiscardEdit();
@@ -451,7 +519,7 @@ void Recordset::Delete(AffectEnum) {
     const bool gone = sqlite3_changes(m_db->Handle()) == 1;
     DiscardEdit();
     ResetPieces();
-    m_keys.erase(m_keys.begin() + static_cast<std::ptrdiff_t>(m_pos));
+    Rows().EraseRow(m_pos);
     m_currentDeleted = true;
     if (!gone) throw _com_error(DB_E_DELETEDROW, "The row to be deleted no longer exists.");
 }
@@ -465,15 +533,16 @@ _variant_t Recordset::GetBookmark() const {
 void Recordset::PutBookmark(const _variant_t& bookmark) {
     RequireOpen();
     if (bookmark.vt != VT_I8) throw _com_error(DB_E_BADBOOKMARK, "The bookmark names no row.");
-    const auto at = std::find(m_keys.begin(), m_keys.end(), bookmark.llVal);
-    if (at == m_keys.end()) {
+    const std::vector<std::int64_t>& keys = m_reading->m_keys;
+    const auto at = std::find(keys.begin(), keys.end(), bookmark.llVal);
+    if (at == keys.end()) {
         if (RowExists(bookmark.llVal))
             throw _com_error(DB_E_BADBOOKMARK, "The row is not among the rows of the query.");
         throw _com_error(DB_E_DELETEDROW, "The row no longer exists.");
     }
     Leave();
     m_currentDeleted = false;
-    m_pos = static_cast<std::size_t>(at - m_keys.begin());
+    m_pos = static_cast<std::size_t>(at - keys.begin());
 }
 
 FieldsPtr Recordset::GetFields() {

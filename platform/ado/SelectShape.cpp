@@ -53,7 +53,8 @@ SelectShape AnalyseSelect(const std::string& sql) {
         } else if (c == ')') {
             --depth, ++i;
         } else if (c == ';' && depth == 0) {
-            break;  // the rest is not part of this statement
+            shape.end = i;
+            return shape;  // the rest is not part of this statement
         } else if (IsWordChar(static_cast<unsigned char>(c)) && !std::isdigit(static_cast<unsigned char>(c))) {
             std::size_t end = i;
             while (end < sql.size() && IsWordChar(static_cast<unsigned char>(sql[end]))) ++end;
@@ -81,6 +82,7 @@ SelectShape AnalyseSelect(const std::string& sql) {
             ++i;
         }
     }
+    shape.end = sql.size();
     return shape;
 }
 

@@ -95,6 +95,31 @@ TEST_F(AdoTest, RowsComeInInsertionOrderAndCompareWithoutCase) {
     EXPECT_THROW(rs->GetCollect("Colour"), _com_error);
 }
 
+// A recordset's rows are one reading of the file: what another program
+// changes afterwards does not show in them, a row the recordset writes holds
+// what was stored, and a reading handed out keeps what it held.
+TEST_F(AdoTest, RowsAreOneReadingOfTheFile) {
+    Add({{"Number", "0001"}, {"Name", "Ann"}});
+    Add({{"Number", "0002"}, {"Name", "Bob"}});
+    const _ConnectionPtr other = Connect();
+    _RecordsetPtr rs = Query("select * from info");
+    Query("DELETE FROM info WHERE Name = 'Bob'", &other);
+    Query("UPDATE info SET Name = 'Amy', Photo = x'0102' WHERE Number = '0001'", &other);
+    const ado::ReadingPtr before = rs->GetReading();
+    EXPECT_EQ(Column("select * from info", "Name"), "Amy");
+    wxString names;
+    for (; !rs->GetEOF(); rs->MoveNext()) names += rs->GetCollect("Name").text + ",";
+    EXPECT_EQ(names, "Ann,Bob,");
+    rs->MoveFirst();
+    EXPECT_EQ(rs->GetFields()->GetItem("Photo")->GetActualSize(), 2);  // a long value as stored
+    rs->PutCollect("Age", _variant_t(7, VT_INT));
+    rs->Update();
+    EXPECT_EQ(rs->GetCollect("Name").text, "Amy");
+    EXPECT_EQ(rs->GetCollect("Age").text, "7");
+    EXPECT_EQ(before->GetValue(0, before->FindField("Name")).text, "Ann");
+    EXPECT_EQ(before->GetCount(), 2u);
+}
+
 TEST_F(AdoTest, EditsStayPendingUntilUpdate) {
     Add({{"Number", "0001"}, {"Name", "Alice"}});
     _RecordsetPtr rs = Query("select * from info");

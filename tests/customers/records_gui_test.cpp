@@ -58,10 +58,25 @@ protected:
         Type(1056, text);
         Click(1057);
     }
-    // Selects only list row `row`, as the arrow keys do: nothing is loaded.
+    // Selects only list row `row`, as a program would: nothing is loaded.
     void Select(long row) {
+        const long both = wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED;
         for (long i = 0; i < m_dlg->m_listUsers->GetItemCount(); ++i)
-            m_dlg->m_listUsers->SetItemState(i, i == row ? wxLIST_STATE_SELECTED : 0, wxLIST_STATE_SELECTED);
+            if (i == row || m_dlg->m_listUsers->GetItemState(i, both))
+                m_dlg->m_listUsers->SetItemState(i, i == row ? both : 0, both);
+    }
+    // The Down key pressed in the list, the dialog's work after it done.
+    void KeyDown() {
+        m_dlg->Show();  // the keys move by what the list shows
+        m_dlg->Update();
+        wxWindow* rows = m_dlg->m_listUsers->GetTargetWindow();
+        for (wxEventType type : {wxEVT_KEY_DOWN, wxEVT_CHAR}) {
+            wxKeyEvent key(type);
+            key.m_keyCode = WXK_DOWN;
+            key.SetEventObject(rows);
+            rows->GetEventHandler()->ProcessEvent(key);
+        }
+        wxTheApp->ProcessPendingEvents();
     }
     // Selects row `row` and clicks the list, as the mouse does.
     void Pick(long row) {
@@ -201,6 +216,44 @@ TEST_F(Records, ModifyWritesTheCustomerTheFormWasLoadedFromNotTheSelectedRow) {
     EXPECT_EQ(Stored(), (Rows{{"0001", "AnnLee", "30", "666"}, {"0002", "Bob", "30", ""}}));
 }
 
+// The customer selected with the keyboard is loaded as a click loads it, and
+// Start detection and Delete act on it only while its row holds exactly what
+// the operator sees: not once another program deleted or changed it, or
+// rewrote the table so that two twins swapped their places.
+TEST_F(Records, StartDetectionAndDeleteActOnlyOnTheCustomerShown) {
+    const char* const changes[] = {
+        nullptr,
+        "DELETE FROM info WHERE Phone = '222'",
+        "UPDATE info SET Remark = 'seen' WHERE Phone = '222'",
+        "UPDATE info SET Phone = CASE Phone WHEN '111' THEN '222' ELSE '111' END,"
+        " Age = CASE Age WHEN '30' THEN '40' ELSE '30' END",
+    };
+    Open();  // the database made
+    AnswerDelete(IDYES);
+    for (int button : {1054, 1053}) {
+        for (const char* change : changes) {
+            SCOPED_TRACE(std::to_string(button) + " " + (change ? change : "unchanged"));
+            m_dlg.reset();
+            ASSERT_TRUE(m_folder.Execute("DELETE FROM info; INSERT INTO info (Number, Name, Phone, Age) VALUES"
+                                         " ('0001', 'Alice', '111', '30'), ('0001', 'Alice', '222', '40')"));
+            Open();
+            Pick(0);
+            KeyDown();
+            EXPECT_EQ((Texts{Text(1041), Text(1047)}), (Texts{"222", "40"}));
+            if (change) ASSERT_TRUE(m_folder.Execute(change));
+            const Rows before = m_folder.Rows("select Phone, Age from info");
+            m_page.m_curRecord = UserRecord{};
+            Click(button);
+            EXPECT_EQ(Status(), change ? theApp.GetLangString(lang::kRowGone) : wxString());
+            EXPECT_EQ(m_page.m_bCustomerChosen, button == 1054 && !change);
+            if (button == 1054 && !change) EXPECT_EQ(record::FieldText(m_page.m_curRecord.szPhone), "222");
+            const Rows left = button == 1053 && !change ? Rows{{"111", "30"}} : before;
+            EXPECT_EQ(m_folder.Rows("select Phone, Age from info"), left);
+        }
+    }
+    plat::SetMessageBoxHook({});
+}
+
 // Rows another program left, in a table whose columns have no declared type
 // (so a number stays a number and a text stays a text): each is loaded by a
 // click, modified, handed over and deleted, and no other row is touched.
@@ -219,6 +272,10 @@ TEST_F(Records, RowsAnotherProgramLeftAreEachLoadedModifiedAndDeletedThemselves)
                 {"0005", "Int", nullptr},  {"0007", "Dup", nullptr},    {"0007", "Dup", nullptr},
                 {"0008", "abc", nullptr},  {"0008", "ABC", nullptr}};
     const long n = std::size(rows);
+    // Found by the name the list shows, in whatever encoding it is stored.
+    Search(wxString::FromUTF8("张三"));
+    EXPECT_EQ(Names(), Texts{wxString::FromUTF8("张三")});
+    Click(1058);
     for (long i = 0; i < n; ++i) {
         SCOPED_TRACE(i);
         Pick(i);
@@ -274,8 +331,10 @@ TEST_F(Records, SearchFindsByNumberOrWholeNameAndStartDetectionHandsOverTheFound
         Search("O'Neil");
         EXPECT_EQ(Names(), Texts{"O'Neil"});
         // The customer handed over is the one found, not row 0 of the full
-        // list, also when another program stored it since the list was loaded.
-        ASSERT_TRUE(m_folder.Execute("insert into info (Number, Name) values ('0030', 'Zoe')"));
+        // list, also when another program stored it since the list was loaded
+        // in the place of the last customer, which it deleted.
+        ASSERT_TRUE(m_folder.Execute("delete from info where Name = 'Dora';"
+                                     "insert into info (Number, Name) values ('0030', 'Zoe')"));
         Search("Zoe");
         Pick(0);
         Type(1038, "");  // a number box without a number does not keep the dialog open
@@ -475,7 +534,7 @@ TEST_F(Records, AnotherProgramsLocksAndChangesAreNeitherLostNorDoubled) {
     std::function<void()> take = [&] { held = lock(); };
     auto onStatement = [](unsigned, void* hook, void* st, void*) {
         auto& take = *static_cast<std::function<void()>*>(hook);
-        if (take && std::strstr(sqlite3_sql(static_cast<sqlite3_stmt*>(st)), "_rowid_ from info") &&
+        if (take && std::strstr(sqlite3_sql(static_cast<sqlite3_stmt*>(st)), "SELECT _rowid_") &&
             sqlite3_get_autocommit(sqlite3_db_handle(static_cast<sqlite3_stmt*>(st))))
             std::exchange(take, nullptr)();
         return 0;
@@ -488,6 +547,33 @@ TEST_F(Records, AnotherProgramsLocksAndChangesAreNeitherLostNorDoubled) {
     EXPECT_EQ(boxes.texts, Texts{});
     Click(1058);
     EXPECT_EQ(Names(), (Texts{"Ann", "Bob", "Cid", "Eve"}));
+
+    // Another program deletes a customer once the list's reading has begun:
+    // the list is the file before or after it, whole, never a part of it.
+    struct AfterReading {
+        RecordsFolder* folder;
+        bool began = false, deleted = false;
+    } after{&m_folder};
+    auto deleteOnce = [](unsigned, void* hook, void* st, void*) {
+        auto& a = *static_cast<AfterReading*>(hook);
+        if (a.began && !a.deleted) a.deleted = a.folder->Execute("DELETE FROM info WHERE Name = 'Bob'");
+        if (std::strstr(sqlite3_sql(static_cast<sqlite3_stmt*>(st)), "SELECT _rowid_")) a.began = true;
+        return 0;
+    };
+    sqlite3_trace_v2(dialog, SQLITE_TRACE_STMT, deleteOnce, &after);
+    Click(1058);
+    sqlite3_trace_v2(dialog, 0, nullptr, nullptr);
+    EXPECT_TRUE(after.deleted);
+    EXPECT_EQ(Status(), wxString());
+    const Texts listed = Names();
+    EXPECT_TRUE(listed == (Texts{"Ann", "Bob", "Cid", "Eve"}) || listed == (Texts{"Ann", "Cid", "Eve"}));
+    // A list that cannot be read again keeps what it showed, and says so.
+    held = lock();
+    Click(1058);
+    held.reset();
+    EXPECT_EQ(Names(), listed);
+    EXPECT_EQ(Status(), Lang("IDS_WARN_CATCH") + theApp.GetLangString(lang::kDatabaseBusy) + "\n" +
+                            theApp.GetLangString(lang::kListKept));
 }
 
 TEST(RecordsLanguage, MissingKeyShowsItsEnglish) {

@@ -7,6 +7,7 @@
 
 #include <wx/listctrl.h>
 
+#include "app/LangTexts.h"
 #include "app/QuillmarshApp.h"
 #include "customers/UserDataDlg.h"
 #include "support/TempDir.h"
@@ -114,10 +115,10 @@ TEST_F(UserDataDbTest, DatabaseErrorsShowOnTheStatusLine) {
     EXPECT_FALSE(dlg.m_pRecordset);
     EXPECT_EQ(dlg.GetDlgItemText(1076).utf8_string(), "出错：near \"s\": syntax error");
 
-    // Without a usable table the list keeps what it showed.
+    // Without a usable table the list keeps what it showed, and says so.
     Exec("DROP TABLE info");
     dlg.LoadRecords();
-    EXPECT_EQ(dlg.GetDlgItemText(1076).utf8_string(), "出错：no such table: info");
+    EXPECT_EQ(dlg.GetDlgItemText(1076), wxString::FromUTF8("出错：no such table: info\n") + theApp.GetLangString(lang::kListKept));
     EXPECT_EQ(dlg.m_records.size(), 1u);
     EXPECT_EQ(dlg.m_listUsers->GetItemCount(), 1);
     EXPECT_EQ(dlg.m_nMaxNumber, 5);
