@@ -240,13 +240,17 @@ TEST_F(Records, StartDetectionAndDeleteActOnlyOnTheCustomerShown) {
             Pick(0);
             KeyDown();
             EXPECT_EQ((Texts{Text(1041), Text(1047)}), (Texts{"222", "40"}));
-            if (change) ASSERT_TRUE(m_folder.Execute(change));
+            if (change) {
+                ASSERT_TRUE(m_folder.Execute(change));
+            }
             const Rows before = m_folder.Rows("select Phone, Age from info");
             m_page.m_curRecord = UserRecord{};
             Click(button);
             EXPECT_EQ(Status(), change ? theApp.GetLangString(lang::kRowGone) : wxString());
             EXPECT_EQ(m_page.m_bCustomerChosen, button == 1054 && !change);
-            if (button == 1054 && !change) EXPECT_EQ(record::FieldText(m_page.m_curRecord.szPhone), "222");
+            if (button == 1054 && !change) {
+                EXPECT_EQ(record::FieldText(m_page.m_curRecord.szPhone), "222");
+            }
             const Rows left = button == 1053 && !change ? Rows{{"111", "30"}} : before;
             EXPECT_EQ(m_folder.Rows("select Phone, Age from info"), left);
         }
