@@ -314,6 +314,8 @@ void CUserDataDlg::StartPhotoDecode(const wxString& file, PhotoRequest request) 
     const wxWindow* photo = GetDlgItem(IDC_PHOTO);
     if (!photo) return;
     m_photoRequest = request;
+    const wxSize box = photo->GetClientSize();
+    m_photoSize = box;
     char path[260];
     theApp.WideToAnsi(file, path, sizeof path);
     if (wxString::FromUTF8(path) != file) {
@@ -322,8 +324,6 @@ void CUserDataDlg::StartPhotoDecode(const wxString& file, PhotoRequest request) 
         PhotoDecoded(request, {file.utf8_string(), plat::PictureLoad::PathTooLong, {}, {}});
         return;
     }
-    const wxSize box = photo->GetClientSize();
-    m_photoSize = box;
     m_photoJob.Start(path, CV_LOAD_IMAGE_COLOR, cv::Size(box.x, box.y),
                      [this, request](const plat::PictureJobResult& result) { PhotoDecoded(request, result); });
 }

@@ -129,9 +129,10 @@ boolean ReadApp1(j_decompress_ptr cinfo) {
         if (!d->exif)
             d->exif = static_cast<JOCTET*>(
                 (*cinfo->mem->alloc_small)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE, 0xFFFF));
-        for (; taken < length; ++taken) d->exif[taken] = static_cast<JOCTET>(NextByte(cinfo));
-        d->exifLength = static_cast<std::size_t>(taken);
+        for (; taken < 6; ++taken) d->exif[taken] = static_cast<JOCTET>(NextByte(cinfo));
         d->exifSeen = std::memcmp(d->exif, "Exif\0\0", 6) == 0;
+        for (; d->exifSeen && taken < length; ++taken) d->exif[taken] = static_cast<JOCTET>(NextByte(cinfo));
+        d->exifLength = static_cast<std::size_t>(taken);
     }
     if (length > taken) (*cinfo->src->skip_input_data)(cinfo, length - taken);
     return TRUE;

@@ -48,19 +48,23 @@ inline constexpr std::uint64_t kMaxPictureFileBytes = std::uint64_t{128} << 20;
 // The most pixels of a picture decoded at its full size.  BMP and PNG are
 // decoded only so; measured with the largest such picture (5792 x 5792), a
 // load raises the process's peak memory by 96 MB (BMP) to 106 MB (PNG) in
-// colour, and by 138 MB as stored with alpha.  A JPEG shown at a given size
+// colour, by 128 MB with an alpha channel drawn over white, and by 138 MB as
+// stored with alpha.  A JPEG shown at a given size
 // is decoded reduced to about that size, a few megabytes for any baseline
 // JPEG; then this bounds the reduced picture and the decoder's own memory,
 // kMaxWholePixels * 3 bytes (96 MB).  A progressive JPEG keeps its picture's
-// coefficients until its last scan: decoded reduced by 1/8 (or 1/4 for
-// subsampled colour), only those the reduced picture is made of are kept,
-// with one bit for each of the others, about 10 bytes for every 64 pixels of
-// each colour plane, so progressive photos show at any size the other
-// pictures do.  Measured (bench_photo): a 20-megapixel 4:4:4 progressive
-// JPEG shown in the photo box raises the peak memory by 13 MB in 0.66 s, a
-// 48-megapixel one by 28 MB in 1.6 s.  Only a progressive JPEG wanted at
-// its full size, or at 1/2, keeps every coefficient (six bytes a pixel at
-// 4:4:4), and is refused as too large past the bound.
+// coefficients until its last scan: decoded reduced by 1/8 (or 1/4), only
+// those the reduced picture is made of are kept, with one bit for each of
+// the others, about 10 bytes for every 64 pixels of each colour plane at
+// 1/8 (58 at 1/4), so a 4:4:4 progressive photo of up to about 200
+// megapixels stays within the bound.  Measured (bench_photo, quality 95,
+// 4:4:4): 20 megapixels into the photo box raise the peak memory by 10 MB
+// in 0.65 s, 48 megapixels by 24 MB in 1.6 s; into the comparison's pane
+// (643 x 510, so 20 megapixels are reduced by 1/4 only) by 56 MB in 0.86 s
+// and 25 MB in 1.6 s; a full-size decode of the same files costs 172 and
+// 412 MB.  A progressive JPEG wanted at its full size keeps every
+// coefficient (six bytes a pixel at 4:4:4, three at 4:2:0) and is refused
+// as too large past the bound.
 inline constexpr std::uint64_t kMaxWholePixels = std::uint64_t{1} << 25;
 // The most scans of a JPEG decoded.  Photos have a few (ten in the usual
 // progressive script); each scan costs a pass over the picture, so a file

