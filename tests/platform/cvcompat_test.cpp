@@ -18,8 +18,10 @@
 
 #include <jpeglib.h>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include "platform/CvCompat.h"
+#include "platform/JpegFile.h"
 #include "platform/PictureLoader.h"
 #include "support/TempDir.h"
 
@@ -187,8 +189,9 @@ std::string JpegWith(const cv::Mat& picture, std::size_t at, const std::string& 
 }
 
 // A progressive JPEG of `picture` (8-bit B, G, R) with colour as finely
-// sampled as brightness (4:4:4), as editors and web exports write them.
-std::string ProgressiveJpeg(const cv::Mat& picture) {
+// sampled as brightness (4:4:4, `halved` false), as editors and web exports
+// write them, or at half its width and height (4:2:0).
+std::string ProgressiveJpeg(const cv::Mat& picture, bool halved = false) {
     jpeg_compress_struct c{};
     jpeg_error_mgr err{};
     c.err = jpeg_std_error(&err);
@@ -202,7 +205,7 @@ std::string ProgressiveJpeg(const cv::Mat& picture) {
     c.in_color_space = JCS_EXT_BGR;
     jpeg_set_defaults(&c);
     jpeg_set_quality(&c, 95, TRUE);
-    c.comp_info[0].h_samp_factor = c.comp_info[0].v_samp_factor = 1;
+    c.comp_info[0].h_samp_factor = c.comp_info[0].v_samp_factor = halved ? 2 : 1;
     jpeg_simple_progression(&c);
     jpeg_start_compress(&c, TRUE);
     while (c.next_scanline < c.image_height) {
@@ -243,10 +246,12 @@ TEST(CvCompat, ChosenFilesAreShownAtTheBoxSizeOrRefusedWithoutBeingRead) {
     halves.release();
     const std::string stray = JpegWith(cv::cvarrToMat(Gradient(33, 17).get()).clone(), 20,
                                        std::string("\0\0", 2));  // after the JFIF segment
-    cv::Mat wide(4000, 5000, CV_8UC3);  // 20 megapixels of smooth gradients
+    cv::Mat wide(4000, 5000, CV_8UC3);  // 20 megapixels of gradients and edges
     for (int y = 0; y < wide.rows; ++y)
-        for (int x = 0; x < wide.cols; ++x) wide.at<cv::Vec3b>(y, x) = cv::Vec3b(x / 20, y / 16, (x + y) / 36);
+        for (int x = 0; x < wide.cols; ++x)
+            wide.at<cv::Vec3b>(y, x) = cv::Vec3b(x / 28, y / 20, (x / 250 + y / 250) % 2 * 200);
     const std::string web = ProgressiveJpeg(wide);
+    const std::string camera = ProgressiveJpeg(wide(cv::Rect(0, 0, 2000, 1500)), true);
     wide.release();
     const std::string small = JpegWith(cv::cvarrToMat(Gradient(640, 480).get()).clone(), 0, "");
     const std::size_t frame = small.find("\xFF\xC0");  // precision, height, width follow its length
@@ -269,6 +274,7 @@ TEST(CvCompat, ChosenFilesAreShownAtTheBoxSizeOrRefusedWithoutBeingRead) {
         cv::Size shown;
         int grey = -1;  // the first pixel's channels, when it is grey
         int peakMb = 16;
+        bool reduced = false;  // decoded by 1/8 as libjpeg keeping every coefficient decodes it
     } cases[] = {
         {"disk image of 4 GB.bmp", "", std::uint64_t{4} << 30, PictureLoad::NotTaken, {}},
         {"no picture, of 100 MB.bmp", "", std::uint64_t{100} << 20, PictureLoad::NotTaken, {}},
@@ -286,7 +292,8 @@ TEST(CvCompat, ChosenFilesAreShownAtTheBoxSizeOrRefusedWithoutBeingRead) {
         {"bytes named.bmp", "BM" + std::string(64, '7'), 0, PictureLoad::NotTaken, {}},
         {"header without pixels.bmp", BmpHeader(100, 100), 0, PictureLoad::Damaged, {}},
         // Reduced by 1/8, as every progressive photo past the decoder's bound.
-        {"progressive 4:4:4 photo of 20 megapixels.jpg", web, 0, PictureLoad::Loaded, box, -1, 24},
+        {"progressive 4:4:4 photo of 20 megapixels.jpg", web, 0, PictureLoad::Loaded, box, -1, 24, true},
+        {"progressive 4:2:0 photo.jpg", camera, 0, PictureLoad::Loaded, box, -1, 16, true},
         {"20000 scans.jpg", WithScansRepeated(ProgressiveJpeg(cv::Mat(512, 512, CV_8UC3, cv::Scalar(9, 99, 199))), 20000),
          0, PictureLoad::TooManyScans, {}},
         {"cut short.jpg", small.substr(0, small.size() * 2 / 3), 0, PictureLoad::Incomplete, box},
@@ -314,6 +321,16 @@ TEST(CvCompat, ChosenFilesAreShownAtTheBoxSizeOrRefusedWithoutBeingRead) {
         EXPECT_TRUE(cost.succeeded) << c.name;
         EXPECT_LT(cost.peakKb - idle.peakKb, c.peakMb << 10) << c.name << ": peak memory rose by kB";
         EXPECT_LT(cost.cpuSeconds, 1.0) << c.name;
+        if (c.reduced) {
+            cv::Mat decoded;
+            const int fd = ::open(path.c_str(), O_RDONLY);
+            plat::DecodeJpegFile(fd, c.bytes.size(), 1, box, plat::kMaxWholePixels, plat::kMaxJpegScans, nullptr,
+                                 &decoded);
+            ::close(fd);
+            const cv::Mat whole = cv::imread(path, cv::IMREAD_REDUCED_COLOR_8);
+            ASSERT_EQ(decoded.size(), whole.size()) << c.name;
+            EXPECT_EQ(cv::norm(decoded, whole, cv::NORM_INF), 0) << c.name;
+        }
     }
 }
 
