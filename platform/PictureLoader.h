@@ -20,7 +20,7 @@ enum class PictureLoad {
     Loaded,
     Incomplete,    // loaded, but its data ends before the picture does: the rest is grey
     Unreadable,    // missing, not a regular file, or not readable
-    PathTooLong,   // the path is longer than the system takes
+    PathTooLong,   // the path is longer than the system (or the caller) takes
     NotTaken,      // not a BMP, PNG or JPEG picture
     Unsupported,   // a lossless, hierarchical or 12-bit JPEG, which the decoder does not take
     TooLarge,      // past kMaxPictureFileBytes, kMaxWholePixels or the decoder's memory bound
@@ -55,9 +55,9 @@ inline constexpr std::uint64_t kMaxPictureFileBytes = std::uint64_t{128} << 20;
 // kMaxWholePixels * 3 bytes (96 MB).  A progressive JPEG keeps its picture's
 // coefficients until its last scan: decoded reduced by 1/8 (or 1/4), only
 // those the reduced picture is made of are kept, with one bit for each of
-// the others, about 10 bytes for every 64 pixels of each colour plane at
-// 1/8 (58 at 1/4), so a 4:4:4 progressive photo of up to about 200
-// megapixels stays within the bound.  Measured (bench_photo, quality 95,
+// the others: 10 bytes for a block of 8 x 8 that becomes one pixel, 58 for
+// one that becomes 2 x 2, so a progressive photo of up to about 200
+// megapixels at 4:4:4 (150 at 4:2:0) stays within the bound.  Measured (bench_photo, quality 95,
 // 4:4:4): 20 megapixels into the photo box raise the peak memory by 10 MB
 // in 0.65 s, 48 megapixels by 24 MB in 1.6 s; into the comparison's pane
 // (643 x 510, so 20 megapixels are reduced by 1/4 only) by 56 MB in 0.86 s
