@@ -70,7 +70,7 @@ inline constexpr plat::LangText kStoredPhotoNotShown{"IDS_STORED_PHOTO_NOT_SHOWN
 inline constexpr plat::LangText kPictureUnreadable{"IDS_PICTURE_UNREADABLE", "the file cannot be read."};
 inline constexpr plat::LangText kPictureNotTaken{"IDS_PICTURE_NOT_TAKEN",
                                                  "only BMP, PNG and JPEG pictures can be used."};
-inline constexpr plat::LangText kPictureTooLarge{"IDS_PICTURE_TOO_LARGE", "the picture is too large."};
+inline constexpr plat::LangText kPictureTooLarge{"IDS_PICTURE_TOO_LARGE", "the picture is too large to show."};
 inline constexpr plat::LangText kPictureDamaged{"IDS_PICTURE_DAMAGED", "the picture is damaged."};
 
 // The report's name for a guest (no customer chosen) and what it says when
@@ -103,6 +103,26 @@ inline constexpr plat::LangText kPhotoTooLarge{"IDS_PHOTO_TOO_LARGE",
                                                "it is larger than the %1 bytes this customer's photo may have."};
 inline constexpr plat::LangText kPhotoChanged{"IDS_PHOTO_CHANGED", "it changed while it was read."};
 
+// The photo box and the loader: refusals with their true reason, what shows
+// only in part, and a photo that changed after it was shown.
+inline constexpr plat::LangText kPictureUnsupported{
+    "IDS_PICTURE_UNSUPPORTED", "this kind of JPEG (lossless, hierarchical or more than 8 bits a sample) cannot be decoded."};
+inline constexpr plat::LangText kPicturePathTooLong{"IDS_PICTURE_PATH_TOO_LONG", "its path is longer than 259 bytes."};
+inline constexpr plat::LangText kPictureTooManyScans{"IDS_PICTURE_TOO_MANY_SCANS",
+                                                     "the JPEG is made of more than %1 scans, too many to decode."};
+inline constexpr plat::LangText kPhotoIncomplete{
+    "IDS_PHOTO_INCOMPLETE", "The photo %1 is incomplete: its data ends early, and only part of the picture shows."};
+inline constexpr plat::LangText kStoredPhotoIncomplete{
+    "IDS_STORED_PHOTO_INCOMPLETE", "The customer's stored photo is incomplete: only part of the picture shows."};
+inline constexpr plat::LangText kPhotoStillLoading{"IDS_PHOTO_STILL_LOADING",
+                                                   "The photo is still being read; press the button again in a moment."};
+inline constexpr plat::LangText kPhotoChangedSinceShown{
+    "IDS_PHOTO_CHANGED_SINCE_SHOWN",
+    "it was changed or replaced after it was shown, so nothing was stored. Choose the photo again."};
+inline constexpr plat::LangText kFileGone{"IDS_FILE_GONE", "the file no longer exists."};
+inline constexpr plat::LangText kFileNoAccess{"IDS_FILE_NO_ACCESS", "permission to open it is denied."};
+inline constexpr plat::LangText kFileSystemError{"IDS_FILE_SYSTEM_ERROR", "the system reported error %1."};
+
 inline constexpr const plat::LangText* kAll[] = {
     &kCompareOpenFailed, &kFolderOpenFailed, &kNoFileManager, &kFolderNotCustomers, &kFolderNotMade,
     &kFolderIsFile,      &kFolderOutside,    &kSnapshotFailed, &kPathTooLong,       &kNoPicture,
@@ -112,7 +132,9 @@ inline constexpr const plat::LangText* kAll[] = {
     &plat::kTempFolderUnusable, &plat::kDiskFull, &plat::kFolderReadOnly, &kPhotoNotShown, &kStoredPhotoNotShown,
     &kPictureUnreadable, &kPictureNotTaken, &kPictureTooLarge, &kPictureDamaged, &kAlreadyRunning, &kDatabaseBusy,
     &kChangedByOther, &kRowGone, &kStoredNotListed, &kListKept, &kPhotoNotRead, &kPhotoNotWritten, &kPhotoNotRegular,
-    &kPhotoTooLarge, &kPhotoChanged, &kGuestName, &kReportNoOffice,
+    &kPhotoTooLarge, &kPhotoChanged, &kGuestName, &kReportNoOffice, &kPictureUnsupported, &kPicturePathTooLong,
+    &kPictureTooManyScans, &kPhotoIncomplete, &kStoredPhotoIncomplete, &kPhotoStillLoading, &kPhotoChangedSinceShown,
+    &kFileGone, &kFileNoAccess, &kFileSystemError,
 };
 
 }  // namespace lang

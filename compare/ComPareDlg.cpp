@@ -340,17 +340,23 @@ void CComPareDLg::OnStnDblclickReference() {
     // comparison and delete this window (a camera unplugged meanwhile).
     const std::weak_ptr<bool> alive = m_alive;
     if (!AskOtherFile(host ? host->GetImageDir() : wxString(), path) || alive.expired()) return;
-    m_strOtherPath = path;
     // Decoded at the size the pane shows it: a large photo costs no more.
     const wxSize pane = m_paneReference.GetClientSize();
-    if (LoadBitmapFromFile(path, &m_bmpReference[kOther], cv::Size(pane.x, pane.y))) {
-        m_nRadio = kOther;
-        UpdateData(FALSE);
-        Refresh(true);
-        OnPaint();
-    } else {
+    m_otherJob.Start(path.utf8_string(), 1, cv::Size(pane.x, pane.y),
+                     [this](const plat::PictureJobResult& result) { OtherDecoded(result); });
+}
+
+void CComPareDLg::OtherDecoded(const plat::PictureJobResult& result) {
+    m_strOtherPath = wxString::FromUTF8(result.path);
+    m_bmpReference[kOther] = plat::Shown(result.load) ? result.picture : ResourcePicture(IDB_STAND_IN);
+    if (m_bmpReference[kOther].empty()) {
         m_strOtherPath.clear();
+        return;
     }
+    m_nRadio = kOther;
+    UpdateData(FALSE);
+    Refresh(true);
+    OnPaint();
 }
 
 bool CComPareDLg::AskOtherFile(const wxString& folder, wxString& path) {

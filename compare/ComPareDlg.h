@@ -17,6 +17,7 @@
 
 #include "compare/StrokeList.h"
 #include "platform/FrameSurface.h"
+#include "platform/PictureJob.h"
 #include "platform/Resources.h"
 #include "platform/ScreenMetrics.h"
 #include "platform/ui/Dialog.h"
@@ -117,7 +118,9 @@ public:
     void OnPaint();
     void OnBnClickedRadio();
     // Double-click on the right pane: with "Other" chosen, lets the operator
-    // pick a picture file for it.
+    // pick a picture file for it.  The file is decoded off the user-interface
+    // thread and shown (or the stand-in) when done; a newer pick replaces a
+    // decode still running.
     void OnStnDblclickReference();
 
     // Mouse handlers; positions in screen coordinates (the cursor's).
@@ -174,6 +177,8 @@ private:
     void RenderLeftPane(IplImage* picture);
     void PaintBackground(wxPaintEvent& event);
     void BindPaneMouse(wxWindow* window);
+    // The "Other" file is decoded: shown, or the stand-in for it.
+    void OtherDecoded(const plat::PictureJobResult& result);
 
     plat::FrameSurfaceRef m_liveRef;  // for the capture thread
     // Gone with the window: tells a handler whether a nested loop deleted it.
@@ -181,4 +186,5 @@ private:
     wxCursor m_penCursor;
     wxBitmap m_background;            // the background stretched to the client size
     int m_backgroundId = 0;
+    plat::PictureJob m_otherJob;      // the "Other" file's decode
 };

@@ -29,13 +29,31 @@ namespace {
 constexpr int kDatabaseTemplate = 270;
 constexpr std::size_t kPhotoPiece = 1024;
 
+// A photo file's failure, which is no database error: shown as it is,
+// without the database error's words before it.
+constexpr HRESULT kPhotoFileError = static_cast<HRESULT>(0xA0040001u);
+
 // A photo file's failure in the operator's words: what failed with the path,
 // then why on a line of its own.
 _com_error PhotoError(const plat::LangText& what, const wxString& path, const wxString& reason) {
-    return _com_error(E_FAIL, plat::Text(what, path) + "\n" + reason);
+    return _com_error(kPhotoFileError, plat::Text(what, path) + "\n" + reason);
+}
+// Why the system refused, from the pack (the C library's texts are English).
+wxString SystemReason(int error) {
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR: return plat::Text(lang::kFileGone);
+        case EACCES:
+        case EPERM: return plat::Text(lang::kFileNoAccess);
+        case ENOSPC:
+        case EDQUOT: return plat::Text(plat::kDiskFull);
+        case EROFS: return plat::Text(plat::kFolderReadOnly);
+        default: return plat::Text(lang::kFileSystemError, wxString::Format("%d", error));
+    }
 }
 _com_error PhotoError(const plat::LangText& what, const wxString& path) {
-    return PhotoError(what, path, wxString::FromUTF8(std::strerror(errno)));
+    const int error = errno;
+    return PhotoError(what, path, SystemReason(error));
 }
 
 struct FileCloser {
@@ -277,7 +295,7 @@ BOOL CUserDataDlg::ReadPhotoFromRecord(_RecordsetPtr& recordset, const wxString&
     return TRUE;
 }
 
-void CUserDataDlg::WritePhotoToRecord(_RecordsetPtr& recordset, wxString path) {
+void CUserDataDlg::WritePhotoToRecord(_RecordsetPtr& recordset, wxString path, const plat::FileIdentity* shown) {
     // Whatever fails, the row being written is given up whole, so that no row
     // is saved with a cut photo.
     auto giveUp = [&recordset] {
@@ -294,6 +312,11 @@ void CUserDataDlg::WritePhotoToRecord(_RecordsetPtr& recordset, wxString path) {
         File file = OpenPhotoFile(path, false);
         struct stat st;
         if (::fstat(::fileno(file.get()), &st) != 0) throw PhotoError(lang::kPhotoNotRead, path);
+        // Another file in its place, or the file written again, since the
+        // photo box showed it: what would be stored is not what was shown.
+        plat::FileIdentity now;
+        if (shown && (!plat::ReadFileIdentity(::fileno(file.get()), &now) || now != *shown))
+            throw PhotoError(lang::kPhotoNotRead, path, plat::Text(lang::kPhotoChangedSinceShown));
         if (st.st_size > limit)
             throw PhotoError(lang::kPhotoNotRead, path,
                              plat::Text(lang::kPhotoTooLarge, wxString::Format("%ld", limit)));
@@ -332,6 +355,7 @@ void CUserDataDlg::ShowDatabaseError(const _com_error& error) {
     switch (error.Error()) {
         case DB_E_CONCURRENCYVIOLATION: ShowStatus(theApp.GetLangString(lang::kChangedByOther)); return;
         case DB_E_DELETEDROW: ShowStatus(theApp.GetLangString(lang::kRowGone)); return;
+        case kPhotoFileError: ShowStatus(error.ErrorMessage()); return;
         case adErrResourceLocked:
             ShowStatus(theApp.GetLangString("IDS_WARN_CATCH") + theApp.GetLangString(lang::kDatabaseBusy) + "\n" +
                        error.ErrorMessage());

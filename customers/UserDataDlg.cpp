@@ -128,6 +128,10 @@ wxString RefusalReason(plat::PictureLoad result) {
         case plat::PictureLoad::NotTaken: return plat::Text(lang::kPictureNotTaken);
         case plat::PictureLoad::TooLarge: return plat::Text(lang::kPictureTooLarge);
         case plat::PictureLoad::Damaged: return plat::Text(lang::kPictureDamaged);
+        case plat::PictureLoad::Unsupported: return plat::Text(lang::kPictureUnsupported);
+        case plat::PictureLoad::PathTooLong: return plat::Text(lang::kPicturePathTooLong);
+        case plat::PictureLoad::TooManyScans:
+            return plat::Text(lang::kPictureTooManyScans, wxString::Format("%d", plat::kMaxJpegScans));
         default: return plat::Text(lang::kPictureUnreadable);
     }
 }
@@ -331,19 +335,63 @@ void CUserDataDlg::OnPaint(wxPaintEvent&) {
     dc.DrawRectangle(wxPoint(0, 0), GetClientSize());
 }
 
-plat::PictureLoad CUserDataDlg::DecodePhoto(const wxString& file, cv::Mat* picture) const {
+void CUserDataDlg::StartPhotoDecode(const wxString& file, PhotoRequest request) {
     const wxWindow* photo = GetDlgItem(IDC_PHOTO);
-    if (!photo) return plat::PictureLoad::Unreadable;
+    if (!photo) return;
+    m_photoRequest = request;
+    const wxSize box = photo->GetClientSize();
+    m_photoSize = box;
     char path[260];
     theApp.WideToAnsi(file, path, sizeof path);
-    if (wxString::FromUTF8(path) != file) return plat::PictureLoad::Unreadable;  // cut to fit: another file
-    const wxSize box = photo->GetClientSize();
-    return plat::LoadPicture(path, CV_LOAD_IMAGE_COLOR, cv::Size(box.x, box.y), picture);
+    if (wxString::FromUTF8(path) != file) {
+        // Cut to fit, it would name another file.
+        m_photoJob.Stop();
+        PhotoDecoded(request, {file.utf8_string(), plat::PictureLoad::PathTooLong, {}, {}});
+        return;
+    }
+    m_photoJob.Start(path, CV_LOAD_IMAGE_COLOR, cv::Size(box.x, box.y),
+                     [this, request](const plat::PictureJobResult& result) { PhotoDecoded(request, result); });
 }
 
-void CUserDataDlg::HoldPhoto(const wxString& file, const cv::Mat& picture) {
+void CUserDataDlg::PhotoDecoded(PhotoRequest request, const plat::PictureJobResult& result) {
+    const wxString file = wxString::FromUTF8(result.path);
+    const bool shown = plat::Shown(result.load);
+    const bool incomplete = result.load == plat::PictureLoad::Incomplete;
+    switch (request) {
+        case PhotoRequest::Chosen:
+            // A file the box cannot show leaves the photo that was chosen
+            // before, so Add and Modify never store it.
+            if (!shown) {
+                ShowStatus(plat::Text(lang::kPhotoNotShown, wxFileName(file).GetFullName()) + " " +
+                           RefusalReason(result.load));
+                return;
+            }
+            m_strPhotoPath = file;
+            m_bPhotoChosen = true;
+            if (incomplete) ShowStatus(plat::Text(lang::kPhotoIncomplete, wxFileName(file).GetFullName()));
+            break;
+        case PhotoRequest::Stored:
+            if (!shown) {
+                // Stored by an earlier version or another program: kept as
+                // stored (Modify writes no photo unless one is chosen), but
+                // not shown, and not stored again by Add.
+                ShowStatus(plat::Text(lang::kStoredPhotoNotShown) + " " + RefusalReason(result.load));
+                m_strPhotoPath.clear();
+                StartPhotoDecode(PhotoFile(), PhotoRequest::Shown);
+                return;
+            }
+            if (incomplete) ShowStatus(plat::Text(lang::kStoredPhotoIncomplete));
+            break;
+        case PhotoRequest::Shown: break;
+    }
+    HoldPhoto(file, result.picture, shown ? std::optional<plat::FileIdentity>(result.identity) : std::nullopt);
+    RepaintPhoto();
+}
+
+void CUserDataDlg::HoldPhoto(const wxString& file, const cv::Mat& picture,
+                             const std::optional<plat::FileIdentity>& identity) {
     m_photoFile = file;
-    if (const wxWindow* photo = GetDlgItem(IDC_PHOTO)) m_photoSize = photo->GetClientSize();
+    m_photoIdentity = identity;
     m_photo.Destroy();
     if (picture.empty()) return;
     IplImage header = cvIplImage(picture);
@@ -357,12 +405,14 @@ void CUserDataDlg::RepaintPhoto() {
     }
 }
 
-plat::PictureLoad CUserDataDlg::DrawPhoto() {
-    cv::Mat picture;
-    const plat::PictureLoad result = DecodePhoto(PhotoFile(), &picture);
-    HoldPhoto(PhotoFile(), picture);
-    RepaintPhoto();
-    return result;
+bool CUserDataDlg::PhotoStillLoading(bool adding) {
+    // A chosen file, or a customer's stored photo, may yet be refused, and
+    // another photo stored in its place; the file the box is to show is
+    // stored as it is either way.
+    const bool changes = m_photoRequest == PhotoRequest::Chosen || (adding && m_photoRequest == PhotoRequest::Stored);
+    if (!m_photoJob.Busy() || !changes) return false;
+    ShowStatus(plat::Text(lang::kPhotoStillLoading));
+    return true;
 }
 
 void CUserDataDlg::PaintPhoto(wxPaintEvent& event) {
@@ -373,12 +423,11 @@ void CUserDataDlg::PaintPhoto(wxPaintEvent& event) {
     dc.SetBrush(*wxTRANSPARENT_BRUSH);
     dc.DrawRectangle(wxPoint(0, 0), size);
     // The photo was set without being drawn (the form cleared), or the box
-    // has another size: decoded now, once.
-    if (PhotoFile() != m_photoFile || size != m_photoSize) {
-        cv::Mat picture;
-        DecodePhoto(PhotoFile(), &picture);
-        HoldPhoto(PhotoFile(), picture);
-    }
+    // has another size: decoded once, the box showing its frame meanwhile.
+    // A decode already running is for the file the box is to show.
+    if ((PhotoFile() != m_photoFile || size != m_photoSize) && !m_photoJob.Busy())
+        StartPhotoDecode(PhotoFile(), PhotoRequest::Shown);
+    if (PhotoFile() != m_photoFile) return;
     RECT box{0, 0, size.x, size.y};
     m_photo.DrawToHDC(&dc, &box);
 }
@@ -394,18 +443,7 @@ void CUserDataDlg::OnStnDblclickPhoto() {
     wxString path;
     if (!AskPhotoFile(path)) return;
     ShowStatus(wxString());
-    // Decoded before it is taken: a file the box cannot show leaves the
-    // photo that was chosen before, so Add and Modify never store it.
-    cv::Mat picture;
-    const plat::PictureLoad result = DecodePhoto(path, &picture);
-    if (result != plat::PictureLoad::Loaded) {
-        ShowStatus(plat::Text(lang::kPhotoNotShown, wxFileName(path).GetFullName()) + " " + RefusalReason(result));
-        return;
-    }
-    m_strPhotoPath = path;
-    m_bPhotoChosen = true;
-    HoldPhoto(path, picture);
-    RepaintPhoto();
+    StartPhotoDecode(path, PhotoRequest::Chosen);
 }
 
 bool CUserDataDlg::OpenDatabase() {
@@ -495,14 +533,6 @@ void CUserDataDlg::OnNMClickList() {
         // Modify keeps the stored one; the box shows the no-photo picture.
         m_strPhotoPath.clear();
     }
-    const plat::PictureLoad shown = DrawPhoto();
-    if (shown != plat::PictureLoad::Loaded && m_strPhotoPath == m_strPhotoTemp && GetDlgItem(IDC_PHOTO)) {
-        // Stored by an earlier version or another program: kept as stored
-        // (Modify writes no photo unless one is chosen), but not shown, and
-        // not stored again by Add.
-        ShowStatus(plat::Text(lang::kStoredPhotoNotShown) + " " + RefusalReason(shown));
-        m_strPhotoPath.clear();
-        DrawPhoto();
-    }
+    StartPhotoDecode(PhotoFile(), m_strPhotoPath == m_strPhotoTemp ? PhotoRequest::Stored : PhotoRequest::Shown);
     CloseRecordset();
 }

@@ -20,6 +20,7 @@
 #include "customers/CustomerRows.h"
 #include "customers/UserListView.h"
 #include "customers/UserRecord.h"
+#include "platform/PictureJob.h"
 #include "platform/PictureLoader.h"
 #include "platform/WinTypes.h"
 #include "platform/ado/Ado.h"
@@ -63,8 +64,11 @@ public:
     // A mouse click on the list loads the first selected row into the form;
     // so does a key that selects another row.
     void OnNMClickList();
-    // A double click on the photo box lets the operator choose a photo file;
-    // one the box cannot show is said on the status line and not taken.
+    // A double click on the photo box lets the operator choose a photo file,
+    // which is decoded off the user-interface thread and taken once the box
+    // shows it; one the box cannot show is said on the status line and not
+    // taken.  A newer choice (or a click on a customer) replaces a decode
+    // still running.
     void OnStnDblclickPhoto();
 
     // The command buttons.
@@ -98,10 +102,12 @@ public:
     static BOOL ReadPhotoFromRecord(_RecordsetPtr& recordset, const wxString& path);
     // Appends the bytes of the file `path` to the current row's photo in
     // pieces of 1024 bytes, the first replacing the stored photo; the caller's
-    // Update saves the row.  When the file cannot be read or a piece cannot be
-    // appended, the recordset's pending edit (the whole new or changed row) is
-    // given up and _com_error is thrown: the stored row stays as it was.
-    static void WritePhotoToRecord(_RecordsetPtr& recordset, wxString path);
+    // Update saves the row.  When the file cannot be read, is no longer the
+    // file `shown` (when given) identifies, or a piece cannot be appended,
+    // the recordset's pending edit (the whole new or changed row) is given up
+    // and _com_error is thrown: the stored row stays as it was.
+    static void WritePhotoToRecord(_RecordsetPtr& recordset, wxString path,
+                                   const plat::FileIdentity* shown = nullptr);
     // Repaints, with erasing, the dialog's area under control `id`, so that a
     // transparent static shows its new text over the dialog's background.
     void RedrawControl(UINT id);
@@ -115,9 +121,6 @@ public:
     void ShowDatabaseError(const _com_error& error);
     // The status line showing the language text of `key`.
     void ShowStatusMessage(const char* key);
-    // Decodes m_strPhotoPath (the no-photo picture when it is empty) at the
-    // photo box's size and shows it at once; what became of the file.
-    plat::PictureLoad DrawPhoto();
 
     wxBrush m_brushBack;                // the pattern of bitmap 234
     CUserListView m_listView;           // list view 1048, report mode with six columns
@@ -160,6 +163,14 @@ public:
     CvvImage m_photo;
     wxString m_photoFile;  // the file m_photo was decoded from
     wxSize m_photoSize;    // the box's size it was decoded at
+    // m_photoFile as it was decoded: Add and Modify store it only while it is
+    // still that file with those bytes.
+    std::optional<plat::FileIdentity> m_photoIdentity;
+    // What a decode in flight is for: a file the operator chose, a customer's
+    // stored photo taken out into m_strPhotoTemp, or the file the box shows.
+    enum class PhotoRequest { Chosen, Stored, Shown };
+    PhotoRequest m_photoRequest = PhotoRequest::Shown;
+    plat::PictureJob m_photoJob;
     CImgButton m_btnAdd, m_btnDelete, m_btnModify, m_btnSearch, m_btnAll, m_btnStartDetect, m_btnClose;
 
     // What the list shows: rows of the last load, or of a search's reading;
@@ -234,11 +245,17 @@ private:
     void PaintPhoto(wxPaintEvent& event);
     // The file the photo box shows.
     const wxString& PhotoFile() const { return m_strPhotoPath.empty() ? m_strNoPhoto : m_strPhotoPath; }
-    // `file` decoded at the photo box's size.
-    plat::PictureLoad DecodePhoto(const wxString& file, cv::Mat* picture) const;
+    // Starts decoding `file` at the photo box's size for `request`, in place
+    // of any decode still running.
+    void StartPhotoDecode(const wxString& file, PhotoRequest request);
+    // A decode is done: the file taken or refused as `request` wants.
+    void PhotoDecoded(PhotoRequest request, const plat::PictureJobResult& result);
     // Makes `picture`, decoded from `file`, the photo box's (an empty one: only
     // the frame shows).
-    void HoldPhoto(const wxString& file, const cv::Mat& picture);
+    void HoldPhoto(const wxString& file, const cv::Mat& picture, const std::optional<plat::FileIdentity>& identity);
+    // A decode in flight may change what Add (`adding`) or Modify stores:
+    // said on the status line.
+    bool PhotoStillLoading(bool adding);
     void RepaintPhoto();
     void SetupButtons();
     void SetupListColumns();

@@ -117,7 +117,9 @@ bool CUserDataDlg::WriteCurrentRow(bool adding, const RowValues& values, std::op
         // Modify stores only a photo the operator chose since the click.
         const wxString photo = adding ? (m_strPhotoPath.empty() ? m_strNoPhoto : m_strPhotoPath)
                                       : (m_bPhotoChosen ? m_strPhotoPath : wxString());
-        if (!photo.empty()) WritePhotoToRecord(m_pRecordset, photo);
+        // Stored only as the photo box showed it.
+        if (!photo.empty())
+            WritePhotoToRecord(m_pRecordset, photo, photo == m_photoFile && m_photoIdentity ? &*m_photoIdentity : nullptr);
         m_pRecordset->Update();
     } catch (const _com_error& e) {
         ShowDatabaseError(e);
@@ -152,6 +154,7 @@ void CUserDataDlg::OnBnClickedAdd() {
     // A form that cannot be read (a number box without a number) stores nothing.
     if (!UpdateData(TRUE)) return;
     ShowStatus(wxString());
+    if (PhotoStillLoading(true)) return;
     const wxString birthday = PickerBirthday();
     if (!InRange(m_nNumber, m_nAge)) {
         ShowStatusMessage("IDS_INPUT_NUMBERERROR");
@@ -236,6 +239,7 @@ void CUserDataDlg::OnBnClickedModify() {
         ShowStatusMessage("IDS_SELECT_FIRST");
         return;
     }
+    if (PhotoStillLoading(false)) return;
     if (!UpdateData(TRUE)) return;
     const wxString birthday = PickerBirthday();
     if (!InRange(m_nNumber, m_nAge)) {

@@ -37,7 +37,7 @@ bool ValidChannels(int c) { return c == 1 || c == 3 || c == 4; }
 
 IplImage* cvLoadImage(const char* filename, int iscolor) {
     cv::Mat picture;
-    if (plat::LoadPicture(filename, iscolor, cv::Size(), &picture) != plat::PictureLoad::Loaded) return nullptr;
+    if (!plat::Shown(plat::LoadPicture(filename, iscolor, cv::Size(), &picture))) return nullptr;
     try {
         return CloneToIpl(picture);
     } catch (const std::exception&) {

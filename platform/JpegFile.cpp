@@ -12,6 +12,7 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
+#include "platform/JpegCoefficients.h"
 #include "platform/JpegTrap.h"
 
 namespace plat {
@@ -67,34 +68,87 @@ void SkipInput(j_decompress_ptr cinfo, long count) {
     src->pub.bytes_in_buffer = 0;
 }
 
-// The orientation tag (1..8) of an Exif segment; 1 (upright) without one.
-int ExifOrientation(jpeg_saved_marker_ptr marker) {
-    for (; marker; marker = marker->next) {
-        if (marker->marker != JPEG_APP0 + 1 || marker->data_length < 14 ||
-            std::memcmp(marker->data, "Exif\0\0", 6) != 0)
-            continue;
-        const JOCTET* t = marker->data + 6;
-        const std::size_t n = marker->data_length - 6;
-        const bool little = t[0] == 'I' && t[1] == 'I';
-        if (!little && !(t[0] == 'M' && t[1] == 'M')) return 1;
-        auto u16 = [&](std::size_t at) -> unsigned {
-            return little ? t[at] | (t[at + 1] << 8) : (t[at] << 8) | t[at + 1];
-        };
-        auto u32 = [&](std::size_t at) -> std::uint64_t {
-            return little ? u16(at) | (std::uint64_t{u16(at + 2)} << 16) : (std::uint64_t{u16(at)} << 16) | u16(at + 2);
-        };
-        const std::uint64_t ifd = u32(4);
-        if (ifd + 2 > n) return 1;
-        const unsigned entries = u16(ifd);
-        for (unsigned i = 0; i < entries && ifd + 2 + 12 * (i + 1) <= n; ++i) {
-            const std::size_t e = ifd + 2 + 12 * i;
-            if (u16(e) != 0x0112) continue;
-            const unsigned value = u16(e + 8);
-            return u16(e + 2) == 3 && value >= 1 && value <= 8 ? static_cast<int>(value) : 1;
-        }
-        return 1;
+// The orientation tag (1..8) of the Exif segment `data` (after its length);
+// 1 (upright) without one.
+int ExifOrientation(const JOCTET* data, std::size_t length) {
+    if (length < 14 || std::memcmp(data, "Exif\0\0", 6) != 0) return 1;
+    const JOCTET* t = data + 6;
+    const std::size_t n = length - 6;
+    const bool little = t[0] == 'I' && t[1] == 'I';
+    if (!little && !(t[0] == 'M' && t[1] == 'M')) return 1;
+    auto u16 = [&](std::size_t at) -> unsigned {
+        return little ? t[at] | (t[at + 1] << 8) : (t[at] << 8) | t[at + 1];
+    };
+    auto u32 = [&](std::size_t at) -> std::uint64_t {
+        return little ? u16(at) | (std::uint64_t{u16(at + 2)} << 16) : (std::uint64_t{u16(at)} << 16) | u16(at + 2);
+    };
+    const std::uint64_t ifd = u32(4);
+    if (ifd + 2 > n) return 1;
+    const unsigned entries = u16(ifd);
+    for (unsigned i = 0; i < entries && ifd + 2 + 12 * (i + 1) <= n; ++i) {
+        const std::size_t e = ifd + 2 + 12 * i;
+        if (u16(e) != 0x0112) continue;
+        const unsigned value = u16(e + 8);
+        return u16(e + 2) == 3 && value >= 1 && value <= 8 ? static_cast<int>(value) : 1;
     }
     return 1;
+}
+
+// What the decode keeps beside libjpeg's own state.
+struct Decoding {
+    JpegClient client;
+    jpeg_progress_mgr progress;
+    const std::atomic<bool>* cancel;
+    int maxScans;
+    bool tooManyScans, cancelled;
+    // The first Exif segment, read into memory of the decoder's (64 kB at
+    // most); every other APP1 segment is passed over unread.
+    JOCTET* exif;
+    std::size_t exifLength;
+    bool exifSeen;
+};
+
+Decoding* DecodingOf(j_decompress_ptr cinfo) {
+    return static_cast<Decoding*>(static_cast<JpegClient*>(cinfo->client_data)->caller);
+}
+
+unsigned NextByte(j_decompress_ptr cinfo) {
+    jpeg_source_mgr* src = cinfo->src;
+    if (src->bytes_in_buffer == 0) (*src->fill_input_buffer)(cinfo);  // never suspends
+    --src->bytes_in_buffer;
+    return *src->next_input_byte++;
+}
+
+boolean ReadApp1(j_decompress_ptr cinfo) {
+    Decoding* d = DecodingOf(cinfo);
+    const unsigned high = NextByte(cinfo);
+    const long length = static_cast<long>((high << 8) | NextByte(cinfo)) - 2;
+    if (length < 0) ERREXIT(cinfo, JERR_BAD_LENGTH);
+    long taken = 0;
+    if (!d->exifSeen && length >= 6) {
+        if (!d->exif)
+            d->exif = static_cast<JOCTET*>(
+                (*cinfo->mem->alloc_small)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE, 0xFFFF));
+        for (; taken < 6; ++taken) d->exif[taken] = static_cast<JOCTET>(NextByte(cinfo));
+        d->exifSeen = std::memcmp(d->exif, "Exif\0\0", 6) == 0;
+        for (; d->exifSeen && taken < length; ++taken) d->exif[taken] = static_cast<JOCTET>(NextByte(cinfo));
+        d->exifLength = static_cast<std::size_t>(taken);
+    }
+    if (length > taken) (*cinfo->src->skip_input_data)(cinfo, length - taken);
+    return TRUE;
+}
+
+// Called by libjpeg between rows and between scans.
+void Monitor(j_common_ptr common) {
+    auto* cinfo = reinterpret_cast<j_decompress_ptr>(common);
+    Decoding* d = DecodingOf(cinfo);
+    if (d->cancel && d->cancel->load(std::memory_order_relaxed))
+        d->cancelled = true;
+    else if (cinfo->input_scan_number > d->maxScans)
+        d->tooManyScans = true;
+    else
+        return;
+    (*common->err->error_exit)(common);
 }
 
 // A row of C, M, Y, K (inverted, as Adobe writes them, when `inverted`) into
@@ -128,20 +182,46 @@ struct Target {
     }
 };
 
+// The largest reduction 1/d (d = 1, 2, 4, 8) that leaves the picture of
+// `cinfo` at least `wantW` x `wantH`.
+unsigned ReductionFor(j_decompress_ptr cinfo, std::uint64_t wantW, std::uint64_t wantH) {
+    for (unsigned d = 8; d > 1; d /= 2)
+        if ((cinfo->image_width + d - 1) / d >= wantW && (cinfo->image_height + d - 1) / d >= wantH) return d;
+    return 1;
+}
+
+JpegFileResult Failure(const JpegTrap& trap, const Decoding& d) {
+    if (d.cancelled) return JpegFileResult::Cancelled;
+    if (d.tooManyScans) return JpegFileResult::TooManyScans;
+    switch (trap.mgr.msg_code) {
+        // Past the memory bound libjpeg wants a file to keep the rest in.
+        case JERR_NO_BACKING_STORE:
+        case JERR_OUT_OF_MEMORY:
+        case JERR_IMAGE_TOO_BIG: return JpegFileResult::TooLarge;
+        case JERR_SOF_UNSUPPORTED:
+        case JERR_BAD_PRECISION:
+        case JERR_NOT_COMPILED: return JpegFileResult::Unsupported;
+        default: return JpegFileResult::Damaged;
+    }
+}
+
 // Kept free of objects with destructors: a libjpeg error jumps out of it.
 JpegFileResult Decode(int fd, std::uint64_t fileBytes, int iscolor, cv::Size atLeast, std::uint64_t maxPixels,
-                      Target& target, int* orientation) {
+                      Decoding& d, Target& target, int* orientation) {
     jpeg_decompress_struct cinfo;
     JpegTrap trap;
     ArmJpegTrap(&cinfo, &trap);
     if (setjmp(trap.jump)) {
-        // Past the memory bound libjpeg wants a file to keep the rest in.
-        const bool tooLarge = trap.mgr.msg_code == JERR_NO_BACKING_STORE || trap.mgr.msg_code == JERR_OUT_OF_MEMORY;
+        const JpegFileResult failure = Failure(trap, d);
         jpeg_destroy_decompress(&cinfo);
-        return tooLarge ? JpegFileResult::TooLarge : JpegFileResult::Damaged;
+        return failure;
     }
     jpeg_create_decompress(&cinfo);
-    cinfo.mem->max_memory_to_use = static_cast<long>(std::min<std::uint64_t>(maxPixels * 3, 1ull << 40));
+    const std::uint64_t maxDecoderBytes = std::min<std::uint64_t>(maxPixels * 3, 1ull << 40);
+    cinfo.mem->max_memory_to_use = static_cast<long>(maxDecoderBytes);
+    cinfo.client_data = &d.client;
+    d.progress.progress_monitor = Monitor;
+    cinfo.progress = &d.progress;
     auto* src = static_cast<FileSource*>(
         (*cinfo.mem->alloc_small)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_PERMANENT, sizeof(FileSource)));
     src->fd = fd;
@@ -155,26 +235,30 @@ JpegFileResult Decode(int fd, std::uint64_t fileBytes, int iscolor, cv::Size atL
     src->pub.bytes_in_buffer = 0;
     src->pub.next_input_byte = nullptr;
     cinfo.src = &src->pub;
-    if (iscolor >= 0) jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
+    if (iscolor >= 0) jpeg_set_marker_processor(&cinfo, JPEG_APP0 + 1, ReadApp1);
     jpeg_read_header(&cinfo, TRUE);
 
-    *orientation = iscolor >= 0 ? ExifOrientation(cinfo.marker_list) : 1;
+    *orientation = iscolor >= 0 && d.exifSeen ? ExifOrientation(d.exif, d.exifLength) : 1;
     const int channels = iscolor > 0 ? 3 : iscolor == 0 ? 1 : (cinfo.num_components > 1 ? 3 : 1);
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     cinfo.out_color_space = cmyk ? JCS_CMYK : channels == 3 ? JCS_EXT_BGR : JCS_GRAYSCALE;
-    if (atLeast.width > 0 && atLeast.height > 0) {
+    const bool fitting = atLeast.width > 0 && atLeast.height > 0;
+    if (fitting) {
         // The size wanted is upright; the decoder's is as stored.
         const bool sideways = *orientation >= 5;
-        const std::uint64_t wantW = sideways ? atLeast.height : atLeast.width;
-        const std::uint64_t wantH = sideways ? atLeast.width : atLeast.height;
-        for (unsigned d = 8; d > 1; d /= 2)
-            if ((cinfo.image_width + d - 1) / d >= wantW && (cinfo.image_height + d - 1) / d >= wantH) {
-                cinfo.scale_num = 1;
-                cinfo.scale_denom = d;
-                break;
-            }
+        cinfo.scale_num = 1;
+        cinfo.scale_denom = ReductionFor(&cinfo, sideways ? atLeast.height : atLeast.width,
+                                         sideways ? atLeast.width : atLeast.height);
     }
     jpeg_calc_output_dimensions(&cinfo);
+    if (jpeg_has_multiple_scans(&cinfo)) {
+        // Every coefficient kept would pass the bound: reduced by 1/8 few are.
+        if (fitting && !ReducedEnoughToKeepFew(&cinfo) && AllCoefficientBytes(&cinfo) > maxDecoderBytes) {
+            cinfo.scale_denom = 8;
+            jpeg_calc_output_dimensions(&cinfo);
+        }
+        if (ReducedEnoughToKeepFew(&cinfo)) KeepReducedCoefficients(&cinfo, maxDecoderBytes);
+    }
     std::size_t step = 0;
     unsigned char* first = nullptr;
     if (std::uint64_t{cinfo.output_width} * cinfo.output_height <= maxPixels)
@@ -200,7 +284,7 @@ JpegFileResult Decode(int fd, std::uint64_t fileBytes, int iscolor, cv::Size atL
     }
     // What follows the picture's last row is not wanted.
     jpeg_destroy_decompress(&cinfo);
-    return JpegFileResult::Decoded;
+    return trap.endOfData || trap.dataMissing ? JpegFileResult::Incomplete : JpegFileResult::Decoded;
 }
 
 // Turns the picture upright by its orientation tag (the tag's eight cases).
@@ -220,18 +304,23 @@ void Orient(cv::Mat& picture, int orientation) {
 }  // namespace
 
 JpegFileResult DecodeJpegFile(int fd, std::uint64_t fileBytes, int iscolor, cv::Size atLeast,
-                              std::uint64_t maxPixels, cv::Mat* picture) {
+                              std::uint64_t maxPixels, int maxScans, const std::atomic<bool>* cancel,
+                              cv::Mat* picture) {
     Target target;
+    Decoding d{};
+    d.client.caller = &d;
+    d.cancel = cancel;
+    d.maxScans = maxScans;
     int orientation = 1;
-    const JpegFileResult result = Decode(fd, fileBytes, iscolor, atLeast, maxPixels, target, &orientation);
-    if (result != JpegFileResult::Decoded) return result;
+    const JpegFileResult result = Decode(fd, fileBytes, iscolor, atLeast, maxPixels, d, target, &orientation);
+    if (result != JpegFileResult::Decoded && result != JpegFileResult::Incomplete) return result;
     try {
         Orient(target.picture, orientation);
     } catch (const std::exception&) {
         return JpegFileResult::TooLarge;
     }
     *picture = target.picture;
-    return JpegFileResult::Decoded;
+    return result;
 }
 
 }  // namespace plat

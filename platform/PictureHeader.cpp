@@ -43,6 +43,11 @@ public:
         }
     }
 
+    // Gives back the one byte read last.
+    void Unread() {
+        if (m_pos > 0) --m_pos;
+    }
+
     void Skip(std::uint64_t n) {
         if (n <= m_len - m_pos) {
             m_pos += static_cast<std::size_t>(n);
@@ -143,6 +148,8 @@ bool JpegSize(Reader& in, plat::PictureSize* size) {
         if (IsFrameMarker(marker)) {
             unsigned char frame[5];  // precision, height, width
             if (Be16(len) < 7 || !in.Read(frame, 5)) return false;
+            size->jpegFrame = marker;
+            size->jpegPrecision = frame[0];
             size->height = Be16(frame + 1);
             size->width = Be16(frame + 3);
             return true;
@@ -155,12 +162,12 @@ bool JpegSize(Reader& in, plat::PictureSize* size) {
 
 namespace plat {
 
-bool ReadPictureSize(int fd, std::uint64_t fileBytes, PictureSize* size) {
+HeaderRead ReadPictureSize(int fd, std::uint64_t fileBytes, PictureSize* size) {
     Reader in(fd, fileBytes);
     unsigned char head[30];
     PictureSize found;
     bool known = false;
-    if (!in.Read(head, 2)) return false;
+    if (!in.Read(head, 2)) return HeaderRead::NotPicture;
     if (head[0] == 'B' && head[1] == 'M') {
         found.format = PictureFormat::Bmp;
         known = in.Read(head + 2, 28) && BmpSize(head, &found);
@@ -168,12 +175,18 @@ bool ReadPictureSize(int fd, std::uint64_t fileBytes, PictureSize* size) {
         found.format = PictureFormat::Png;
         known = in.Read(head + 2, 22) && PngSize(head, &found);
     } else if (head[0] == 0xFF && head[1] == 0xD8) {
+        // A JPEG from its first marker on: what follows that is no frame a
+        // decoder could size (cut short, a height of 0) is a damaged JPEG.
+        unsigned char next = 0;
+        if (!in.Read(&next, 1) || next != 0xFF) return HeaderRead::NotPicture;
         found.format = PictureFormat::Jpeg;
-        known = JpegSize(in, &found);
+        in.Unread();
+        if (!JpegSize(in, &found) || found.width <= 0 || found.height <= 0) return HeaderRead::Damaged;
+        known = true;
     }
-    if (!known || found.width <= 0 || found.height <= 0) return false;
+    if (!known || found.width <= 0 || found.height <= 0) return HeaderRead::NotPicture;
     *size = found;
-    return true;
+    return HeaderRead::Picture;
 }
 
 }  // namespace plat

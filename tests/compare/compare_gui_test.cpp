@@ -416,7 +416,7 @@ TEST_F(CompareWindow, DoubleClickOnTheRightPaneAsksForAFileOnlyForOther) {
     Radio(0)->SetValue(true);  // the choice is read again at the double-click
     Radio(4)->SetValue(true);
     dlg->OnStnDblclickReference();
-    EXPECT_EQ(dlg->m_strOtherPath, picked);
+    EXPECT_TRUE(PumpUntil([&] { return dlg->m_strOtherPath == picked; }));
     EXPECT_EQ(dlg->m_nRadio, 4);
     EXPECT_TRUE(Radio(4)->GetValue());
     EXPECT_TRUE(SameImage(dlg->m_paneReference.GetPicture(), other));
@@ -426,6 +426,7 @@ TEST_F(CompareWindow, DoubleClickOnTheRightPaneAsksForAFileOnlyForOther) {
     ASSERT_TRUE(cv::imwrite(photo.utf8_string(), cv::Mat(1600, 2000, CV_8UC3, cv::Scalar(0, 200, 0))));
     picked = photo;
     dlg->OnStnDblclickReference();
+    EXPECT_TRUE(PumpUntil([&] { return dlg->m_strOtherPath == picked; }));
     wxRemoveFile(photo);
     const wxSize pane = dlg->m_paneReference.GetClientSize();
     EXPECT_EQ(dlg->m_paneReference.GetPicture().size(), cv::Size(pane.x, pane.y));
@@ -437,7 +438,7 @@ TEST_F(CompareWindow, DoubleClickOnTheRightPaneAsksForAFileOnlyForOther) {
         return true;
     };
     dlg->OnStnDblclickReference();
-    EXPECT_TRUE(SameImage(dlg->m_paneReference.GetPicture(), ResourceBgr(291)));
+    EXPECT_TRUE(PumpUntil([&] { return SameImage(dlg->m_paneReference.GetPicture(), ResourceBgr(291)); }));
     EXPECT_FALSE(SameImage(dlg->m_paneReference.GetPicture(), healthy));
 }
 

@@ -9,11 +9,13 @@
 // through xdotool, as a person at the display would.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,6 +29,7 @@
 #include "app/StartPageDlg.h"
 #include "customers/UserDataDlg.h"
 #include "platform/CrossThread.h"
+#include "platform/PictureJob.h"
 #include "platform/PictureLoader.h"
 #include "station/QuillmarshDlg.h"
 #include "support/MessageRecorder.h"
@@ -115,6 +118,18 @@ TEST(RecordsFlow, AddedCustomerWithPhotoIsExaminedInItsOwnFolder) {
     MessageRecorder messages;
     CStartPageDlg page;
     Operator op;
+    std::atomic<bool> held{false};
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> letGo{false};
+    auto letItGo = [&] {
+        if (!letGo.exchange(true)) release.set_value();
+    };
+    plat::PictureJob::SetStartHookForTesting([&](const std::string& path) {
+        if (path != photo) return;
+        held = true;
+        released.wait();
+    });
     auto startPage = [&]() -> plat::CDialog* { return &page; };
     auto list = []() -> plat::CDialog* { return List(); };
     auto station = []() -> plat::CDialog* { return g_pMainDlg; };
@@ -152,6 +167,13 @@ TEST(RecordsFlow, AddedCustomerWithPhotoIsExaminedInItsOwnFolder) {
             if (!op.WaitFor("the file dialog", [] { return FileDialog() != nullptr; })) return;
             std::this_thread::sleep_for(1s);
             op.Key("Return");  // the picture the folder shows first
+            // While its decode is held, the dialog takes what is typed.
+            if (!op.WaitFor("the decode", [&] { return held.load(); })) return;
+            op.Click(list, 1045);
+            op.Type("held");
+            if (!op.WaitFor("the remark", [] { return List()->GetDlgItemText(1045) == "held"; })) return;
+            if (Ui([] { return List()->m_strPhotoPath != List()->m_strNoPhoto; })) op.failures.push_back("not held");
+            letItGo();
             if (!op.WaitFor("the photo", [&] { return List()->m_strPhotoPath == wxString::FromUTF8(photo); })) return;
             op.Click(list, 1049);
             if (!op.WaitFor("the new row", [] { return List()->m_listUsers->GetItemCount() == 1; })) return;
@@ -197,6 +219,7 @@ TEST(RecordsFlow, AddedCustomerWithPhotoIsExaminedInItsOwnFolder) {
             op.WaitFor("the start page again", [&] { return !g_pMainDlg && !List() && page.IsShown(); });
         };
         road();
+        letItGo();
         // Whatever is still open closes, innermost first, so that the test ends.
         auto close = [](std::function<void()> step) {
             Ui([&] { return step(), 0; });
@@ -217,6 +240,7 @@ TEST(RecordsFlow, AddedCustomerWithPhotoIsExaminedInItsOwnFolder) {
     });
     EXPECT_EQ(page.DoModal(), IDOK);
     operatorThread.join();
+    plat::PictureJob::SetStartHookForTesting({});
     fs::current_path(cwd);
     station::SetShutterSoundForTesting({});
     theApp.m_strImageRoot.clear();

@@ -3,7 +3,9 @@
 
 #include <cstring>
 #include <fstream>
+#include <cstdio>
 #include <functional>
+#include <future>
 #include <memory>
 #include <utility>
 
@@ -19,8 +21,10 @@
 #include "app/QuillmarshApp.h"
 #include "app/StartPageDlg.h"
 #include "customers/UserDataDlg.h"
+#include "platform/PictureJob.h"
 #include "platform/ado/Database.h"
 #include "support/MessageRecorder.h"
+#include "support/Pump.h"
 
 namespace {
 
@@ -78,10 +82,12 @@ protected:
         }
         wxTheApp->ProcessPendingEvents();
     }
-    // Selects row `row` and clicks the list, as the mouse does.
+    // Selects row `row` and clicks the list, as the mouse does, and lets the
+    // photo box show the customer's photo, as the event loop does meanwhile.
     void Pick(long row) {
         Select(row);
         m_dlg->OnNMClickList();
+        PumpUntil([&] { return !m_dlg->m_photoJob.Busy(); });
     }
     void AnswerDelete(int answer) {
         plat::SetMessageBoxHook([answer](const wxString&, const wxString&, UINT) { return answer; });
@@ -387,7 +393,7 @@ TEST_F(Records, PhotoAndBirthdayGoInAndComeBackOut) {
     m_dlg->m_strPhotoTemp = wxString::FromUTF8(m_folder.Path() + "no-such-folder/default.bmp");
     Pick(0);
     EXPECT_TRUE(
-        Status().StartsWith(Lang("IDS_WARN_CATCH") + plat::Text(lang::kPhotoNotWritten, m_dlg->m_strPhotoTemp)));
+        Status().StartsWith(plat::Text(lang::kPhotoNotWritten, m_dlg->m_strPhotoTemp)));
     Type(1041, "444");
     Click(1052);
     EXPECT_TRUE(m_folder.Rows("select Phone, Photo from info where Name='Fay'") ==
@@ -411,12 +417,68 @@ TEST_F(Records, PhotoAndBirthdayGoInAndComeBackOut) {
     Click(1052);
     Type(1045, "allergic to latex");
     Add("11", "Hal");
-    EXPECT_TRUE(Status().StartsWith(Lang("IDS_WARN_CATCH") + plat::Text(lang::kPhotoNotRead, m_dlg->m_strPhotoPath)));
+    EXPECT_EQ(Status(), plat::Text(lang::kPhotoNotRead, m_dlg->m_strPhotoPath) + "\n" + plat::Text(lang::kFileGone));
     // Nothing stored, nothing typed lost.
     EXPECT_EQ((Texts{Text(1038), Text(1039), Text(1041), Text(1045)}), (Texts{"11", "Hal", "555", "allergic to latex"}));
     EXPECT_EQ(Stored(),
               (Rows{{"0008", "Fay", "30", "444"}, {"0009", "Gil", "30", ""}, {"0010", "Nil", "<null>", "<null>"},
                     {"0015", "Ivy", "30", "444"}}));
+}
+
+// The photo the operator chooses, through the dialog's own handler.
+class ChoosingDlg : public CUserDataDlg {
+public:
+    std::string chosen;
+    void Choose(const std::string& path) {
+        chosen = path;
+        OnStnDblclickPhoto();
+    }
+
+protected:
+    bool AskPhotoFile(wxString& path) override {
+        path = wxString::FromUTF8(chosen);
+        return true;
+    }
+};
+
+// A chosen photo is decoded off the dialog's thread, and stored only as it
+// was shown: a file replaced or gone since is refused with the pack's words.
+TEST_F(Records, APhotoIsDecodedWhileTheDialogAnswersAndStoredOnlyAsItWasShown) {
+    auto* dlg = new ChoosingDlg;
+    m_dlg.reset(dlg);
+    ASSERT_TRUE(dlg->Create());
+    const std::string slow = m_folder.WritePhoto("pick/slow.bmp", 255, 0, 0);
+    const std::string photo = m_folder.WritePhoto("pick/photo.bmp", 0, 255, 0);
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    plat::PictureJob::SetStartHookForTesting([&](const std::string& path) {
+        if (path == slow) released.wait();
+    });
+    dlg->Choose(slow);  // held in its decode: the handler has returned
+    EXPECT_EQ(dlg->m_strPhotoPath, dlg->m_strNoPhoto);
+    Add("5", "Una");
+    EXPECT_EQ(Status(), plat::Text(lang::kPhotoStillLoading));
+    dlg->Choose(photo);  // takes the place of the held one
+    release.set_value();
+    EXPECT_TRUE(PumpUntil([&] { return dlg->m_strPhotoPath == wxString::FromUTF8(photo) && !dlg->m_photoJob.Busy(); }));
+    plat::PictureJob::SetStartHookForTesting({});
+
+    // An editor saves another picture over it (a new file moved into place).
+    const std::string other = m_folder.WritePhoto("pick/other.bmp", 0, 0, 255);
+    ASSERT_EQ(std::rename(other.c_str(), photo.c_str()), 0);
+    Add("5", "Una");
+    EXPECT_EQ(Status(), plat::Text(lang::kPhotoNotRead, wxString::FromUTF8(photo)) + "\n" +
+                            plat::Text(lang::kPhotoChangedSinceShown));
+    std::remove(photo.c_str());
+    Add("5", "Una");
+    EXPECT_EQ(Status(), plat::Text(lang::kPhotoNotRead, wxString::FromUTF8(photo)) + "\n" + plat::Text(lang::kFileGone));
+    EXPECT_EQ(Stored(), Rows{});
+
+    // A readable photo at a path longer than the dialog takes: refused for that.
+    const std::string deep = m_folder.WritePhoto(std::string(120, 'd') + "/" + std::string(120, 'e') + "/p.bmp", 1, 2, 3);
+    dlg->Choose(deep);
+    EXPECT_TRUE(PumpUntil([&] { return !Status().empty(); }));
+    EXPECT_EQ(Status(), plat::Text(lang::kPhotoNotShown, "p.bmp") + " " + plat::Text(lang::kPicturePathTooLong));
 }
 
 TEST_F(Records, DatabaseThatCannotBeOpenedIsReportedAndLeftAsItIs) {

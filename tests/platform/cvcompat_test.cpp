@@ -16,9 +16,12 @@
 #include <string>
 #include <vector>
 
+#include <jpeglib.h>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include "platform/CvCompat.h"
+#include "platform/JpegFile.h"
 #include "platform/PictureLoader.h"
 #include "support/TempDir.h"
 
@@ -185,6 +188,47 @@ std::string JpegWith(const cv::Mat& picture, std::size_t at, const std::string& 
     return out.insert(at, bytes);
 }
 
+// A progressive JPEG of `picture` (8-bit B, G, R) with colour as finely
+// sampled as brightness (4:4:4, `halved` false), as editors and web exports
+// write them, or at half its width and height (4:2:0).
+std::string ProgressiveJpeg(const cv::Mat& picture, bool halved = false) {
+    jpeg_compress_struct c{};
+    jpeg_error_mgr err{};
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &out, &size);
+    c.image_width = static_cast<JDIMENSION>(picture.cols);
+    c.image_height = static_cast<JDIMENSION>(picture.rows);
+    c.input_components = 3;
+    c.in_color_space = JCS_EXT_BGR;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 95, TRUE);
+    c.comp_info[0].h_samp_factor = c.comp_info[0].v_samp_factor = halved ? 2 : 1;
+    jpeg_simple_progression(&c);
+    jpeg_start_compress(&c, TRUE);
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(picture.ptr<unsigned char>(static_cast<int>(c.next_scanline)));
+        jpeg_write_scanlines(&c, &row, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    std::string bytes(reinterpret_cast<char*>(out), size);
+    std::free(out);
+    return bytes;
+}
+
+// `jpeg` with its last scan (a refinement of every coefficient) repeated
+// until it has `scans` scans: each costs a pass over the picture.
+std::string WithScansRepeated(std::string jpeg, int scans) {
+    const std::size_t last = jpeg.rfind("\xFF\xDA");
+    const std::string scan = jpeg.substr(last, jpeg.size() - 2 - last);
+    std::string more;
+    for (int i = 10; i < scans; ++i) more += scan;  // the usual script has ten
+    return jpeg.insert(jpeg.size() - 2, more);
+}
+
 // An Exif segment whose orientation tag says the camera was turned: the
 // picture shows turned by 90 degrees clockwise.
 const std::string kTurnedClockwise("\xFF\xE1\x00\x22" "Exif\0\0" "MM\0\x2A\0\0\0\x08" "\0\x01"
@@ -202,6 +246,25 @@ TEST(CvCompat, ChosenFilesAreShownAtTheBoxSizeOrRefusedWithoutBeingRead) {
     halves.release();
     const std::string stray = JpegWith(cv::cvarrToMat(Gradient(33, 17).get()).clone(), 20,
                                        std::string("\0\0", 2));  // after the JFIF segment
+    cv::Mat wide(4000, 5000, CV_8UC3);  // 20 megapixels of gradients and edges
+    for (int y = 0; y < wide.rows; ++y)
+        for (int x = 0; x < wide.cols; ++x)
+            wide.at<cv::Vec3b>(y, x) = cv::Vec3b(x / 28, y / 20, (x / 250 + y / 250) % 2 * 200);
+    const std::string web = ProgressiveJpeg(wide);
+    const std::string camera = ProgressiveJpeg(wide(cv::Rect(0, 0, 2000, 1500)), true);
+    wide.release();
+    const std::string small = JpegWith(cv::cvarrToMat(Gradient(640, 480).get()).clone(), 0, "");
+    const std::size_t frame = small.find("\xFF\xC0");  // precision, height, width follow its length
+    std::string lossless = small, twelveBit = small, noHeight = small;
+    lossless[frame + 1] = '\xC3';
+    twelveBit[frame + 4] = 12;
+    noHeight[frame + 5] = noHeight[frame + 6] = 0;
+    std::string padded = small;  // an APP1 segment of 64 kB, 300 times, after the JFIF segment
+    const std::string app1 = "\xFF\xE1\xFF\xFF" + std::string(0xFFFD, 'x');
+    for (int i = 0; i < 300; ++i) padded.insert(20, app1);
+    cv::Mat clear(8, 8, CV_8UC4, cv::Scalar(0, 0, 0, 0));  // black, wholly transparent
+    std::vector<unsigned char> png;
+    cv::imencode(".png", clear, png);
     using plat::PictureLoad;
     const struct {
         const char* name;
@@ -209,6 +272,9 @@ TEST(CvCompat, ChosenFilesAreShownAtTheBoxSizeOrRefusedWithoutBeingRead) {
         std::uint64_t sparse;  // the file's size when it is larger than its bytes
         PictureLoad result;
         cv::Size shown;
+        int grey = -1;  // the first pixel's channels, when it is grey
+        int peakMb = 16;
+        bool reduced = false;  // decoded by 1/8 as libjpeg keeping every coefficient decodes it
     } cases[] = {
         {"disk image of 4 GB.bmp", "", std::uint64_t{4} << 30, PictureLoad::NotTaken, {}},
         {"no picture, of 100 MB.bmp", "", std::uint64_t{100} << 20, PictureLoad::NotTaken, {}},
@@ -225,6 +291,18 @@ TEST(CvCompat, ChosenFilesAreShownAtTheBoxSizeOrRefusedWithoutBeingRead) {
          PictureLoad::NotTaken, {}},
         {"bytes named.bmp", "BM" + std::string(64, '7'), 0, PictureLoad::NotTaken, {}},
         {"header without pixels.bmp", BmpHeader(100, 100), 0, PictureLoad::Damaged, {}},
+        // Reduced by 1/8, as every progressive photo past the decoder's bound.
+        {"progressive 4:4:4 photo of 20 megapixels.jpg", web, 0, PictureLoad::Loaded, box, -1, 24, true},
+        {"progressive 4:2:0 photo.jpg", camera, 0, PictureLoad::Loaded, box, -1, 16, true},
+        {"20000 scans.jpg", WithScansRepeated(ProgressiveJpeg(cv::Mat(512, 512, CV_8UC3, cv::Scalar(9, 99, 199))), 20000),
+         0, PictureLoad::TooManyScans, {}},
+        {"cut short.jpg", small.substr(0, small.size() * 2 / 3), 0, PictureLoad::Incomplete, box},
+        {"cut inside its header.jpg", small.substr(0, frame + 4), 0, PictureLoad::Damaged, {}},
+        {"frame height of 0.jpg", noHeight, 0, PictureLoad::Damaged, {}},
+        {"lossless.jpg", lossless, 0, PictureLoad::Unsupported, {}},
+        {"12-bit.jpg", twelveBit, 0, PictureLoad::Unsupported, {}},
+        {"19 MB of APP1 segments.jpg", padded, 0, PictureLoad::Loaded, box},
+        {"transparent.png", std::string(png.begin(), png.end()), 0, PictureLoad::Loaded, {8, 8}, 255},
     };
     for (const auto& c : cases) {
         const std::string path = dir.Write(c.name, c.bytes);
@@ -235,12 +313,24 @@ TEST(CvCompat, ChosenFilesAreShownAtTheBoxSizeOrRefusedWithoutBeingRead) {
         const ChildCost cost = InChild([&] {
             cv::Mat shown;
             if (plat::LoadPicture(path.c_str(), 1, box, &shown) != c.result || shown.size() != c.shown) return false;
+            if (c.grey >= 0 && shown.at<cv::Vec3b>(0, 0) != cv::Vec3b::all(static_cast<unsigned char>(c.grey)))
+                return false;
             // The phone photo stands upright: its dark half on the right.
-            return c.shown != box || (shown.at<cv::Vec3b>(86, 10)[0] > 200 && shown.at<cv::Vec3b>(86, 130)[0] < 50);
+            return c.bytes != phone || (shown.at<cv::Vec3b>(86, 10)[0] > 200 && shown.at<cv::Vec3b>(86, 130)[0] < 50);
         });
         EXPECT_TRUE(cost.succeeded) << c.name;
-        EXPECT_LT(cost.peakKb - idle.peakKb, 16 << 10) << c.name << ": peak memory rose by kB";
+        EXPECT_LT(cost.peakKb - idle.peakKb, c.peakMb << 10) << c.name << ": peak memory rose by kB";
         EXPECT_LT(cost.cpuSeconds, 1.0) << c.name;
+        if (c.reduced) {
+            cv::Mat decoded;
+            const int fd = ::open(path.c_str(), O_RDONLY);
+            plat::DecodeJpegFile(fd, c.bytes.size(), 1, box, plat::kMaxWholePixels, plat::kMaxJpegScans, nullptr,
+                                 &decoded);
+            ::close(fd);
+            const cv::Mat whole = cv::imread(path, cv::IMREAD_REDUCED_COLOR_8);
+            ASSERT_EQ(decoded.size(), whole.size()) << c.name;
+            EXPECT_EQ(cv::norm(decoded, whole, cv::NORM_INF), 0) << c.name;
+        }
     }
 }
 
