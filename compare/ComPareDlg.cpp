@@ -207,14 +207,16 @@ wxString CComPareDLg::ReferenceFolder(const wxString& base, int mode) {
     return base + (mode == 0 ? "/Scalp" : "/Hair");
 }
 
+cv::Mat CComPareDLg::StandInPicture() {
+    const int language = Language();
+    return ResourcePicture(kStandIn[IsLanguage(language) ? language : 0]);
+}
+
 bool CComPareDLg::LoadBitmapFromFile(wxString path, cv::Mat* bitmap, cv::Size fit) {
     if (!bitmap) return false;
     bitmap->release();
     cv::Mat picture = ReadPictureFile(path, fit);
-    if (picture.empty()) {
-        const int language = Language();
-        picture = ResourcePicture(kStandIn[IsLanguage(language) ? language : 0]);
-    }
+    if (picture.empty()) picture = StandInPicture();
     if (picture.empty()) return false;
     *bitmap = picture;
     return true;
@@ -348,7 +350,7 @@ void CComPareDLg::OnStnDblclickReference() {
 
 void CComPareDLg::OtherDecoded(const plat::PictureJobResult& result) {
     m_strOtherPath = wxString::FromUTF8(result.path);
-    m_bmpReference[kOther] = plat::Shown(result.load) ? result.picture : ResourcePicture(IDB_STAND_IN);
+    m_bmpReference[kOther] = plat::Shown(result.load) ? result.picture : StandInPicture();
     if (m_bmpReference[kOther].empty()) {
         m_strOtherPath.clear();
         return;

@@ -136,6 +136,8 @@ public:
     // index 0) when the loader refuses the file.  False only when neither
     // could be had.
     static bool LoadBitmapFromFile(wxString path, cv::Mat* bitmap, cv::Size fit = cv::Size());
+    // The stand-in for a reference that cannot be shown, in the window's language.
+    static cv::Mat StandInPicture();
     // Radio caption of a category by mode and language index; empty for a
     // language without captions.
     static wxString CategoryCaption(int mode, int language, int index);
