@@ -156,6 +156,9 @@ TEST_F(ComparisonRoad, TheComparisonStaysOverTheStationForEveryCustomerOfTheDay)
             DragThrough({across.x, across.y + 10}, {{across.x + across.width, across.y + 10}});
             return Within(5s, [&] { const cv::Mat s = Screen(run); return !s.empty() && RedPixels(s(across)) > 0; });
         };
+        // The comparison takes strokes once it is up and showing the live
+        // picture; on a loaded machine that can come well after it is mapped.
+        ASSERT_TRUE(Within(10s, [&] { const cv::Mat s = Screen(run); return !s.empty() && ShowsSimulatorPicture(s(pane)); }));
         Click(l.fullView);  // the pen
         ASSERT_TRUE(stroke());
         // The eraser: the comparison's live picture shows again without the stroke.
