@@ -14,7 +14,8 @@ namespace plat {
 
 class FairMutex {
 public:
-    FairMutex() = default;
+    FairMutex();
+    ~FairMutex();
     FairMutex(const FairMutex&) = delete;
     FairMutex& operator=(const FairMutex&) = delete;
 
