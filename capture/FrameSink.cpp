@@ -2,36 +2,39 @@
 
 #include <mutex>
 
+#include "platform/FairMutex.h"
+
 namespace {
-// Held while the sink runs: registration waits for a frame in flight.
-std::mutex g_sinkLock;
+// Held while the sink runs: registration waits for the frame in flight, and
+// only for that one, however fast the producer hands over the next.
+plat::FairMutex g_sinkLock;
 FrameSinkFn g_sink;
 std::function<bool()> g_takesFrames;
 std::function<plat::ViewTarget()> g_viewTarget;
-std::mutex g_stillLock;
+plat::FairMutex g_stillLock;
 StillHandlerFn g_still;
 }  // namespace
 
 void SetFrameSink(FrameSinkFn sink, std::function<bool()> takesFrames,
                   std::function<plat::ViewTarget()> viewTarget) {
-    std::lock_guard<std::mutex> lock(g_sinkLock);
+    std::lock_guard<plat::FairMutex> lock(g_sinkLock);
     g_sink = std::move(sink);
     g_takesFrames = std::move(takesFrames);
     g_viewTarget = std::move(viewTarget);
 }
 
 plat::ViewTarget SinkViewTarget() {
-    std::lock_guard<std::mutex> lock(g_sinkLock);
+    std::lock_guard<plat::FairMutex> lock(g_sinkLock);
     return g_sink && g_viewTarget ? g_viewTarget() : plat::ViewTarget();
 }
 
 bool SinkTakesFrames() {
-    std::lock_guard<std::mutex> lock(g_sinkLock);
+    std::lock_guard<plat::FairMutex> lock(g_sinkLock);
     return g_sink && (!g_takesFrames || g_takesFrames());
 }
 
 void SetStillHandler(StillHandlerFn handler) {
-    std::lock_guard<std::mutex> lock(g_stillLock);
+    std::lock_guard<plat::FairMutex> lock(g_stillLock);
     g_still = std::move(handler);
 }
 
@@ -44,7 +47,7 @@ thread_local FramePixels* t_later = nullptr;
 
 void DeliverFrameToSink(IplImage* frame, bool pixelsToSpare, cv::Mat* view, cv::Size onDisplay,
                         FramePixels later) {
-    std::lock_guard<std::mutex> lock(g_sinkLock);
+    std::lock_guard<plat::FairMutex> lock(g_sinkLock);
     if (!g_sink || !frame) return;
     if (view && view->empty()) view = nullptr;
     struct During {
@@ -70,6 +73,6 @@ bool SinkMayKeepPixels() { return t_pixelsToSpare; }
 cv::Mat* SinkFrameView() { return t_view; }
 
 void DeliverStillToHandler() {
-    std::lock_guard<std::mutex> lock(g_stillLock);
+    std::lock_guard<plat::FairMutex> lock(g_stillLock);
     if (g_still) g_still();
 }

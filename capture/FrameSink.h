@@ -19,12 +19,13 @@ using FrameSinkFn = std::function<void(IplImage*)>;
 using FramePixels = std::function<bool(IplImage* into)>;
 using StillHandlerFn = std::function<void()>;
 
-// Registering (or clearing with nullptr) waits for a call in progress to
-// return, so once it returns the old sink is never called again.  Must not be
-// called from inside the sink or the handler.  `takesFrames`, when given,
-// tells whether the sink would use a frame now (a frozen view drops them).
-// `viewTarget`, when given, tells where the sink would draw the frame now:
-// the view's size, or an empty size when it would not draw it plainly.
+// Registering (or clearing with nullptr) waits for the call in progress, if
+// any, to return (not for the producer to pause), so once it returns the old
+// sink is never called again.  Must not be called from inside the sink or the
+// handler.  `takesFrames`, when given, tells whether the sink would use a
+// frame now (a frozen view drops them).  `viewTarget`, when given, tells where
+// the sink would draw the frame now: the view's size, or an empty size when it
+// would not draw it plainly.
 void SetFrameSink(FrameSinkFn sink, std::function<bool()> takesFrames = {},
                   std::function<plat::ViewTarget()> viewTarget = {});
 void SetStillHandler(StillHandlerFn handler);

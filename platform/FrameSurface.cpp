@@ -9,12 +9,15 @@
 #include <wx/image.h>
 
 #include "platform/CrossThread.h"
+#include "platform/FairMutex.h"
 #include "platform/ShmPresenter.h"
 
 namespace plat {
 
 struct FrameSurfaceState {
-    mutable std::mutex mutex;
+    // Fair: a capture thread renders frame after frame under it, and the
+    // user-interface thread must get in between to paint, resize or close.
+    mutable FairMutex mutex;
     cv::Mat buffer;
     bool hasPicture = false;
     std::atomic<bool> repaintPending{false};
@@ -49,7 +52,7 @@ void RequestRepaint(const std::shared_ptr<FrameSurfaceState>& state) {
 
 void RenderInto(const std::shared_ptr<FrameSurfaceState>& state, const std::function<void(cv::Mat&)>& draw) {
     {
-        std::lock_guard<std::mutex> lock(state->mutex);
+        std::lock_guard<FairMutex> lock(state->mutex);
         if (state->buffer.empty()) return;
         CatchUp(*state);
         draw(state->buffer);
@@ -71,7 +74,7 @@ void FrameSurfaceRef::Render(const std::function<void(cv::Mat&)>& draw) const {
 
 bool FrameSurfaceRef::ShowDisplayRows(cv::Size size) const {
     if (!m_state) return false;
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    std::lock_guard<FairMutex> lock(m_state->mutex);
     ShmPresenter* p = m_state->alive ? m_state->presenter.get() : nullptr;
     if (!p || m_state->buffer.size() != size || !p->PresentReserved(size)) return false;
     m_state->bufferBehind = true;
@@ -82,27 +85,27 @@ bool FrameSurfaceRef::ShowDisplayRows(cv::Size size) const {
 
 std::shared_ptr<unsigned char> FrameSurfaceRef::ReserveDisplayRows(cv::Size size, std::size_t* step) const {
     if (!m_state) return nullptr;
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    std::lock_guard<FairMutex> lock(m_state->mutex);
     if (!m_state->presenter || !m_state->alive || m_state->buffer.size() != size) return nullptr;
     return m_state->presenter->Reserve(size, step);
 }
 
 cv::Size FrameSurfaceRef::GetBufferSize() const {
     if (!m_state) return {};
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    std::lock_guard<FairMutex> lock(m_state->mutex);
     return m_state->buffer.size();
 }
 
 cv::Mat FrameSurfaceRef::Snapshot() const {
     if (!m_state) return {};
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    std::lock_guard<FairMutex> lock(m_state->mutex);
     CatchUp(*m_state);
     return m_state->buffer.clone();
 }
 
 bool FrameSurfaceRef::HasPicture() const {
     if (!m_state) return false;
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    std::lock_guard<FairMutex> lock(m_state->mutex);
     return m_state->hasPicture;
 }
 
@@ -118,7 +121,7 @@ CFrameSurface::~CFrameSurface() {
     {
         // A rendering thread in the middle of a picture finishes it first;
         // none draws on the window after this.
-        std::lock_guard<std::mutex> lock(m_state->mutex);
+        std::lock_guard<FairMutex> lock(m_state->mutex);
         m_state->presenter.reset();
     }
     m_state->alive = false;
@@ -148,7 +151,7 @@ bool CFrameSurface::Create(wxWindow* parent, int id, const wxRect& rect, const w
 
 void CFrameSurface::ResizeBuffer() {
     const wxSize size = GetClientSize();
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    std::lock_guard<FairMutex> lock(m_state->mutex);
     if (size.x <= 0 || size.y <= 0) {
         m_state->buffer.release();
         m_state->hasPicture = false;
@@ -199,7 +202,7 @@ void CFrameSurface::StartPresenting() {
     GtkWidget* widget = m_wxwindow ? m_wxwindow : GTK_WIDGET(GetHandle());
     GdkWindow* own = widget ? gtk_widget_get_window(widget) : nullptr;
     auto presenter = ShmPresenter::ForWindow(own);
-    std::lock_guard<std::mutex> lock(m_state->mutex);
+    std::lock_guard<FairMutex> lock(m_state->mutex);
     m_state->presenter = std::move(presenter);
 }
 
@@ -215,7 +218,7 @@ void CFrameSurface::OnPaint(wxPaintEvent&) {
     wxImage image;
     cairo_surface_t* screen = nullptr;
     {
-        std::lock_guard<std::mutex> lock(m_state->mutex);
+        std::lock_guard<FairMutex> lock(m_state->mutex);
         if (m_state->hasPicture && !m_state->buffer.empty()) {
             CatchUp(*m_state);
             const cv::Mat& buf = m_state->buffer;
@@ -254,7 +257,7 @@ unsigned CFrameSurface::PresentedCount() const { return m_state->presented; }
 
 void CFrameSurface::Clear() {
     {
-        std::lock_guard<std::mutex> lock(m_state->mutex);
+        std::lock_guard<FairMutex> lock(m_state->mutex);
         m_state->hasPicture = false;
         m_state->bufferBehind = false;
         if (!m_state->buffer.empty()) m_state->buffer.setTo(cv::Scalar(0, 0, 0));

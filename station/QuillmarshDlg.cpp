@@ -20,6 +20,7 @@
 #include "capture/FrameSink.h"
 #include "controls/MenuEx.h"
 #include "platform/CvCompat.h"
+#include "platform/FairMutex.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "platform/Resources.h"
@@ -34,14 +35,16 @@ namespace {
 
 // Held for the whole of one frame's trip through the sink, and by the window
 // while it detaches: once detached, no frame reaches the window any more.
-std::mutex g_sinkMutex;
+// The detach waits for the frame in flight only, even when frames come back
+// to back.
+plat::FairMutex g_sinkMutex;
 // The window whose sink and still handler are registered with the USB capture.
 CQuillmarshDlg* g_sinkOwner = nullptr;
 
 // The sink reads g_pMainDlg on the capture threads under g_sinkMutex, so the
 // window writes it under that lock too.
 void SetMainDlg(CQuillmarshDlg* dlg) {
-    std::lock_guard<std::mutex> lock(g_sinkMutex);
+    std::lock_guard<plat::FairMutex> lock(g_sinkMutex);
     g_pMainDlg = dlg;
 }
 
@@ -136,7 +139,7 @@ CQuillmarshDlg::~CQuillmarshDlg() {
     delete m_pMagnifyMenu;
     m_pMagnifyMenu = nullptr;
     {
-        std::lock_guard<std::mutex> lock(m_frameLock);
+        std::lock_guard<plat::FairMutex> lock(m_frameLock);
         if (m_pFrame) cvReleaseImage(&m_pFrame);
         m_framePixels = nullptr;
     }
@@ -249,19 +252,19 @@ BOOL CQuillmarshDlg::OnInitDialog() {
 
     // Frames and hardware-button presses of the USB camera come here from now on.
     {
-        std::lock_guard<std::mutex> lock(g_sinkMutex);
+        std::lock_guard<plat::FairMutex> lock(g_sinkMutex);
         m_bSinkAttached = true;
     }
     g_sinkOwner = this;
     SetFrameSink([](IplImage* frame) { CQuillmarshDlg::OnFrame(frame); },
                  [] {
                      // Frozen, the sink drops every frame.
-                     std::lock_guard<std::mutex> lock(g_sinkMutex);
+                     std::lock_guard<plat::FairMutex> lock(g_sinkMutex);
                      return g_pMainDlg && g_pMainDlg->m_bSinkAttached && g_pMainDlg->m_bLive;
                  },
                  [] {
                      // A live frame without the ruler goes into the view as it is.
-                     std::lock_guard<std::mutex> lock(g_sinkMutex);
+                     std::lock_guard<plat::FairMutex> lock(g_sinkMutex);
                      CQuillmarshDlg* w = g_pMainDlg;
                      plat::ViewTarget target;
                      if (!w || !w->m_bSinkAttached || !w->m_bLive || w->m_bRuler || theApp.m_bCompareMode)
@@ -271,7 +274,7 @@ BOOL CQuillmarshDlg::OnInitDialog() {
                      return target;
                  });
     SetStillHandler([] {
-        std::lock_guard<std::mutex> lock(g_sinkMutex);
+        std::lock_guard<plat::FairMutex> lock(g_sinkMutex);
         if (g_pMainDlg && g_pMainDlg->m_bSinkAttached) g_pMainDlg->PostMessage(WM_STILL_BUTTON);
     });
 
@@ -501,7 +504,7 @@ void CQuillmarshDlg::OnTimer(UINT nIDEvent) {
 
 void CQuillmarshDlg::OnFrame(IplImage* frame) {
     if (!frame) return;
-    std::lock_guard<std::mutex> sink(g_sinkMutex);
+    std::lock_guard<plat::FairMutex> sink(g_sinkMutex);
     CQuillmarshDlg* w = g_pMainDlg;
     if (!w || !w->m_bSinkAttached) return;
     w->SinkFrame(frame);
@@ -522,7 +525,7 @@ void CQuillmarshDlg::SinkFrame(IplImage* frame) {
     // picture is on the screen's rows already.
     FramePixels& later = SinkFramePixelsLater();
     {
-        std::lock_guard<std::mutex> lock(m_frameLock);
+        std::lock_guard<plat::FairMutex> lock(m_frameLock);
         if (frame != m_pFrame && (!m_pFrame || m_pFrame->width != frame->width || m_pFrame->height != frame->height)) {
             if (m_pFrame) cvReleaseImage(&m_pFrame);
             m_framePixels = nullptr;
@@ -564,7 +567,7 @@ void CQuillmarshDlg::SinkFrame(IplImage* frame) {
         const cv::Size onDisplay = ruler ? cv::Size() : SinkFrameOnDisplay();
         if (onDisplay.empty() || !m_viewRef.ShowDisplayRows(onDisplay)) {
             if (shown == m_pFrame) {
-                std::lock_guard<std::mutex> lock(m_frameLock);
+                std::lock_guard<plat::FairMutex> lock(m_frameLock);
                 MakeFramePixels();
             }
             m_viewRef.Render([shown, made](cv::Mat& buffer) {
@@ -582,7 +585,7 @@ void CQuillmarshDlg::SinkFrame(IplImage* frame) {
             // over it, and would take the view for done.  A new count makes
             // the next paint draw the frozen picture again.
             {
-                std::lock_guard<std::mutex> lock(m_frameLock);
+                std::lock_guard<plat::FairMutex> lock(m_frameLock);
                 ++m_nFrameCount;
             }
             m_repaintWindow.Post(false);
@@ -622,24 +625,24 @@ void CQuillmarshDlg::DetachFrameSink() {
         SetStillHandler(nullptr);
         g_sinkOwner = nullptr;
     }
-    std::lock_guard<std::mutex> lock(g_sinkMutex);
+    std::lock_guard<plat::FairMutex> lock(g_sinkMutex);
     m_bSinkAttached = false;
 }
 
 cv::Mat CQuillmarshDlg::CopyLastFrame() const {
-    std::lock_guard<std::mutex> lock(m_frameLock);
+    std::lock_guard<plat::FairMutex> lock(m_frameLock);
     if (!m_pFrame) return cv::Mat();
     MakeFramePixels();
     return cv::cvarrToMat(m_pFrame).clone();
 }
 
 CvSize CQuillmarshDlg::GetFrameSize() const {
-    std::lock_guard<std::mutex> lock(m_frameLock);
+    std::lock_guard<plat::FairMutex> lock(m_frameLock);
     return m_pFrame ? cvSize(m_pFrame->width, m_pFrame->height) : cvSize(0, 0);
 }
 
 CComPareDLg* CQuillmarshDlg::SwapCompareDlg(CComPareDLg* dlg) {
-    std::lock_guard<std::mutex> lock(m_frameLock);
+    std::lock_guard<plat::FairMutex> lock(m_frameLock);
     CComPareDLg* old = m_pCompareDlg;
     m_pCompareDlg = dlg;
     return old;
@@ -693,7 +696,7 @@ void CQuillmarshDlg::OnBnClickedScale() {
     // frozen).  The sink gets a copy: m_pFrame is only touched under its lock.
     IplImage* last = nullptr;
     {
-        std::lock_guard<std::mutex> lock(m_frameLock);
+        std::lock_guard<plat::FairMutex> lock(m_frameLock);
         MakeFramePixels();
         if (m_pFrame) last = cvCloneImage(m_pFrame);
     }
@@ -716,7 +719,7 @@ void CQuillmarshDlg::OnBnClickedSave() {
 
     CComPareDLg* compare = nullptr;
     {
-        std::lock_guard<std::mutex> lock(m_frameLock);
+        std::lock_guard<plat::FairMutex> lock(m_frameLock);
         if (theApp.m_bCompareMode) compare = m_pCompareDlg;
     }
     if (compare) {
@@ -738,7 +741,7 @@ void CQuillmarshDlg::OnBnClickedSave() {
 
     IplImage* copy = nullptr;
     {
-        std::lock_guard<std::mutex> lock(m_frameLock);
+        std::lock_guard<plat::FairMutex> lock(m_frameLock);
         MakeFramePixels();
         if (m_pFrame) copy = cvCloneImage(m_pFrame);
     }
@@ -816,7 +819,7 @@ void CQuillmarshDlg::OnPaint(wxPaintEvent&) {
         FrozenPicture drawn{0, m_bRuler.load(), m_nMagnification.load(), m_view.GetBufferSize()};
         IplImage* copy = nullptr;
         {
-            std::lock_guard<std::mutex> lock(m_frameLock);
+            std::lock_guard<plat::FairMutex> lock(m_frameLock);
             const bool compare = theApp.m_bCompareMode && m_pCompareDlg;
             drawn.frame = m_nFrameCount;
             if (m_pFrame && !compare && m_viewFrozen != drawn) {

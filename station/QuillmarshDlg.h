@@ -31,6 +31,7 @@
 #include "compare/ComPareDlg.h"
 #include "controls/GdipButton.h"
 #include "controls/PictureEx.h"
+#include "platform/FairMutex.h"
 #include "platform/FrameSurface.h"
 #include "platform/Resources.h"
 #include "platform/ScreenMetrics.h"
@@ -300,7 +301,9 @@ private:
     const wxBitmap& ScaledBitmap(int id, const wxSize& size, wxBitmap& cache);
     void TellSaveFailed(const wxString& path, const wxString& reason);
 
-    mutable std::mutex m_frameLock;
+    // Fair: the sink takes it for every frame, the window to paint, save and
+    // close the comparison window.
+    mutable plat::FairMutex m_frameLock;
     // Counts the frames copied into m_pFrame (and those drawn into the view
     // after it froze); guarded by m_frameLock.
     std::uint64_t m_nFrameCount = 0;
