@@ -193,6 +193,35 @@ cv::Mat PhotoLike(int width, int height) {
     return picture;
 }
 
+// The loader's decode of `path` at `fit`, over the benchmark's iterations,
+// against one full-size cv::imread of the same file: the time and peak
+// memory rise of each, and their ratios.  A decode that shows nothing (or,
+// with `exactSize`, not at `fit`) fails the benchmark.
+void DecodeAgainstImread(benchmark::State& state, const std::string& path, cv::Size fit, bool exactSize) {
+    using Clock = std::chrono::steady_clock;
+    long growthKb = 0;
+    double seconds = 0;
+    for (auto _ : state) {
+        cv::Mat shown;
+        bool ok = false;
+        const auto start = Clock::now();
+        const long kb = PeakGrowthKb(state, [&] { ok = plat::Shown(plat::LoadPicture(path.c_str(), 1, fit, &shown)); });
+        seconds += std::chrono::duration<double>(Clock::now() - start).count();
+        growthKb = std::max(growthKb, kb);
+        if (kb < 0) break;
+        if (!ok || (exactSize && shown.size() != fit)) state.SkipWithError("not shown at its size");
+    }
+    const auto start = Clock::now();
+    const long imreadKb = PeakGrowthKb(state, [&] { benchmark::DoNotOptimize(cv::imread(path, cv::IMREAD_COLOR)); });
+    const double imreadSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const double mean = seconds / static_cast<double>(std::max<benchmark::IterationCount>(1, state.iterations()));
+    state.counters["peak_growth_MB"] = static_cast<double>(growthKb) / 1024.0;
+    state.counters["imread_ms"] = imreadSeconds * 1000.0;
+    state.counters["imread_peak_MB"] = static_cast<double>(imreadKb) / 1024.0;
+    state.counters["time_vs_imread"] = mean / imreadSeconds;
+    state.counters["peak_vs_imread"] = static_cast<double>(growthKb) / static_cast<double>(std::max(1L, imreadKb));
+}
+
 // From the operator's choice to the picture at the photo box's size, for
 // phone photos (JPEG) of the argument's megapixels, or with 0 the largest
 // bitmap the loader decodes whole.  Counters: how far the process's peak
@@ -211,27 +240,7 @@ void BM_PhotoBoxDecode(benchmark::State& state) {
         return;
     }
     const cv::Size box(plat::DluToPxX(93), plat::DluToPxY(106));
-    using Clock = std::chrono::steady_clock;
-    long growthKb = 0;
-    double seconds = 0;
-    for (auto _ : state) {
-        cv::Mat shown;
-        const auto start = Clock::now();
-        const long kb = PeakGrowthKb(state, [&] { plat::LoadPicture(path.c_str(), 1, box, &shown); });
-        seconds += std::chrono::duration<double>(Clock::now() - start).count();
-        growthKb = std::max(growthKb, kb);
-        if (kb < 0) break;
-        if (shown.size() != box) state.SkipWithError("not shown at the box's size");
-    }
-    const auto start = Clock::now();
-    const long imreadKb = PeakGrowthKb(state, [&] { benchmark::DoNotOptimize(cv::imread(path, cv::IMREAD_COLOR)); });
-    const double imreadSeconds = std::chrono::duration<double>(Clock::now() - start).count();
-    const double mean = seconds / static_cast<double>(std::max<benchmark::IterationCount>(1, state.iterations()));
-    state.counters["peak_growth_MB"] = static_cast<double>(growthKb) / 1024.0;
-    state.counters["imread_ms"] = imreadSeconds * 1000.0;
-    state.counters["imread_peak_MB"] = static_cast<double>(imreadKb) / 1024.0;
-    state.counters["time_vs_imread"] = mean / imreadSeconds;
-    state.counters["peak_vs_imread"] = static_cast<double>(growthKb) / static_cast<double>(std::max(1L, imreadKb));
+    DecodeAgainstImread(state, path, box, true);
     ::unlink(path.c_str());
 }
 BENCHMARK(BM_PhotoBoxDecode)->Arg(12)->Arg(24)->Arg(48)->Arg(0)->Iterations(3)->Unit(benchmark::kMillisecond);
@@ -278,29 +287,9 @@ void BM_ProgressivePhotoDecode(benchmark::State& state) {
         state.SkipWithError("no photo written");
         return;
     }
-    using Clock = std::chrono::steady_clock;
-    long growthKb = 0;
-    double seconds = 0;
-    for (auto _ : state) {
-        cv::Mat shown;
-        const auto start = Clock::now();
-        const long kb = PeakGrowthKb(state, [&] {
-            if (!plat::Shown(plat::LoadPicture(path.c_str(), 1, fit, &shown))) state.SkipWithError("not shown");
-        });
-        seconds += std::chrono::duration<double>(Clock::now() - start).count();
-        growthKb = std::max(growthKb, kb);
-        if (kb < 0) break;
-    }
-    const auto start = Clock::now();
-    const long imreadKb = PeakGrowthKb(state, [&] { benchmark::DoNotOptimize(cv::imread(path, cv::IMREAD_COLOR)); });
-    const double imreadSeconds = std::chrono::duration<double>(Clock::now() - start).count();
-    const double mean = seconds / static_cast<double>(std::max<benchmark::IterationCount>(1, state.iterations()));
+    DecodeAgainstImread(state, path, fit, false);
     std::ifstream file(path, std::ios::binary | std::ios::ate);
     state.counters["file_MB"] = static_cast<double>(file.tellg()) / (1 << 20);
-    state.counters["peak_growth_MB"] = static_cast<double>(growthKb) / 1024.0;
-    state.counters["imread_ms"] = imreadSeconds * 1000.0;
-    state.counters["imread_peak_MB"] = static_cast<double>(imreadKb) / 1024.0;
-    state.counters["time_vs_imread"] = mean / imreadSeconds;
     ::unlink(path.c_str());
 }
 BENCHMARK(BM_ProgressivePhotoDecode)
