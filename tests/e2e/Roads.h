@@ -50,6 +50,11 @@ bool PressQuickDetection(const ProgramRun& run, pid_t pid, std::string* failure)
 // The start page's button `index` on the screen now (empty when it cannot be read).
 cv::Mat StartPageButtonOnScreen(const ProgramRun& run, const Geometry& page, int index);
 
+// The customer records dialog (585 x 391 dialog units) and what the roads use of it.
+bool IsRecords(const Geometry& g);
+extern const wxRect kRecordsName;
+extern const wxRect kRecordsAdd;
+
 // The screen now, as B, G, R rows (empty when it could not be read).
 cv::Mat Screen(const ProgramRun& run);
 // The live view's part of the screen.

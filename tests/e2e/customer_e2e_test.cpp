@@ -20,13 +20,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// The customer records dialog (585 x 391 dialog units) and what the road uses of it.
-bool IsRecords(const Geometry& g) { return g.width == plat::DluToPxX(585) && g.height > 500; }
+// What the road uses of the customer records dialog beside the roads' own.
 const wxRect kNumber = plat::DluToPx(54, 126, 79, 12);
-const wxRect kName = plat::DluToPx(54, 148, 79, 12);
 const wxRect kAge = plat::DluToPx(54, 190, 79, 12);
 const wxRect kPhoto = plat::DluToPx(31, 12, 93, 106);
-const wxRect kAdd = plat::DluToPx(171, 39, 62, 18);
 const wxRect kStartDetection = plat::DluToPx(410, 38, 62, 18);
 const wxRect kList = plat::DluToPx(167, 83, 400, 289);
 
@@ -120,9 +117,9 @@ TEST(CustomerRoad, ANewCustomersSnapshotsGoToTheirFolderAndTheCustomerOutlivesTh
 
     // Number, name and age, then Add.
     TypeInto(*records, kNumber, "7");
-    TypeInto(*records, kName, kCustomer);
+    TypeInto(*records, kRecordsName, kCustomer);
     TypeInto(*records, kAge, "42");
-    ClickAt(records->Origin() + CentreOf(kAdd));
+    ClickAt(records->Origin() + CentreOf(kRecordsAdd));
     ASSERT_TRUE(Within(5s, [&] { return !CustomerRows(run.Dir() / "UserData.mdb").empty(); })) << "nothing stored";
     const auto rows = CustomerRows(run.Dir() / "UserData.mdb");
     ASSERT_EQ(rows.size(), 1u);

@@ -24,11 +24,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-bool IsRecords(const Geometry& g) { return g.width == plat::DluToPxX(585) && g.height > 500; }
 bool IsReportForm(const Geometry& g) { return g.width == plat::DluToPxX(425) && g.height > 700; }
 const wxRect kRecordsNameLabel = plat::DluToPx(4, 148, 46, 8);
-const wxRect kRecordsName = plat::DluToPx(54, 148, 79, 12);
-const wxRect kRecordsAdd = plat::DluToPx(171, 39, 62, 18);
 const wxRect kRecordsClose = plat::DluToPx(491, 38, 62, 18);
 const wxRect kReportTypeLabel = plat::DluToPx(14, 67, 41, 8);
 const wxRect kReportSave = plat::DluToPx(37, 467, 50, 18);

@@ -100,6 +100,10 @@ cv::Mat ViewOnScreen(const ProgramRun& run) {
     return screen(cv::Rect(v.x, v.y, v.width, v.height)).clone();
 }
 
+bool IsRecords(const Geometry& g) { return g.width == plat::DluToPxX(585) && g.height > 500; }
+const wxRect kRecordsName = plat::DluToPx(54, 148, 79, 12);
+const wxRect kRecordsAdd = plat::DluToPx(171, 39, 62, 18);
+
 bool IsRed(const cv::Vec3b& p) { return p[2] > 200 && p[1] < 60 && p[0] < 60; }
 
 namespace {
