@@ -65,21 +65,21 @@ _variant_t Reading::GetValue(std::size_t row, int field) const {
 }
 
 Reading::Start Reading::Pack(sqlite3_stmt* st, const std::vector<int>& columns) {
-    std::string& m_data = m_row;
-    m_data.clear();
+    std::string& row = m_row;  // kept between rows, so that it is allocated once
+    row.clear();
     for (int column : columns) {
         const int type = sqlite3_column_type(st, column);
         switch (type) {
             case SQLITE_INTEGER: {
-                m_data += static_cast<char>(kInteger);
+                row += static_cast<char>(kInteger);
                 const std::int64_t n = sqlite3_column_int64(st, column);
-                m_data.append(reinterpret_cast<const char*>(&n), sizeof n);
+                row.append(reinterpret_cast<const char*>(&n), sizeof n);
                 break;
             }
             case SQLITE_FLOAT: {
-                m_data += static_cast<char>(kFloat);
+                row += static_cast<char>(kFloat);
                 const double d = sqlite3_column_double(st, column);
-                m_data.append(reinterpret_cast<const char*>(&d), sizeof d);
+                row.append(reinterpret_cast<const char*>(&d), sizeof d);
                 break;
             }
             case SQLITE_TEXT:
@@ -88,12 +88,12 @@ Reading::Start Reading::Pack(sqlite3_stmt* st, const std::vector<int>& columns) 
                 const void* data = type == SQLITE_TEXT ? static_cast<const void*>(sqlite3_column_text(st, column))
                                                        : sqlite3_column_blob(st, column);
                 const auto size = static_cast<std::uint32_t>(sqlite3_column_bytes(st, column));
-                m_data += static_cast<char>(type == SQLITE_TEXT ? kText : kBytes);
-                m_data.append(reinterpret_cast<const char*>(&size), sizeof size);
-                if (size) m_data.append(static_cast<const char*>(data), size);
+                row += static_cast<char>(type == SQLITE_TEXT ? kText : kBytes);
+                row.append(reinterpret_cast<const char*>(&size), sizeof size);
+                if (size) row.append(static_cast<const char*>(data), size);
                 break;
             }
-            default: m_data += static_cast<char>(kNull);
+            default: row += static_cast<char>(kNull);
         }
     }
     // A row goes whole into the last block, or starts a new one.
